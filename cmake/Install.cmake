@@ -1,0 +1,26 @@
+include(CMakePackageConfigHelpers)
+
+install(TARGETS veltmetadata EXPORT veltmetadataTargets
+        LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
+        INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(TARGETS veltmeta RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+foreach(dir include xmp/core/include xmp/files/include veltcore/include)
+  if(EXISTS ${PROJECT_SOURCE_DIR}/${dir})
+    install(DIRECTORY ${PROJECT_SOURCE_DIR}/${dir}/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+  endif()
+endforeach()
+
+install(EXPORT veltmetadataTargets NAMESPACE veltmetadata::
+        DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/veltmetadata)
+configure_package_config_file(${PROJECT_SOURCE_DIR}/cmake/veltmetadataConfig.cmake.in
+                              ${CMAKE_CURRENT_BINARY_DIR}/veltmetadataConfig.cmake
+                              INSTALL_DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/veltmetadata)
+write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/veltmetadataConfigVersion.cmake
+                                 COMPATIBILITY SameMajorVersion)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/veltmetadataConfig.cmake
+              ${CMAKE_CURRENT_BINARY_DIR}/veltmetadataConfigVersion.cmake
+        DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/veltmetadata)
+configure_file(${PROJECT_SOURCE_DIR}/cmake/veltmetadata.pc.in
+               ${CMAKE_CURRENT_BINARY_DIR}/veltmetadata.pc @ONLY)
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/veltmetadata.pc
+        DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

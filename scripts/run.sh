@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Builds the command-line tool and runs the main job.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/deps.sh
+cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELT_TESTS=OFF -DVELT_BENCH=OFF >/dev/null
+cmake --build build/release --target veltmeta
+tool=build/release/tools/veltmeta/veltmeta
+"$tool" --version

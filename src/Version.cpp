@@ -1,0 +1,7 @@
+#include "veltmetadata/Version.h"
+
+namespace veltmetadata {
+
+const char* VersionString() { return VELTMETADATA_VERSION; }
+
+}  // namespace veltmetadata

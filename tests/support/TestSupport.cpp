@@ -1,0 +1,65 @@
+#include "TestSupport.h"
+
+#include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace velttest {
+
+namespace {
+std::atomic<int> sCounter{0};
+}
+
+TempDir::TempDir() {
+  mPath = TestRoot() / ("t" + std::to_string(sCounter++));
+  std::filesystem::remove_all(mPath);
+  std::filesystem::create_directories(mPath);
+}
+
+TempDir::~TempDir() {
+  std::error_code ec;
+  std::filesystem::remove_all(mPath, ec);
+}
+
+std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::string();
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!out) throw std::runtime_error("cannot write " + path.string());
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::filesystem::path DataFile(const std::string& relative) {
+  return std::filesystem::path(VELT_TEST_DATA_DIR) / relative;
+}
+
+bool HaveCommand(const std::string& name) {
+  int status = 0;
+  RunCommand("command -v " + name + " >/dev/null 2>&1", &status);
+  return status == 0;
+}
+
+std::string RunCommand(const std::string& command, int* status) {
+  std::string output;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (!pipe) {
+    if (status) *status = -1;
+    return output;
+  }
+  char buffer[4096];
+  std::size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
+  int rc = ::pclose(pipe);
+  if (status) *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+  return output;
+}
+
+}  // namespace velttest
