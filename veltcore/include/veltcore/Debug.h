@@ -4,6 +4,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <typeinfo>
 #include <vector>
 
 #include "veltcore/Strings.h"
@@ -45,8 +46,7 @@ class AssertionCapture {
   bool Contains(const std::string& condition) const;
 
  private:
-  friend void DoSimpleAssert(const char*, int, const char*, const char*, const std::string&,
-                             bool);
+  friend void DoSimpleAssert(const char*, int, const char*, const char*, const std::string&, bool);
   void Add(const AssertionInfo& info);
   mutable std::mutex mMutex;
   std::vector<AssertionInfo> mSeen;
@@ -73,12 +73,12 @@ class DebugDatabase {
 
 // VELT_ASSERT(cond) / VELT_ASSERT_MSG(cond, msg): a debug assertion that reports and goes on.
 // The condition is evaluated in every build; the report names file, line and function.
-#define VELT_ASSERT(cond)                                                                 \
-  do {                                                                                    \
+#define VELT_ASSERT(cond)                                                                \
+  do {                                                                                   \
     if (!(cond)) ::veltcore::debug::DoSimpleAssert(__FILE__, __LINE__, __func__, #cond); \
   } while (false)
-#define VELT_ASSERT_MSG(cond, msg)                                                             \
-  do {                                                                                         \
+#define VELT_ASSERT_MSG(cond, msg)                                                            \
+  do {                                                                                        \
     if (!(cond)) ::veltcore::debug::DoSimpleAssert(__FILE__, __LINE__, __func__, #cond, msg); \
   } while (false)
 
@@ -100,6 +100,11 @@ void SetLogSink(std::function<void(const std::string& line)> sink);
 // Logs an exception of type E that has GetID() and GetErrMsg(); `message`, when given,
 // receives the logged text.
 template <class E>
-void LogException(const E& error, const utility::StringValue& context, UTF8String* message);
+void LogException(const E& error, const utility::StringValue& context, UTF8String* message) {
+  const std::string text = error.GetErrMsg() ? error.GetErrMsg() : "";
+  LogCustomException(text, context, typeid(E).name(),
+                     {{"error_id", std::to_string(static_cast<long>(error.GetID()))}});
+  if (message) *message = text;
+}
 
 }  // namespace veltcore::logging

@@ -26,14 +26,14 @@ class File {
   explicit File(std::string_view utf8Path);
   File(const Dir& folder, const UTF16String& name);
 
-  UTF16String FullPath() const;       // absolute, UTF-16
-  UTF8String FullPathUTF8() const;    // absolute, UTF-8
-  UTF16String GetName() const;        // "photo.jpg"
-  UTF16String GetTitle() const;       // "photo"
-  UTF16String GetExtension() const;   // ".jpg" (with its dot; empty when there is none)
-  bool Exists() const;                // an existing regular file (or symlink to one)
+  UTF16String FullPath() const;      // absolute, UTF-16
+  UTF8String FullPathUTF8() const;   // absolute, UTF-8
+  UTF16String GetName() const;       // "photo.jpg"
+  UTF16String GetTitle() const;      // "photo"
+  UTF16String GetExtension() const;  // ".jpg" (with its dot; empty when there is none)
+  bool Exists() const;               // an existing regular file (or symlink to one)
   Dir Parent() const;
-  bool Delete() const;                // true when the file is gone afterwards
+  bool Delete() const;  // true when the file is gone afterwards
   const std::filesystem::path& Path() const { return mPath; }
 
  private:
@@ -107,7 +107,7 @@ class SafeSave {
   // target is as it was and the temporary is removed.
   bool Commit();
 
-  // Failure injection for tests: called at named points ("write", "flush", "rename") with
+  // Failure injection for tests: called at the named steps of Commit ("flush", "rename") with
   // the point's name; returning true makes that step fail. Process-wide; null to disable.
   static void SetFailureHook(std::function<bool(std::string_view)> hook);
 

@@ -19,11 +19,11 @@ namespace string {
 // the output empty on failure; none throws and none reads past its input.
 enum ConversionResult : int {
   kConversionOK = 0,
-  kConversionTruncated = 1,     // the input ends inside a multi-unit sequence
-  kConversionSurrogate = 2,     // an unpaired UTF-16 surrogate (or one encoded in UTF-8)
-  kConversionInvalidUTF8 = 3,   // bytes that are not well-formed UTF-8 (bad lead or
-                                // continuation byte, overlong form, value above U+10FFFF)
-  kConversionNotAscii = 4,      // AsciiToUTF16 met a byte above 0x7F
+  kConversionTruncated = 1,    // the input ends inside a multi-unit sequence
+  kConversionSurrogate = 2,    // an unpaired UTF-16 surrogate (or one encoded in UTF-8)
+  kConversionInvalidUTF8 = 3,  // bytes that are not well-formed UTF-8 (bad lead or
+                               // continuation byte, overlong form, value above U+10FFFF)
+  kConversionNotAscii = 4,     // AsciiToUTF16 met a byte above 0x7F
 };
 
 // Strict UTF-8 -> UTF-16. Returns kConversionOK or the first problem met (out is cleared).
@@ -62,13 +62,13 @@ enum NumberFlags : unsigned {
 // NaN gives "NaN", infinities "Infinity" and "-Infinity". -0 prints as "0".
 UTF16String NumberToString(double value, int minIntegerDigits, int decimals, unsigned flags = 0,
                            int maxLength = 31);
-UTF8String NumberToUTF8String(double value, int minIntegerDigits, int decimals,
-                              unsigned flags = 0, int maxLength = 31);
+UTF8String NumberToUTF8String(double value, int minIntegerDigits, int decimals, unsigned flags = 0,
+                              int maxLength = 31);
 
 // Flags of StringToNumber.
 enum ParseFlags : unsigned {
-  kParseStrict = 0,          // the whole text must be a number
-  kParseAllowBlanks = 1,     // leading and trailing blanks are ignored
+  kParseStrict = 0,       // the whole text must be a number
+  kParseAllowBlanks = 1,  // leading and trailing blanks are ignored
 };
 // Parses a decimal number in the C locale ("1", "-2.5", "1e3"). A text that is no number
 // (or has anything after the number) gives 0.0; `ok`, when given, tells which case it was.
