@@ -1,0 +1,93 @@
+#include "HandlerRegistry.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace xmpfiles {
+
+namespace {
+
+std::vector<std::unique_ptr<FileHandler>> MakeAll() {
+  // Adding a handler: declare its factory in HandlerRegistry.h and list it here. Order
+  // matters only between handlers that accept the same bytes: the raw variants of TIFF
+  // (decided by extension) come before plain TIFF.
+  using Factory = std::unique_ptr<FileHandler> (*)();
+  const Factory factories[] = {
+      &MakeIsoMediaHandler,
+      &MakeRiffHandler,
+      &MakeMp3Handler,
+      &MakeSidecarHandler,
+  };
+  std::vector<std::unique_ptr<FileHandler>> all;
+  for (Factory f : factories) {
+    if (auto h = f()) all.push_back(std::move(h));
+  }
+  return all;
+}
+
+bool HasExtension(const FileHandler& h, std::string_view ext) {
+  if (ext.empty()) return false;
+  auto exts = h.Extensions();
+  return std::find(exts.begin(), exts.end(), ext) != exts.end();
+}
+
+}  // namespace
+
+const std::vector<std::unique_ptr<FileHandler>>& Handlers() {
+  static const std::vector<std::unique_ptr<FileHandler>> sHandlers = MakeAll();
+  return sHandlers;
+}
+
+const FileHandler& ScanningHandler() {
+  static const std::unique_ptr<FileHandler> sScanner = MakeScanningHandler();
+  return *sScanner;
+}
+
+const FileHandler* FindHandler(std::uint32_t format) {
+  for (const auto& h : Handlers()) {
+    if (h->Format() == format) return h.get();
+  }
+  return nullptr;
+}
+
+std::string LowerExtension(std::string_view path) {
+  std::size_t slash = path.find_last_of('/');
+  std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+  std::size_t dot = name.find_last_of('.');
+  if (dot == std::string_view::npos || dot == 0) return {};
+  std::string ext(name.substr(dot + 1));
+  for (char& c : ext)
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return ext;
+}
+
+const FileHandler* DetectHandler(Storage& file, std::string_view extension, std::uint32_t format,
+                                 std::uint32_t openFlags) {
+  std::vector<std::uint8_t> head(
+      static_cast<std::size_t>(std::min<std::uint64_t>(file.Size(), kDetectBytes)));
+  head.resize(file.ReadSome(0, head.data(), head.size()));
+  const std::uint64_t size = file.Size();
+
+  auto accepts = [&](const FileHandler& h) { return h.CheckFormat(head, extension, size); };
+
+  if (openFlags & kOpenForceGivenHandler) {
+    const FileHandler* h = FindHandler(format);
+    return (h != nullptr && accepts(*h)) ? h : nullptr;
+  }
+  if (format != kFormatUnknown) {
+    const FileHandler* h = FindHandler(format);
+    if (h != nullptr && h != &ScanningHandler() && accepts(*h)) return h;
+  }
+  for (const auto& h : Handlers()) {
+    if (HasExtension(*h, extension) && accepts(*h)) return h.get();
+  }
+  for (const auto& h : Handlers()) {
+    if (!HasExtension(*h, extension) && accepts(*h)) return h.get();
+  }
+  const FileHandler& scanner = ScanningHandler();
+  if (openFlags & kOpenUsePacketScanning) return &scanner;
+  if ((openFlags & kOpenLimitedScanning) && HasExtension(scanner, extension)) return &scanner;
+  return nullptr;
+}
+
+}  // namespace xmpfiles

@@ -1,0 +1,157 @@
+#pragma once
+
+// The byte-I/O layer every file handler works on: a random-access file (bounded reads that
+// never go past the end, in-place writes), a safe rewrite through a temporary file, an
+// in-memory variant with the same behaviour (for fuzzing and tests), and byte-order helpers.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace xmpfiles {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// Error kinds raised by the file layer; SXMPFiles turns them into XMP_Error with these ids.
+enum class ErrorKind : int {
+  kBadFormat = 1,    // the file's structure is broken (truncated, lying sizes, loops)
+  kIO = 2,           // the operating system refused a read, write, rename...
+  kUnsupported = 3,  // the operation is not possible for this file (e.g. read-only format)
+  kBadParam = 4,     // a caller's mistake
+};
+
+// The one exception type of the file layer. The message is concrete, e.g.
+// "PNG chunk 'iTXt' claims 912 bytes, 40 remain".
+class FileError : public std::runtime_error {
+ public:
+  FileError(ErrorKind kind, const std::string& message)
+      : std::runtime_error(message), mKind(kind) {}
+  ErrorKind Kind() const { return mKind; }
+
+ private:
+  ErrorKind mKind;
+};
+
+[[noreturn]] void ThrowFormat(const std::string& message);
+[[noreturn]] void ThrowIO(const std::string& message);
+
+// Failure injection for tests: the hook is called at named points of writing ("in-place",
+// "temp-create", "temp-write", "temp-flush", "rename"); returning true makes that step fail
+// as an I/O error would. Process-wide; pass null to disable.
+void SetFailureHook(std::function<bool(std::string_view point)> hook);
+// Throws an I/O FileError when the failure hook asks for a failure at `point`.
+void CheckFailurePoint(std::string_view point);
+
+class Storage;
+
+// A new content for a Storage, written front to back and swapped in by Commit(). Until
+// Commit() succeeds the original content is untouched; destroying an uncommitted rewrite
+// discards it.
+class Rewrite {
+ public:
+  virtual ~Rewrite() = default;
+  virtual void Append(const void* data, std::size_t size) = 0;
+  void Append(std::string_view bytes) { Append(bytes.data(), bytes.size()); }
+  void Append(const Bytes& bytes) { Append(bytes.data(), bytes.size()); }
+  // Copies `length` bytes of the original content from `offset` (checked against its size).
+  void AppendFrom(Storage& original, std::uint64_t offset, std::uint64_t length);
+  // Number of bytes appended so far (the offset of the next byte in the new content).
+  virtual std::uint64_t Position() const = 0;
+  // Flushes and replaces the original atomically. Throws FileError on failure, leaving the
+  // original as it was.
+  virtual void Commit() = 0;
+};
+
+// A random-access file. Reads past the end throw a FileError instead of returning short data.
+class Storage {
+ public:
+  virtual ~Storage() = default;
+  virtual std::uint64_t Size() const = 0;
+  // Reads exactly `size` bytes at `offset`; throws FileError when they are not all there.
+  void ReadAt(std::uint64_t offset, void* buffer, std::size_t size);
+  Bytes Read(std::uint64_t offset, std::size_t size);
+  std::string ReadString(std::uint64_t offset, std::size_t size);
+  // Reads up to `size` bytes at `offset`; returns the number read (0 at or past the end).
+  std::size_t ReadSome(std::uint64_t offset, void* buffer, std::size_t size);
+  // Bytes left after `offset` (0 when offset is at or past the end): the checked way to
+  // compare a size field against the file ("claims N, M remain").
+  std::uint64_t Remaining(std::uint64_t offset) const;
+
+  // Writes at `offset` (which may be the end, extending the file). Throws on failure.
+  virtual void WriteAt(std::uint64_t offset, const void* data, std::size_t size) = 0;
+  virtual void Truncate(std::uint64_t size) = 0;
+  virtual void Flush() = 0;
+  // Starts a safe rewrite of the whole content.
+  virtual std::unique_ptr<Rewrite> StartRewrite() = 0;
+  virtual bool Writable() const = 0;
+
+  // Counters for benchmarks: bytes actually read from and written to this storage.
+  std::uint64_t BytesRead() const { return mBytesRead; }
+  std::uint64_t BytesWritten() const { return mBytesWritten; }
+
+ protected:
+  virtual std::size_t DoRead(std::uint64_t offset, void* buffer, std::size_t size) = 0;
+  std::uint64_t mBytesRead = 0;
+  std::uint64_t mBytesWritten = 0;
+};
+
+// A file on disk (POSIX). Open() throws FileError (kIO) for a missing file, a folder or a
+// file without permission.
+class DiskStorage : public Storage {
+ public:
+  DiskStorage(const std::string& path, bool writable);
+  ~DiskStorage() override;
+  DiskStorage(const DiskStorage&) = delete;
+  DiskStorage& operator=(const DiskStorage&) = delete;
+
+  std::uint64_t Size() const override { return mSize; }
+  void WriteAt(std::uint64_t offset, const void* data, std::size_t size) override;
+  void Truncate(std::uint64_t size) override;
+  void Flush() override;
+  std::unique_ptr<Rewrite> StartRewrite() override;
+  bool Writable() const override { return mWritable; }
+  const std::string& Path() const { return mPath; }
+
+ protected:
+  std::size_t DoRead(std::uint64_t offset, void* buffer, std::size_t size) override;
+
+ private:
+  friend class DiskRewrite;
+  void Reopen();
+
+  std::string mPath;
+  int mFd = -1;
+  bool mWritable = false;
+  std::uint64_t mSize = 0;
+};
+
+// A file held in memory; writes and rewrites change the vector.
+class MemoryStorage : public Storage {
+ public:
+  explicit MemoryStorage(Bytes content = {}, bool writable = true)
+      : mData(std::move(content)), mWritable(writable) {}
+  MemoryStorage(const std::uint8_t* data, std::size_t size, bool writable = true)
+      : mData(data, data + size), mWritable(writable) {}
+
+  std::uint64_t Size() const override { return mData.size(); }
+  void WriteAt(std::uint64_t offset, const void* data, std::size_t size) override;
+  void Truncate(std::uint64_t size) override;
+  void Flush() override {}
+  std::unique_ptr<Rewrite> StartRewrite() override;
+  bool Writable() const override { return mWritable; }
+  const Bytes& Data() const { return mData; }
+
+ protected:
+  std::size_t DoRead(std::uint64_t offset, void* buffer, std::size_t size) override;
+
+ private:
+  friend class MemoryRewrite;
+  Bytes mData;
+  bool mWritable;
+};
+
+}  // namespace xmpfiles
