@@ -2,6 +2,8 @@
 
 namespace veltmetadata {
 
-const char* VersionString() { return VELTMETADATA_VERSION; }
+const char* VersionString() {
+  return VELTMETADATA_VERSION;
+}
 
 }  // namespace veltmetadata

@@ -13,7 +13,9 @@ namespace velttest {
 namespace {
 std::filesystem::path sRoot;
 }
-const std::filesystem::path& TestRoot() { return sRoot; }
+const std::filesystem::path& TestRoot() {
+  return sRoot;
+}
 }  // namespace velttest
 
 int main(int argc, char** argv) {

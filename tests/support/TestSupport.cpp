@@ -56,7 +56,8 @@ std::string RunCommand(const std::string& command, int* status) {
   }
   char buffer[4096];
   std::size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
+  while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+    output.append(buffer, n);
   int rc = ::pclose(pipe);
   if (status) *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
   return output;

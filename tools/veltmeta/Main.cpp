@@ -26,7 +26,9 @@ void PrintHelp(std::FILE* out) {
 }
 }  // namespace
 
-CommandRegistrar::CommandRegistrar(Command command) { Registry().push_back(std::move(command)); }
+CommandRegistrar::CommandRegistrar(Command command) {
+  Registry().push_back(std::move(command));
+}
 
 const std::vector<Command>& Commands() {
   std::vector<Command>& commands = Registry();
@@ -58,4 +60,6 @@ int Main(int argc, char** argv) {
 
 }  // namespace veltmeta
 
-int main(int argc, char** argv) { return veltmeta::Main(argc, argv); }
+int main(int argc, char** argv) {
+  return veltmeta::Main(argc, argv);
+}

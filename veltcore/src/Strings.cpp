@@ -203,9 +203,22 @@ UTF8String NumberToUTF8String(double value, int minIntegerDigits, int decimals, 
   minIntegerDigits = std::max(1, std::min(minIntegerDigits, 30));
   maxLength = std::max(8, std::min(maxLength, 300));
   char buffer[400];
-  int n = std::snprintf(buffer, sizeof buffer, "%0*.*f",
-                        minIntegerDigits + (decimals > 0 ? decimals + 1 : 0) + (value < 0 ? 1 : 0),
-                        decimals, value);
+  int n;
+  const double scaled = value * std::pow(10.0, decimals);
+  if (std::fabs(scaled) < 9e15) {
+    // Round half away from zero on the scaled integer, then place the decimal point.
+    const long long units = std::llround(scaled);
+    std::string digits = std::to_string(units < 0 ? -units : units);
+    const std::size_t width = static_cast<std::size_t>(minIntegerDigits + decimals);
+    if (digits.size() < width) digits.insert(0, width - digits.size(), '0');
+    if (decimals > 0) digits.insert(digits.size() - static_cast<std::size_t>(decimals), ".");
+    if (units < 0) digits.insert(0, "-");
+    n = std::snprintf(buffer, sizeof buffer, "%s", digits.c_str());
+  } else {
+    n = std::snprintf(buffer, sizeof buffer, "%0*.*f",
+                      minIntegerDigits + (decimals > 0 ? decimals + 1 : 0) + (value < 0 ? 1 : 0),
+                      decimals, value);
+  }
   if (n < 0 || n > maxLength) {
     n = std::snprintf(buffer, sizeof buffer, "%.*g", std::max(1, maxLength - 8), value);
   }
