@@ -1,0 +1,179 @@
+#include "XMPNode.h"
+
+#include <algorithm>
+
+#include "XMPNamespaces.h"
+
+namespace xmpcore {
+namespace {
+
+constexpr std::string_view kXmlLang = "xml:lang";
+constexpr std::string_view kRdfType = "rdf:type";
+
+XMPNode* FindIn(const std::vector<std::unique_ptr<XMPNode>>& nodes, std::string_view name) {
+  for (const auto& node : nodes) {
+    if (node->mName == name) return node.get();
+  }
+  return nullptr;
+}
+
+void RefreshQualifierBits(XMPNode& node) {
+  node.mOptions &= ~(kXMP_PropHasQualifiers | kXMP_PropHasLang | kXMP_PropHasType);
+  if (node.mQualifiers.empty()) return;
+  node.mOptions |= kXMP_PropHasQualifiers;
+  for (const auto& q : node.mQualifiers) {
+    if (q->mName == kXmlLang) node.mOptions |= kXMP_PropHasLang;
+    if (q->mName == kRdfType) node.mOptions |= kXMP_PropHasType;
+  }
+}
+
+// Options that make two nodes different; bookkeeping bits (qualifier presence, the
+// multiple-values mark) are derived or transient.
+constexpr XMP_OptionBits kFormBits = kXMP_PropValueIsURI | kXMP_PropCompositeMask;
+
+bool ListsEqual(const std::vector<std::unique_ptr<XMPNode>>& a,
+                const std::vector<std::unique_ptr<XMPNode>>& b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    if (!NodesEqual(*a[i], *b[i])) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+XMPNode* XMPNode::FindChild(std::string_view name) const {
+  return FindIn(mChildren, name);
+}
+
+XMPNode* XMPNode::FindQualifier(std::string_view name) const {
+  return FindIn(mQualifiers, name);
+}
+
+long XMPNode::IndexOfChild(const XMPNode* child) const {
+  const auto& list = child && child->IsQualifier() ? mQualifiers : mChildren;
+  for (size_t i = 0; i < list.size(); ++i) {
+    if (list[i].get() == child) return static_cast<long>(i);
+  }
+  return -1;
+}
+
+XMPNode* XMPNode::AddChild(std::string name, std::string value, XMP_OptionBits options) {
+  mChildren.push_back(std::make_unique<XMPNode>(this, std::move(name), std::move(value), options));
+  return mChildren.back().get();
+}
+
+XMPNode* XMPNode::InsertChild(size_t position, std::string name, std::string value,
+                              XMP_OptionBits options) {
+  position = std::min(position, mChildren.size());
+  auto it =
+      mChildren.insert(mChildren.begin() + static_cast<long>(position),
+                       std::make_unique<XMPNode>(this, std::move(name), std::move(value), options));
+  return it->get();
+}
+
+XMPNode* XMPNode::AddQualifier(std::string name, std::string value, XMP_OptionBits options) {
+  size_t position = mQualifiers.size();
+  if (name == kXmlLang) {
+    position = 0;
+  } else if (name == kRdfType) {
+    position = (!mQualifiers.empty() && mQualifiers[0]->mName == kXmlLang) ? 1 : 0;
+  }
+  auto node = std::make_unique<XMPNode>(this, std::move(name), std::move(value),
+                                        options | kXMP_PropIsQualifier);
+  XMPNode* raw = node.get();
+  mQualifiers.insert(mQualifiers.begin() + static_cast<long>(position), std::move(node));
+  RefreshQualifierBits(*this);
+  return raw;
+}
+
+void XMPNode::RemoveChild(const XMPNode* child) {
+  auto it = std::find_if(mChildren.begin(), mChildren.end(),
+                         [child](const auto& c) { return c.get() == child; });
+  if (it != mChildren.end()) mChildren.erase(it);
+}
+
+void XMPNode::RemoveQualifier(const XMPNode* qualifier) {
+  auto it = std::find_if(mQualifiers.begin(), mQualifiers.end(),
+                         [qualifier](const auto& q) { return q.get() == qualifier; });
+  if (it == mQualifiers.end()) return;
+  mQualifiers.erase(it);
+  RefreshQualifierBits(*this);
+}
+
+void XMPNode::ClearChildren() {
+  mChildren.clear();
+}
+
+void XMPNode::ClearQualifiers() {
+  mQualifiers.clear();
+  RefreshQualifierBits(*this);
+}
+
+std::unique_ptr<XMPNode> XMPNode::Clone(XMPNode* parent) const {
+  auto copy = std::make_unique<XMPNode>(parent, mName, mValue, mOptions);
+  copy->mChildren.reserve(mChildren.size());
+  for (const auto& child : mChildren)
+    copy->mChildren.push_back(child->Clone(copy.get()));
+  copy->mQualifiers.reserve(mQualifiers.size());
+  for (const auto& q : mQualifiers)
+    copy->mQualifiers.push_back(q->Clone(copy.get()));
+  return copy;
+}
+
+void XMPNode::CopyContentsFrom(const XMPNode& source) {
+  if (&source == this) return;
+  auto copy = source.Clone(nullptr);  // copy first: source may live below this node
+  mValue = std::move(copy->mValue);
+  mOptions = (copy->mOptions & ~kXMP_PropIsQualifier) | (mOptions & kXMP_PropIsQualifier);
+  mChildren = std::move(copy->mChildren);
+  mQualifiers = std::move(copy->mQualifiers);
+  for (auto& child : mChildren)
+    child->mParent = this;
+  for (auto& q : mQualifiers)
+    q->mParent = this;
+}
+
+std::string_view XMPNode::Language() const {
+  if (!mQualifiers.empty() && mQualifiers[0]->mName == kXmlLang) return mQualifiers[0]->mValue;
+  return {};
+}
+
+bool NodesEqual(const XMPNode& a, const XMPNode& b) {
+  return a.mName == b.mName && a.mValue == b.mValue &&
+         (a.mOptions & kFormBits) == (b.mOptions & kFormBits) &&
+         ListsEqual(a.mQualifiers, b.mQualifiers) && ListsEqual(a.mChildren, b.mChildren);
+}
+
+XMPNode* FindSchemaNode(XMPNode& root, std::string_view ns, bool create) {
+  if (XMPNode* schema = root.FindChild(ns)) return schema;
+  if (!create) return nullptr;
+  std::string prefix;
+  if (!GetNamespacePrefix(ns, &prefix)) {
+    throw XMP_Error(kXMPErr_BadSchema, "namespace '" + std::string(ns) + "' is not registered");
+  }
+  return root.AddChild(std::string(ns), prefix, kXMP_SchemaNode);
+}
+
+void DeleteNode(XMPNode* node) {
+  XMPNode* parent = node->mParent;
+  if (!parent) return;
+  if (node->IsQualifier()) {
+    parent->RemoveQualifier(node);
+  } else {
+    parent->RemoveChild(node);
+  }
+  if (parent->IsSchema() && parent->mChildren.empty() && parent->mParent) {
+    parent->mParent->RemoveChild(parent);
+  }
+}
+
+std::string LowerAscii(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return out;
+}
+
+}  // namespace xmpcore

@@ -1,0 +1,88 @@
+#pragma once
+
+// The node model of an XMP object. A tree root holds schema nodes (one per namespace URI);
+// schema nodes hold top-level properties; composite nodes hold fields or array items; any
+// non-schema node may hold qualifiers.
+//
+// Names: a schema node's name is its namespace URI and its value the registered prefix with
+// ':'. Properties, fields and qualifiers are named "prefix:local" with the registered prefix.
+// Array items are named "[]" (kXMP_ArrayItemName).
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "xmp/XMP_Const.h"
+
+namespace xmpcore {
+
+class XMPNode {
+ public:
+  XMPNode() = default;
+  XMPNode(XMPNode* parent, std::string name, std::string value, XMP_OptionBits options)
+      : mName(std::move(name)), mValue(std::move(value)), mOptions(options), mParent(parent) {}
+  XMPNode(const XMPNode&) = delete;
+  XMPNode& operator=(const XMPNode&) = delete;
+
+  std::string mName;
+  std::string mValue;
+  XMP_OptionBits mOptions = 0;
+  XMPNode* mParent = nullptr;
+  std::vector<std::unique_ptr<XMPNode>> mChildren;
+  std::vector<std::unique_ptr<XMPNode>> mQualifiers;
+
+  bool IsSchema() const { return (mOptions & kXMP_SchemaNode) != 0; }
+  bool IsStruct() const { return (mOptions & kXMP_PropValueIsStruct) != 0; }
+  bool IsArray() const { return (mOptions & kXMP_PropValueIsArray) != 0; }
+  bool IsAltText() const { return (mOptions & kXMP_PropArrayIsAltText) != 0; }
+  bool IsComposite() const { return (mOptions & kXMP_PropCompositeMask) != 0; }
+  bool IsQualifier() const { return (mOptions & kXMP_PropIsQualifier) != 0; }
+  bool HasMultipleValues() const { return (mOptions & kXMP_PropHasMultipleValues) != 0; }
+
+  // The child / qualifier with this name, or null.
+  XMPNode* FindChild(std::string_view name) const;
+  XMPNode* FindQualifier(std::string_view name) const;
+  // Index of `child` among mChildren (or mQualifiers), or -1.
+  long IndexOfChild(const XMPNode* child) const;
+
+  // Appends a child and returns it.
+  XMPNode* AddChild(std::string name, std::string value = {}, XMP_OptionBits options = 0);
+  // Inserts a child at `position` (0-based, <= size) and returns it.
+  XMPNode* InsertChild(size_t position, std::string name, std::string value = {},
+                       XMP_OptionBits options = 0);
+  // Adds a qualifier, keeping xml:lang first and rdf:type next, and updates this node's
+  // kXMP_PropHasQualifiers / HasLang / HasType bits.
+  XMPNode* AddQualifier(std::string name, std::string value, XMP_OptionBits options = 0);
+  // Removes a child / qualifier by pointer (no-op when it is not one); updates the bits.
+  void RemoveChild(const XMPNode* child);
+  void RemoveQualifier(const XMPNode* qualifier);
+  // Removes every child and qualifier.
+  void ClearChildren();
+  void ClearQualifiers();
+
+  // A deep copy of this node (children and qualifiers) with `parent` as its parent.
+  std::unique_ptr<XMPNode> Clone(XMPNode* parent) const;
+  // Replaces this node's value, options, children and qualifiers by deep copies of `source`'s
+  // (the name and parent stay).
+  void CopyContentsFrom(const XMPNode& source);
+
+  // The xml:lang of this node, or empty.
+  std::string_view Language() const;
+};
+
+// True when both subtrees have the same names, values, form options (URI and composite bits),
+// children in the same order (fields and unordered arrays too) and qualifiers.
+bool NodesEqual(const XMPNode& a, const XMPNode& b);
+
+// The schema node for `ns` under `root`; with `create`, a missing one is created with the
+// registered prefix (kXMPErr_BadSchema when the namespace is not registered). Null otherwise.
+XMPNode* FindSchemaNode(XMPNode& root, std::string_view ns, bool create);
+
+// Removes `node` from its parent, and then a schema node left with no children.
+void DeleteNode(XMPNode* node);
+
+// ASCII lower-casing, for language tags.
+std::string LowerAscii(std::string_view text);
+
+}  // namespace xmpcore
