@@ -10,7 +10,10 @@ set_target_properties(veltmetadata PROPERTIES VERSION ${PROJECT_VERSION}
                                               SOVERSION ${PROJECT_VERSION_MAJOR})
 target_link_libraries(veltmetadata PRIVATE EXPAT::EXPAT Threads::Threads)
 target_link_libraries(veltmetadata PUBLIC Boost::boost)
-target_link_options(veltmetadata PRIVATE -Wl,--no-undefined)
+if(NOT VELT_SANITIZE)
+  # Every symbol must resolve inside the image; sanitizer runtimes come with the executable.
+  target_link_options(veltmetadata PRIVATE -Wl,--no-undefined)
+endif()
 foreach(dir include xmp/core/include xmp/files/include veltcore/include)
   if(EXISTS ${PROJECT_SOURCE_DIR}/${dir})
     target_include_directories(veltmetadata PUBLIC $<BUILD_INTERFACE:${PROJECT_SOURCE_DIR}/${dir}>)
