@@ -1,0 +1,322 @@
+#include "formats/mpeg/Id3.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "formats/iso/PacketFit.h"
+#include "io/Endian.h"
+
+namespace xmpfiles::mpeg {
+
+namespace {
+
+constexpr std::uint8_t kTagUnsync = 0x80;
+constexpr std::uint8_t kTagExtendedHeader = 0x40;
+constexpr std::uint8_t kTagFooter = 0x10;
+constexpr std::uint32_t kMaxTagBody = 0x0FFFFFFF;  // what 28 bits can say
+constexpr std::string_view kOwner{"XMP\0", 4};
+
+struct Frame {
+  std::size_t offset = 0;      // in Tag::frames bytes
+  std::size_t headerSize = 0;  // 10, or 6 for ID3v2.2
+  std::size_t size = 0;        // payload bytes
+  std::string id;
+  std::uint16_t flags = 0;
+  std::size_t End() const { return offset + headerSize + size; }
+};
+
+struct Tag {
+  std::uint8_t major = 0;
+  std::uint8_t flags = 0;
+  std::uint64_t totalSize = 0;  // on disk: header, body and footer
+  Bytes body;                   // the body with tag-level unsynchronisation undone (v2.3)
+  bool bodyIsVerbatim = true;   // the body's bytes are those on disk
+  std::size_t framesBegin = 0;  // after the extended header
+  std::vector<Frame> frames;
+  std::string damage;  // why frame listing stopped early
+};
+
+// Undoes unsynchronisation: every 0xFF 0x00 becomes 0xFF.
+Bytes Resync(std::span<const std::uint8_t> data) {
+  Bytes out;
+  out.reserve(data.size());
+  for (std::size_t i = 0; i < data.size(); ++i) {
+    out.push_back(data[i]);
+    if (data[i] == 0xFF && i + 1 < data.size() && data[i + 1] == 0x00) ++i;
+  }
+  return out;
+}
+
+bool IsFrameIdChar(std::uint8_t c) {
+  return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
+// Frame sizes: plain in 2.3; synchsafe in 2.4 (some writers put plain sizes there: those are
+// taken as plain when the synchsafe reading is impossible).
+std::size_t FrameSize(const std::uint8_t* p, std::uint8_t major) {
+  if (major == 2) return std::size_t{p[0]} << 16 | std::size_t{p[1]} << 8 | p[2];
+  if (major == 4) {
+    if (auto safe = DecodeSynchsafe(p)) return *safe;
+  }
+  return GetU32BE(p);
+}
+
+void ListFrames(Tag& tag) {
+  const std::size_t headerSize = tag.major == 2 ? 6 : 10;
+  const std::size_t idSize = tag.major == 2 ? 3 : 4;
+  std::size_t pos = tag.framesBegin;
+  while (pos < tag.body.size()) {
+    const std::uint8_t* p = tag.body.data() + pos;
+    std::size_t room = tag.body.size() - pos;
+    if (p[0] == 0) break;  // padding
+    if (room < headerSize) {
+      tag.damage = "frame header at offset " + std::to_string(pos) + " of the ID3 tag is cut off";
+      break;
+    }
+    Frame frame;
+    frame.offset = pos;
+    frame.headerSize = headerSize;
+    frame.id.assign(reinterpret_cast<const char*>(p), idSize);
+    if (!std::all_of(p, p + idSize, IsFrameIdChar)) {
+      tag.damage = "bad frame id at offset " + std::to_string(pos) + " of the ID3 tag";
+      break;
+    }
+    frame.size = FrameSize(p + idSize, tag.major);
+    if (tag.major != 2) frame.flags = GetU16BE(p + 8);
+    if (frame.size > room - headerSize) {
+      tag.damage = "ID3 frame '" + frame.id + "' claims " + std::to_string(frame.size) +
+                   " bytes, " + std::to_string(room - headerSize) + " remain";
+      break;
+    }
+    tag.frames.push_back(frame);
+    pos = frame.End();
+  }
+}
+
+// The tag at the start of the file, nullopt when there is none. `strict` throws for damage
+// that reading would step over.
+std::optional<Tag> ReadTag(Storage& file, bool strict) {
+  std::uint8_t header[10];
+  if (file.ReadSome(0, header, 10) != 10 || std::memcmp(header, "ID3", 3) != 0) {
+    return std::nullopt;
+  }
+  Tag tag;
+  tag.major = header[3];
+  tag.flags = header[5];
+  if (tag.major < 2 || tag.major > 4) {
+    ThrowFormat("ID3v2." + std::to_string(tag.major) + " tag: unknown version");
+  }
+  auto bodySize = DecodeSynchsafe(header + 6);
+  if (!bodySize) ThrowFormat("ID3 tag size is not a synchsafe integer");
+  bool footer = tag.major == 4 && (tag.flags & kTagFooter);
+  tag.totalSize = 10 + std::uint64_t{*bodySize} + (footer ? 10 : 0);
+  std::uint64_t remain = file.Size() - 10;
+  std::uint64_t readable = *bodySize;
+  if (*bodySize > remain) {
+    std::string damage = "ID3 tag claims " + std::to_string(*bodySize) + " bytes, " +
+                         std::to_string(remain) + " remain";
+    if (strict) ThrowFormat(damage);
+    readable = remain;
+    tag.damage = damage;
+  }
+  if (strict && tag.totalSize > file.Size()) ThrowFormat("ID3 tag footer is cut off");
+  tag.body = file.Read(10, static_cast<std::size_t>(readable));
+  if (tag.major < 4 && (tag.flags & kTagUnsync)) {
+    tag.body = Resync(tag.body);
+    tag.bodyIsVerbatim = false;
+  }
+  if (tag.major != 2 && (tag.flags & kTagExtendedHeader)) {
+    if (tag.body.size() < 4) ThrowFormat("ID3 extended header is cut off");
+    std::uint64_t extSize = tag.major == 3 ? 4 + std::uint64_t{GetU32BE(tag.body.data())}
+                                           : DecodeSynchsafe(tag.body.data()).value_or(0);
+    if (extSize < 4 || extSize > tag.body.size()) {
+      ThrowFormat("ID3 extended header claims " + std::to_string(extSize) + " bytes, " +
+                  std::to_string(tag.body.size()) + " remain");
+    }
+    tag.framesBegin = static_cast<std::size_t>(extSize);
+  }
+  std::string sizeDamage = tag.damage;
+  ListFrames(tag);
+  if (strict && !tag.damage.empty()) ThrowFormat(tag.damage);
+  if (tag.damage.empty()) tag.damage = sizeDamage;
+  return tag;
+}
+
+bool IsXmpFrame(const Tag& tag, const Frame& frame) {
+  if (frame.id != "PRIV" || frame.size < kOwner.size()) return false;
+  const std::uint8_t* data = tag.body.data() + frame.offset + frame.headerSize;
+  bool plain = tag.major == 3 ? (frame.flags & 0x00E0) == 0 : (frame.flags & 0x004F) == 0;
+  if (plain) return std::memcmp(data, kOwner.data(), kOwner.size()) == 0;
+  return true;  // decoded and checked by FramePayload
+}
+
+// The frame's payload with frame-level encodings undone; nullopt for compressed or
+// encrypted frames, which we do not decode.
+std::optional<Bytes> FramePayload(const Tag& tag, const Frame& frame) {
+  std::span<const std::uint8_t> data(tag.body.data() + frame.offset + frame.headerSize, frame.size);
+  if (tag.major == 3) {
+    if (frame.flags & 0x00C0) return std::nullopt;  // compressed, encrypted
+    if (frame.flags & 0x0020) data = data.subspan(std::min<std::size_t>(1, data.size()));
+    return Bytes(data.begin(), data.end());
+  }
+  if (frame.flags & 0x000C) return std::nullopt;  // compressed, encrypted
+  if (frame.flags & 0x0040) data = data.subspan(std::min<std::size_t>(1, data.size()));  // group
+  if (frame.flags & 0x0001) data = data.subspan(std::min<std::size_t>(4, data.size()));  // length
+  if (frame.flags & 0x0002) return Resync(data);
+  return Bytes(data.begin(), data.end());
+}
+
+std::optional<std::string> XmpOf(const Tag& tag, const Frame& frame) {
+  if (!IsXmpFrame(tag, frame)) return std::nullopt;
+  auto payload = FramePayload(tag, frame);
+  if (!payload || payload->size() < kOwner.size() ||
+      std::memcmp(payload->data(), kOwner.data(), kOwner.size()) != 0) {
+    return std::nullopt;
+  }
+  std::string packet(payload->begin() + kOwner.size(), payload->end());
+  while (!packet.empty() && packet.back() == '\0')
+    packet.pop_back();
+  return packet;
+}
+
+int FindXmpFrame(const Tag& tag) {
+  for (std::size_t i = 0; i < tag.frames.size(); ++i) {
+    if (XmpOf(tag, tag.frames[i])) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+Bytes MakeXmpFrame(std::uint8_t major, const std::string& packet) {
+  Bytes frame;
+  AppendBytes(frame, std::string_view("PRIV"));
+  std::uint32_t size = static_cast<std::uint32_t>(kOwner.size() + packet.size());
+  std::uint8_t sizeBytes[4];
+  if (major == 4) {
+    EncodeSynchsafe(sizeBytes, size);
+  } else {
+    PutU32(sizeBytes, size, Endian::kBig);
+  }
+  frame.insert(frame.end(), sizeBytes, sizeBytes + 4);
+  AppendU16(frame, 0, Endian::kBig);
+  AppendBytes(frame, kOwner);
+  AppendBytes(frame, packet);
+  return frame;
+}
+
+// The frames of the tag with the XMP frame replaced (or added at the end).
+Bytes RebuildFrames(const Tag& tag, int xmpIndex, const std::string& packet) {
+  Bytes frames;
+  for (std::size_t i = 0; i < tag.frames.size(); ++i) {
+    const Frame& f = tag.frames[i];
+    if (static_cast<int>(i) == xmpIndex) {
+      AppendBytes(frames, MakeXmpFrame(tag.major, packet));
+    } else {
+      frames.insert(frames.end(), tag.body.begin() + static_cast<std::ptrdiff_t>(f.offset),
+                    tag.body.begin() + static_cast<std::ptrdiff_t>(f.End()));
+    }
+  }
+  if (xmpIndex < 0) AppendBytes(frames, MakeXmpFrame(tag.major, packet));
+  return frames;
+}
+
+// Header, frames, padding to `bodySize`, and a footer when `flags` asks for one.
+Bytes MakeTag(std::uint8_t major, std::uint8_t flags, const Bytes& frames, std::size_t bodySize) {
+  Bytes tag = {'I', 'D', '3', major, 0, flags, 0, 0, 0, 0};
+  EncodeSynchsafe(tag.data() + 6, static_cast<std::uint32_t>(bodySize));
+  AppendBytes(tag, frames);
+  tag.resize(10 + bodySize, 0);
+  if (major == 4 && (flags & kTagFooter)) {
+    tag.insert(tag.end(), {'3', 'D', 'I', major, 0, flags});
+    tag.insert(tag.end(), tag.begin() + 6, tag.begin() + 10);
+  }
+  return tag;
+}
+
+}  // namespace
+
+std::optional<std::uint32_t> DecodeSynchsafe(const std::uint8_t* p) {
+  if ((p[0] | p[1] | p[2] | p[3]) & 0x80) return std::nullopt;
+  return std::uint32_t{p[0]} << 21 | std::uint32_t{p[1]} << 14 | std::uint32_t{p[2]} << 7 | p[3];
+}
+
+void EncodeSynchsafe(std::uint8_t* p, std::uint32_t value) {
+  for (int i = 0; i < 4; ++i)
+    p[i] = static_cast<std::uint8_t>((value >> (21 - 7 * i)) & 0x7F);
+}
+
+bool LooksLikeMp3(std::span<const std::uint8_t> head, std::string_view extension) {
+  if (head.size() >= 10 && std::memcmp(head.data(), "ID3", 3) == 0) {
+    return head[3] >= 2 && head[3] <= 4 && head[4] != 0xFF && DecodeSynchsafe(head.data() + 6);
+  }
+  if (extension != "mp3" || head.size() < 4) return false;
+  // An MPEG audio frame header: sync, a layer, a bitrate and a sample rate that exist.
+  bool sync = head[0] == 0xFF && (head[1] & 0xE0) == 0xE0;
+  bool layer = (head[1] & 0x06) != 0;
+  bool bitrate = (head[2] >> 4) != 0xF;
+  bool rate = ((head[2] >> 2) & 0x3) != 0x3;
+  return sync && layer && bitrate && rate;
+}
+
+std::optional<FoundPacket> ReadXmp(Storage& file) {
+  auto tag = ReadTag(file, false);
+  if (!tag) return std::nullopt;
+  int index = FindXmpFrame(*tag);
+  if (index < 0) return std::nullopt;
+  const Frame& frame = tag->frames[static_cast<std::size_t>(index)];
+  FoundPacket found;
+  found.mPacket = *XmpOf(*tag, frame);
+  std::int64_t offset = -1;
+  if (tag->bodyIsVerbatim && (frame.flags & 0x00FF) == 0) {
+    offset = static_cast<std::int64_t>(10 + frame.offset + frame.headerSize + kOwner.size());
+  }
+  found.mInfo = DescribePacket(found.mPacket, offset);
+  return found;
+}
+
+void WriteXmp(Storage& file, const PacketText& packet) {
+  if (packet.Text().size() > kMaxPacketSize) {
+    throw FileError(ErrorKind::kBadParam, "packet of " + std::to_string(packet.Text().size()) +
+                                              " bytes is larger than an ID3 frame may be");
+  }
+  auto tag = ReadTag(file, true);
+  if (tag && tag->major == 2) {
+    throw FileError(ErrorKind::kUnsupported, "ID3v2.2 tags have no place for XMP");
+  }
+  int index = tag ? FindXmpFrame(*tag) : -1;
+  // The packet alone, in place, when the old frame holds it verbatim and it fits.
+  if (index >= 0 && tag->bodyIsVerbatim) {
+    const Frame& frame = tag->frames[static_cast<std::size_t>(index)];
+    std::size_t space = frame.size - kOwner.size();
+    auto fitted = FitPacket(packet, space);
+    if ((frame.flags & 0x00FF) == 0 && fitted && fitted->size() == space) {
+      file.WriteAt(10 + frame.offset + frame.headerSize + kOwner.size(), fitted->data(), space);
+      return;
+    }
+  }
+  std::uint8_t major = tag ? tag->major : 3;
+  // The rebuilt tag drops the extended header (its padding size and CRC would be stale) and
+  // is written without tag-level unsynchronisation.
+  std::uint8_t flags = tag ? static_cast<std::uint8_t>(tag->flags & ~kTagExtendedHeader) : 0;
+  if (major == 3) flags = static_cast<std::uint8_t>(flags & ~kTagUnsync);
+  Bytes frames =
+      tag ? RebuildFrames(*tag, index, packet.Text()) : MakeXmpFrame(major, packet.Text());
+  bool footer = flags & kTagFooter;
+  std::uint64_t oldBody = tag ? tag->totalSize - 10 - (footer ? 10 : 0) : 0;
+  if (tag && (footer ? frames.size() == oldBody : frames.size() <= oldBody)) {
+    Bytes bytes = MakeTag(major, flags, frames, static_cast<std::size_t>(oldBody));
+    file.WriteAt(0, bytes.data(), bytes.size());
+    return;
+  }
+  std::size_t body = frames.size() + (footer ? 0 : kNewTagPadding);
+  if (body > kMaxTagBody) {
+    throw FileError(ErrorKind::kBadParam,
+                    "ID3 tag of " + std::to_string(body) + " bytes is too large");
+  }
+  std::uint64_t audio = tag ? tag->totalSize : 0;
+  auto rewrite = file.StartRewrite();
+  rewrite->Append(MakeTag(major, flags, frames, body));
+  rewrite->AppendFrom(file, audio, file.Size() - audio);
+  rewrite->Commit();
+}
+
+}  // namespace xmpfiles::mpeg

@@ -1,0 +1,57 @@
+#pragma once
+
+// XMP in RIFF files (WAV audio, AVI video): the packet is the payload of a top-level '_PMX'
+// chunk of the first RIFF form. Chunks are little-endian, padded to an even length.
+// Writing keeps the media chunks where they are: the packet is written in place when it
+// fits, else into the '_PMX' chunk's place or a 'JUNK' chunk, else as the last chunk of the
+// form (the old '_PMX' becomes 'JUNK'), always with the RIFF size kept right.
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "FileHandler.h"
+#include "io/Storage.h"
+
+namespace xmpfiles::riff {
+
+inline constexpr std::uint32_t kFormWave = FourCC("WAVE");
+inline constexpr std::uint32_t kFormAvi = FourCC("AVI ");
+// Most chunks accepted at the top level of a form.
+inline constexpr std::size_t kMaxChunks = 200000;
+// The largest packet we read or write.
+inline constexpr std::uint64_t kMaxPacketSize = 64ull << 20;
+
+struct Chunk {
+  std::uint64_t offset = 0;  // first byte of the 8-byte header
+  std::uint32_t id = 0;      // big-endian four-character code, as for FourCC()
+  std::uint32_t size = 0;    // payload bytes, pad byte excluded
+  std::uint64_t DataOffset() const { return offset + 8; }
+  std::uint64_t End() const { return offset + 8 + size + (size & 1); }
+};
+
+struct Layout {
+  std::uint32_t form = 0;
+  std::uint64_t formEnd = 0;  // 8 + the RIFF size (clamped to the file when reading)
+  std::vector<Chunk> chunks;
+  std::string damage;  // why listing stopped early, "" when the form was parsed whole
+};
+
+// The form type (WAVE or AVI) when `head` starts a RIFF file we handle.
+std::optional<std::uint32_t> DetectForm(std::span<const std::uint8_t> head);
+
+// Lists the top-level chunks of the first form. `strict` throws FileError (bad format) for
+// any damage; otherwise listing stops at the damage, which is recorded.
+Layout Scan(Storage& file, bool strict);
+
+// The packet of the first '_PMX' chunk, nullopt when there is none.
+std::optional<FoundPacket> ReadXmp(Storage& file);
+
+// Stores the packet (see above). Throws FileError: kBadFormat for a damaged form,
+// kUnsupported when the packet could only be placed by moving media (a form followed by
+// more data, such as the extension forms of a large AVI, with no room inside).
+void WriteXmp(Storage& file, const PacketText& packet);
+
+}  // namespace xmpfiles::riff
