@@ -13,10 +13,9 @@ std::vector<std::unique_ptr<FileHandler>> MakeAll() {
   // (decided by extension) come before plain TIFF.
   using Factory = std::unique_ptr<FileHandler> (*)();
   const Factory factories[] = {
-      &MakeIsoMediaHandler,
-      &MakeRiffHandler,
-      &MakeMp3Handler,
-      &MakeSidecarHandler,
+      &MakeJpegHandler,      &MakePngHandler,     &MakeGifHandler,      &MakeDngHandler,
+      &MakeCameraRawHandler, &MakeTiffHandler,    &MakeIsoMediaHandler, &MakeRiffHandler,
+      &MakeMp3Handler,       &MakeSidecarHandler,
   };
   std::vector<std::unique_ptr<FileHandler>> all;
   for (Factory f : factories) {
@@ -85,8 +84,7 @@ const FileHandler* DetectHandler(Storage& file, std::string_view extension, std:
     if (!HasExtension(*h, extension) && accepts(*h)) return h.get();
   }
   const FileHandler& scanner = ScanningHandler();
-  if (openFlags & kOpenUsePacketScanning) return &scanner;
-  if ((openFlags & kOpenLimitedScanning) && HasExtension(scanner, extension)) return &scanner;
+  if (openFlags & (kOpenUsePacketScanning | kOpenLimitedScanning)) return &scanner;
   return nullptr;
 }
 

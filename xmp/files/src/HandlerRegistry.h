@@ -11,18 +11,10 @@
 
 namespace xmpfiles {
 
-// Open flags the detection looks at (the same bits as the toolkit's kXMPFiles_Open...).
-inline constexpr std::uint32_t kOpenForRead = 0x1;
-inline constexpr std::uint32_t kOpenForUpdate = 0x2;
-inline constexpr std::uint32_t kOpenOnlyXMP = 0x4;
+// Open flags the detection looks at (the values of the toolkit's kXMPFiles_Open... flags).
 inline constexpr std::uint32_t kOpenForceGivenHandler = 0x8;
-inline constexpr std::uint32_t kOpenUseSmartHandler = 0x20;    // accepted; smart handlers
-                                                               // are always tried first
-inline constexpr std::uint32_t kOpenUsePacketScanning = 0x40;  // scan any other file
-inline constexpr std::uint32_t kOpenLimitedScanning = 0x80;    // scan other files whose
-                                                               // extension names a format
-                                                               // known to carry packets
-inline constexpr std::uint32_t kOpenLenient = 0x400;  // accepted; reading is always lenient
+inline constexpr std::uint32_t kOpenUsePacketScanning = 0x40;  // scan files without a handler
+inline constexpr std::uint32_t kOpenLimitedScanning = 0x80;    // the same (the scan is cheap)
 
 // Every handler, the smart (format-specific) ones first, in detection order.
 const std::vector<std::unique_ptr<FileHandler>>& Handlers();

@@ -1,0 +1,271 @@
+#include "xmp/SXMPFiles.h"
+
+#include <sys/stat.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+#include "FileHandler.h"
+#include "HandlerRegistry.h"
+#include "PacketCleanup.h"
+#include "io/Storage.h"
+#include "xmp/SXMPUtils.h"
+
+namespace {
+
+using namespace xmpfiles;
+
+std::atomic<int> sInitCount{0};
+
+XMP_ErrorID ToErrorId(ErrorKind kind, bool writing) {
+  switch (kind) {
+    case ErrorKind::kBadFormat:
+      return kXMPErr_BadFileFormat;
+    case ErrorKind::kIO:
+      return writing ? kXMPErr_WriteError : kXMPErr_ReadError;
+    case ErrorKind::kUnsupported:
+      return kXMPErr_Unavailable;
+    case ErrorKind::kBadParam:
+      return kXMPErr_BadParam;
+  }
+  return kXMPErr_Unknown;
+}
+
+[[noreturn]] void Rethrow(const FileError& e, const std::string& path, bool writing) {
+  throw XMP_Error(ToErrorId(e.Kind(), writing), "'" + path + "': " + e.what());
+}
+
+// Checks what the OS says about the path before opening, for precise errors.
+void CheckOpenable(const std::string& path, bool update) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR) {
+      throw XMP_Error(kXMPErr_NoFile, "file '" + path + "' does not exist");
+    }
+    throw XMP_Error(kXMPErr_FilePermission,
+                    "cannot access '" + path + "': " + std::strerror(errno));
+  }
+  if (S_ISDIR(st.st_mode)) throw XMP_Error(kXMPErr_FilePermission, "'" + path + "' is a folder");
+  if (!S_ISREG(st.st_mode))
+    throw XMP_Error(kXMPErr_FilePermission, "'" + path + "' is not a regular file");
+}
+
+}  // namespace
+
+struct SXMPFiles::Impl {
+  std::string mPath;
+  XMP_OptionBits mOpenFlags = 0;
+  XMP_FileFormat mFormat = kXMP_UnknownFile;
+  const FileHandler* mHandler = nullptr;
+  std::unique_ptr<Storage> mStorage;
+  bool mRead = false;
+  std::optional<FoundPacket> mFound;
+  std::optional<std::string> mNewPacket;
+
+  const std::optional<FoundPacket>& Found() {
+    if (!mRead) {
+      try {
+        mFound = mHandler->Read(*mStorage);
+      } catch (const FileError& e) {
+        Rethrow(e, mPath, false);
+      }
+      mRead = true;
+    }
+    return mFound;
+  }
+};
+
+// ---- Process-wide ----
+
+bool SXMPFiles::Initialize(XMP_OptionBits options, const char* pluginFolder) {
+  if (options != 0) throw XMP_Error(kXMPErr_BadOptions, "SXMPFiles::Initialize takes no options");
+  (void)pluginFolder;  // every handler is built in
+  ++sInitCount;
+  (void)Handlers();
+  return true;
+}
+
+void SXMPFiles::Terminate() {
+  int n = sInitCount.load();
+  while (n > 0 && !sInitCount.compare_exchange_weak(n, n - 1)) {
+  }
+}
+
+void SXMPFiles::GetVersionInfo(XMP_VersionInfo* info) {
+  if (info == nullptr) return;
+  *info = XMP_VersionInfo{};
+  info->major = 1;
+  info->minor = 0;
+  info->micro = 0;
+  info->message = "veltmetadata XMP Files 1.0.0";
+}
+
+bool SXMPFiles::GetFormatInfo(XMP_FileFormat format, XMP_OptionBits* handlerFlags) {
+  const FileHandler* h = FindHandler(format);
+  if (h == nullptr) return false;
+  if (handlerFlags != nullptr) *handlerFlags = h->Flags();
+  return true;
+}
+
+XMP_FileFormat SXMPFiles::CheckFileFormat(const std::string& filePath) {
+  try {
+    DiskStorage file(filePath, false);
+    std::string ext = LowerExtension(filePath);
+    const FileHandler* h =
+        DetectHandler(file, ext, kXMP_UnknownFile, kXMPFiles_OpenUseSmartHandler);
+    return h == nullptr ? kXMP_UnknownFile : h->FormatOf(ext);
+  } catch (const std::exception&) {
+    return kXMP_UnknownFile;
+  }
+}
+
+bool SXMPFiles::GetAssociatedResources(const std::string& filePath,
+                                       std::vector<std::string>* resources, XMP_FileFormat format,
+                                       XMP_OptionBits options) {
+  if (resources == nullptr)
+    throw XMP_Error(kXMPErr_BadParam, "GetAssociatedResources: no output list");
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(filePath, ec)) return false;
+  if (format == kXMP_UnknownFile) {
+    format = CheckFileFormat(filePath);
+    if (format == kXMP_UnknownFile) return false;
+  } else if (FindHandler(format) == nullptr) {
+    return false;
+  }
+  (void)options;
+  resources->push_back(filePath);
+  if (format == kXMP_StandaloneXMPFile) return true;
+  std::filesystem::path sidecar(filePath);
+  for (const char* ext : {".xmp", ".XMP"}) {
+    sidecar.replace_extension(ext);
+    if (sidecar.string() != filePath && std::filesystem::is_regular_file(sidecar, ec)) {
+      resources->push_back(sidecar.string());
+      break;
+    }
+  }
+  return true;
+}
+
+// ---- One file ----
+
+SXMPFiles::SXMPFiles() = default;
+
+SXMPFiles::SXMPFiles(const std::string& filePath, XMP_FileFormat format, XMP_OptionBits openFlags) {
+  if (!OpenFile(filePath, format, openFlags)) {
+    throw XMP_Error(kXMPErr_NoFileHandler, "OpenFile returned false");
+  }
+}
+
+SXMPFiles::SXMPFiles(const char* filePath, XMP_FileFormat format, XMP_OptionBits openFlags)
+    : SXMPFiles(std::string(filePath == nullptr ? "" : filePath), format, openFlags) {}
+
+SXMPFiles::~SXMPFiles() = default;
+
+bool SXMPFiles::OpenFile(const std::string& filePath, XMP_FileFormat format,
+                         XMP_OptionBits openFlags) {
+  if (mImpl) throw XMP_Error(kXMPErr_BadObject, "SXMPFiles already has a file open");
+  if (filePath.empty()) throw XMP_Error(kXMPErr_BadParam, "OpenFile: empty file path");
+  const bool update = (openFlags & kXMPFiles_OpenForUpdate) != 0;
+  CheckOpenable(filePath, update);
+  auto impl = std::make_unique<Impl>();
+  impl->mPath = filePath;
+  impl->mOpenFlags = openFlags;
+  try {
+    impl->mStorage = std::make_unique<DiskStorage>(filePath, update);
+  } catch (const FileError& e) {
+    throw XMP_Error(kXMPErr_FilePermission, e.what());
+  }
+  const std::string ext = LowerExtension(filePath);
+  std::uint32_t detectFlags = openFlags;
+  // Scanning yields read-only access, so it is no fall-back for an update.
+  if (update) detectFlags &= ~(kXMPFiles_OpenUsePacketScanning | kXMPFiles_OpenLimitedScanning);
+  if (openFlags & kXMPFiles_OpenUseSmartHandler) {
+    detectFlags &= ~(kXMPFiles_OpenUsePacketScanning | kXMPFiles_OpenLimitedScanning);
+  }
+  try {
+    impl->mHandler = DetectHandler(*impl->mStorage, ext, format, detectFlags);
+  } catch (const FileError& e) {
+    Rethrow(e, filePath, false);
+  }
+  if (impl->mHandler == nullptr) return false;
+  impl->mFormat = impl->mHandler->FormatOf(ext);
+  mImpl = std::move(impl);
+  return true;
+}
+
+void SXMPFiles::CloseFile(XMP_OptionBits closeFlags) {
+  if (!mImpl) return;
+  std::unique_ptr<Impl> impl = std::move(mImpl);
+  (void)closeFlags;  // every rewrite already goes through a temporary file
+  if (!impl->mNewPacket || !(impl->mOpenFlags & kXMPFiles_OpenForUpdate)) return;
+  try {
+    impl->mHandler->Write(*impl->mStorage, PacketText(*impl->mNewPacket));
+  } catch (const FileError& e) {
+    Rethrow(e, impl->mPath, true);
+  }
+}
+
+bool SXMPFiles::GetFileInfo(std::string* filePath, XMP_OptionBits* openFlags,
+                            XMP_FileFormat* format, XMP_OptionBits* handlerFlags) const {
+  if (!mImpl) return false;
+  if (filePath != nullptr) *filePath = mImpl->mPath;
+  if (openFlags != nullptr) *openFlags = mImpl->mOpenFlags;
+  if (format != nullptr) *format = mImpl->mFormat;
+  if (handlerFlags != nullptr) *handlerFlags = mImpl->mHandler->Flags();
+  return true;
+}
+
+bool SXMPFiles::GetXMP(SXMPMeta* meta, std::string* packet, XMP_PacketInfo* info) {
+  if (meta != nullptr) meta->Erase();
+  if (!mImpl) throw XMP_Error(kXMPErr_BadObject, "GetXMP: no file is open");
+  const auto& found = mImpl->Found();
+  if (!found || CleanPacket(found->mPacket).empty()) return false;
+  if (packet != nullptr) *packet = found->mPacket;
+  if (info != nullptr) {
+    info->offset = found->mInfo.mOffset;
+    info->length = found->mInfo.mLength;
+    info->padSize = found->mInfo.mPadSize;
+    info->writeable = found->mInfo.mWritable;
+  }
+  if (meta != nullptr) {
+    meta->ParseFromBuffer(CleanPacket(found->mPacket));
+    if (!found->mExtended.empty()) {
+      // The extended part completes the standard packet: its properties win where both
+      // have one, and the pointer to it is not part of the metadata.
+      SXMPMeta extended;
+      extended.ParseFromBuffer(CleanPacket(found->mExtended));
+      SXMPUtils::ApplyTemplate(
+          meta, extended, kXMPTemplate_AddNewProperties | kXMPTemplate_ReplaceExistingProperties);
+      meta->DeleteProperty(kXMP_NS_XMP_Note, "xmpNote:HasExtendedXMP");
+    }
+  }
+  return true;
+}
+
+void SXMPFiles::PutXMP(const SXMPMeta& meta) {
+  std::string packet;
+  meta.SerializeToBuffer(&packet, 0, 0);
+  PutXMP(packet);
+}
+
+void SXMPFiles::PutXMP(const std::string& packet) {
+  if (!mImpl) throw XMP_Error(kXMPErr_BadObject, "PutXMP: no file is open");
+  if (!(mImpl->mOpenFlags & kXMPFiles_OpenForUpdate)) {
+    throw XMP_Error(kXMPErr_BadParam, "PutXMP: '" + mImpl->mPath + "' is not open for update");
+  }
+  if (mImpl->mHandler->IsReadOnly()) {
+    throw XMP_Error(kXMPErr_Unavailable, "PutXMP: the " + std::string(mImpl->mHandler->Name()) +
+                                             " handler cannot write '" + mImpl->mPath + "'");
+  }
+  mImpl->mNewPacket = packet;
+}
+
+bool SXMPFiles::CanPutXMP(const SXMPMeta&) const {
+  return CanPutXMP(std::string());
+}
+
+bool SXMPFiles::CanPutXMP(const std::string&) const {
+  return mImpl && (mImpl->mOpenFlags & kXMPFiles_OpenForUpdate) && !mImpl->mHandler->IsReadOnly();
+}

@@ -1,0 +1,256 @@
+// TIFF (both byte orders): the XMP packet is the value of tag 700 in the first IFD. The same
+// reader serves TIFF-based camera raw files and DNG, which are read-only: their makers' tools
+// expect their private layouts untouched.
+//
+// Writing never moves existing data: a packet that fits the old value's space is written in
+// place; otherwise the new packet (and, when the first IFD had no tag 700, a copy of that IFD
+// with the new entry) is added at the end of the file and the few bytes pointing to it are
+// changed, all through a rewrite into a temporary file.
+
+#include <algorithm>
+#include <array>
+
+#include "FileHandler.h"
+#include "HandlerRegistry.h"
+#include "io/Endian.h"
+
+namespace xmpfiles {
+
+namespace {
+
+constexpr std::uint16_t kTagXMP = 700;
+constexpr std::uint16_t kTypeUndefined = 7;
+
+// Bytes per value of the TIFF field types 1..12 (0 for unknown types).
+std::uint32_t TypeSize(std::uint16_t type) {
+  static constexpr std::array<std::uint32_t, 13> kSizes = {0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8};
+  return type < kSizes.size() ? kSizes[type] : 0;
+}
+
+struct TiffIfd {
+  Endian mEndian = Endian::kBig;
+  std::uint64_t mIfdOffset = 0;
+  std::uint16_t mCount = 0;
+  Bytes mEntries;  // 12 * mCount bytes
+  std::uint32_t mNext = 0;
+  // Tag 700, when present.
+  std::optional<std::size_t> mXmpIndex;
+  std::uint64_t mXmpValueOffset = 0;
+  std::uint32_t mXmpLength = 0;
+};
+
+bool IsTiffMagic(std::span<const std::uint8_t> head, bool raw) {
+  if (head.size() < 8) return false;
+  Endian e;
+  if (head[0] == 'I' && head[1] == 'I') {
+    e = Endian::kLittle;
+  } else if (head[0] == 'M' && head[1] == 'M') {
+    e = Endian::kBig;
+  } else {
+    return false;
+  }
+  std::uint16_t magic = GetU16(&head[2], e);
+  if (magic == 42) return true;
+  // Raw variants with their own magic: Panasonic RW2 (0x55), Olympus ORF ("RO", "RS").
+  return raw && (magic == 0x55 || magic == 0x4F52 || magic == 0x5352);
+}
+
+TiffIfd ReadFirstIfd(Storage& file) {
+  TiffIfd ifd;
+  Bytes header = file.Read(0, 8);
+  ifd.mEndian = header[0] == 'I' ? Endian::kLittle : Endian::kBig;
+  ifd.mIfdOffset = GetU32(&header[4], ifd.mEndian);
+  if (ifd.mIfdOffset < 8 || file.Remaining(ifd.mIfdOffset) < 2) {
+    ThrowFormat("TIFF first IFD offset " + std::to_string(ifd.mIfdOffset) +
+                " is outside the file (" + std::to_string(file.Size()) + " bytes)");
+  }
+  Bytes count = file.Read(ifd.mIfdOffset, 2);
+  ifd.mCount = GetU16(count.data(), ifd.mEndian);
+  const std::uint64_t need = 12ull * ifd.mCount + 4;
+  const std::uint64_t remain = file.Remaining(ifd.mIfdOffset + 2);
+  if (need > remain) {
+    ThrowFormat("TIFF IFD at offset " + std::to_string(ifd.mIfdOffset) + " claims " +
+                std::to_string(ifd.mCount) + " entries (" + std::to_string(need) + " bytes), " +
+                std::to_string(remain) + " remain");
+  }
+  ifd.mEntries = file.Read(ifd.mIfdOffset + 2, 12ull * ifd.mCount);
+  Bytes next = file.Read(ifd.mIfdOffset + 2 + 12ull * ifd.mCount, 4);
+  ifd.mNext = GetU32(next.data(), ifd.mEndian);
+  for (std::size_t i = 0; i < ifd.mCount; ++i) {
+    const std::uint8_t* e = &ifd.mEntries[12 * i];
+    if (GetU16(e, ifd.mEndian) != kTagXMP) continue;
+    std::uint16_t type = GetU16(e + 2, ifd.mEndian);
+    std::uint32_t count32 = GetU32(e + 4, ifd.mEndian);
+    // Writers use BYTE or UNDEFINED; anything else of byte size is read the same way.
+    std::uint64_t bytes = std::uint64_t{count32} * std::max<std::uint32_t>(TypeSize(type), 1);
+    std::uint64_t valueAt =
+        bytes <= 4 ? ifd.mIfdOffset + 2 + 12 * i + 8 : GetU32(e + 8, ifd.mEndian);
+    if (bytes > file.Remaining(valueAt)) {
+      ThrowFormat("TIFF tag 700 claims " + std::to_string(bytes) + " bytes at offset " +
+                  std::to_string(valueAt) + ", " + std::to_string(file.Remaining(valueAt)) +
+                  " remain");
+    }
+    ifd.mXmpIndex = i;
+    ifd.mXmpValueOffset = valueAt;
+    ifd.mXmpLength = static_cast<std::uint32_t>(bytes);
+    break;
+  }
+  return ifd;
+}
+
+struct Patch {
+  std::uint64_t mOffset;
+  Bytes mBytes;
+};
+
+// Copies the whole file into `out`, replacing the patched ranges (sorted, not overlapping).
+void CopyWithPatches(Storage& file, Rewrite& out, std::vector<Patch> patches) {
+  std::sort(patches.begin(), patches.end(),
+            [](const Patch& a, const Patch& b) { return a.mOffset < b.mOffset; });
+  std::uint64_t pos = 0;
+  for (const Patch& p : patches) {
+    out.AppendFrom(file, pos, p.mOffset - pos);
+    out.Append(p.mBytes);
+    pos = p.mOffset + p.mBytes.size();
+  }
+  out.AppendFrom(file, pos, file.Size() - pos);
+}
+
+Bytes MakeEntry(std::uint16_t tag, std::uint16_t type, std::uint32_t count, std::uint32_t value,
+                Endian e) {
+  Bytes b;
+  AppendU16(b, tag, e);
+  AppendU16(b, type, e);
+  AppendU32(b, count, e);
+  AppendU32(b, value, e);
+  return b;
+}
+
+class TiffHandler : public FileHandler {
+ public:
+  enum class Variant { kTiff, kDng, kRaw };
+  explicit TiffHandler(Variant v) : mVariant(v) {}
+
+  std::uint32_t Format() const override {
+    switch (mVariant) {
+      case Variant::kDng:
+        return kFormatDNG;
+      case Variant::kRaw:
+        return kFormatCameraRaw;
+      default:
+        return kFormatTIFF;
+    }
+  }
+  std::uint32_t Flags() const override {
+    return mVariant == Variant::kTiff ? kHandlerReadWrite
+                                      : kHandlerAllowsOnlyXMP | kHandlerReturnsRawPacket;
+  }
+  std::string_view Name() const override {
+    return mVariant == Variant::kTiff ? "TIFF" : mVariant == Variant::kDng ? "DNG" : "camera raw";
+  }
+  std::vector<std::string_view> Extensions() const override {
+    switch (mVariant) {
+      case Variant::kDng:
+        return {"dng"};
+      case Variant::kRaw:
+        return {"cr2", "nef", "nrw", "arw", "srf", "sr2", "orf", "pef", "rw2",
+                "dcr", "kdc", "3fr", "erf", "mef", "mos", "srw", "raw", "iiq"};
+      default:
+        return {"tif", "tiff"};
+    }
+  }
+
+  // The three variants share the bytes; the extension decides between them.
+  bool CheckFormat(std::span<const std::uint8_t> head, std::string_view extension,
+                   std::uint64_t) const override {
+    auto exts = Extensions();
+    bool mine = std::find(exts.begin(), exts.end(), extension) != exts.end();
+    if (mVariant != Variant::kTiff) return mine && IsTiffMagic(head, true);
+    return IsTiffMagic(head, false);
+  }
+
+  std::optional<FoundPacket> Read(Storage& file) const override {
+    TiffIfd ifd = ReadFirstIfd(file);
+    if (!ifd.mXmpIndex || ifd.mXmpLength == 0) return std::nullopt;
+    FoundPacket found;
+    found.mPacket = file.ReadString(ifd.mXmpValueOffset, ifd.mXmpLength);
+    found.mInfo = DescribePacket(found.mPacket, static_cast<std::int64_t>(ifd.mXmpValueOffset));
+    // Some writers end the value with a NUL.
+    while (!found.mPacket.empty() && found.mPacket.back() == '\0')
+      found.mPacket.pop_back();
+    return found;
+  }
+
+  void Write(Storage& file, const PacketText& packet) const override {
+    if (mVariant != Variant::kTiff) {
+      throw FileError(ErrorKind::kUnsupported, std::string(Name()) + " files are read-only");
+    }
+    TiffIfd ifd = ReadFirstIfd(file);
+    const Endian e = ifd.mEndian;
+    if (ifd.mXmpIndex && ifd.mXmpLength > 4) {
+      if (auto fitted = packet.FitTo(ifd.mXmpLength)) {
+        file.WriteAt(ifd.mXmpValueOffset, fitted->data(), fitted->size());
+        file.Flush();
+        return;
+      }
+    }
+    const std::string& text = packet.Text();
+    const std::uint64_t size = file.Size();
+    const std::uint64_t packetAt = size + (size & 1);  // values start on a word boundary
+    const std::uint64_t afterPacket = packetAt + text.size() + (text.size() & 1);
+    const std::uint64_t newIfdBytes = ifd.mXmpIndex ? 0 : 2 + 12ull * (ifd.mCount + 1) + 4;
+    if (afterPacket + newIfdBytes > 0xFFFFFFFFull) {
+      ThrowFormat("TIFF file would grow past 4 GB, the limit of its 32-bit offsets");
+    }
+    std::vector<Patch> patches;
+    Bytes tail;
+    if (size & 1) tail.push_back(0);
+    AppendBytes(tail, text);
+    if (text.size() & 1) tail.push_back(0);
+    Bytes entry = MakeEntry(kTagXMP, kTypeUndefined, static_cast<std::uint32_t>(text.size()),
+                            static_cast<std::uint32_t>(packetAt), e);
+    if (ifd.mXmpIndex) {
+      patches.push_back({ifd.mIfdOffset + 2 + 12 * *ifd.mXmpIndex, entry});
+    } else {
+      // A copy of the first IFD with the new entry in tag order; the header points to it.
+      Bytes newIfd;
+      AppendU16(newIfd, static_cast<std::uint16_t>(ifd.mCount + 1), e);
+      bool placed = false;
+      for (std::size_t i = 0; i < ifd.mCount; ++i) {
+        const std::uint8_t* old = &ifd.mEntries[12 * i];
+        if (!placed && GetU16(old, e) > kTagXMP) {
+          AppendBytes(newIfd, entry);
+          placed = true;
+        }
+        newIfd.insert(newIfd.end(), old, old + 12);
+      }
+      if (!placed) AppendBytes(newIfd, entry);
+      AppendU32(newIfd, ifd.mNext, e);
+      AppendBytes(tail, newIfd);
+      Bytes pointer;
+      AppendU32(pointer, static_cast<std::uint32_t>(afterPacket), e);
+      patches.push_back({4, pointer});
+    }
+    auto out = file.StartRewrite();
+    CopyWithPatches(file, *out, std::move(patches));
+    out->Append(tail);
+    out->Commit();
+  }
+
+ private:
+  Variant mVariant;
+};
+
+}  // namespace
+
+std::unique_ptr<FileHandler> MakeTiffHandler() {
+  return std::make_unique<TiffHandler>(TiffHandler::Variant::kTiff);
+}
+std::unique_ptr<FileHandler> MakeDngHandler() {
+  return std::make_unique<TiffHandler>(TiffHandler::Variant::kDng);
+}
+std::unique_ptr<FileHandler> MakeCameraRawHandler() {
+  return std::make_unique<TiffHandler>(TiffHandler::Variant::kRaw);
+}
+
+}  // namespace xmpfiles
