@@ -31,11 +31,18 @@ void RefreshQualifierBits(XMPNode& node) {
 // multiple-values mark) are derived or transient.
 constexpr XMP_OptionBits kFormBits = kXMP_PropValueIsURI | kXMP_PropCompositeMask;
 
+// Array items compare in order; named nodes (fields, properties, schemas, qualifiers) by name,
+// since their order carries no meaning.
 bool ListsEqual(const std::vector<std::unique_ptr<XMPNode>>& a,
-                const std::vector<std::unique_ptr<XMPNode>>& b) {
+                const std::vector<std::unique_ptr<XMPNode>>& b, bool ordered) {
   if (a.size() != b.size()) return false;
   for (size_t i = 0; i < a.size(); ++i) {
-    if (!NodesEqual(*a[i], *b[i])) return false;
+    if (ordered || a[i]->mName == b[i]->mName) {
+      if (!NodesEqual(*a[i], *b[i])) return false;
+      continue;
+    }
+    XMPNode* match = FindIn(b, a[i]->mName);
+    if (!match || !NodesEqual(*a[i], *match)) return false;
   }
   return true;
 }
@@ -73,14 +80,19 @@ XMPNode* XMPNode::InsertChild(size_t position, std::string name, std::string val
 }
 
 XMPNode* XMPNode::AddQualifier(std::string name, std::string value, XMP_OptionBits options) {
+  return AdoptQualifier(
+      std::make_unique<XMPNode>(this, std::move(name), std::move(value), options));
+}
+
+XMPNode* XMPNode::AdoptQualifier(std::unique_ptr<XMPNode> node) {
   size_t position = mQualifiers.size();
-  if (name == kXmlLang) {
+  if (node->mName == kXmlLang) {
     position = 0;
-  } else if (name == kRdfType) {
+  } else if (node->mName == kRdfType) {
     position = (!mQualifiers.empty() && mQualifiers[0]->mName == kXmlLang) ? 1 : 0;
   }
-  auto node = std::make_unique<XMPNode>(this, std::move(name), std::move(value),
-                                        options | kXMP_PropIsQualifier);
+  node->mParent = this;
+  node->mOptions |= kXMP_PropIsQualifier;
   XMPNode* raw = node.get();
   mQualifiers.insert(mQualifiers.begin() + static_cast<long>(position), std::move(node));
   RefreshQualifierBits(*this);
@@ -142,7 +154,8 @@ std::string_view XMPNode::Language() const {
 bool NodesEqual(const XMPNode& a, const XMPNode& b) {
   return a.mName == b.mName && a.mValue == b.mValue &&
          (a.mOptions & kFormBits) == (b.mOptions & kFormBits) &&
-         ListsEqual(a.mQualifiers, b.mQualifiers) && ListsEqual(a.mChildren, b.mChildren);
+         ListsEqual(a.mQualifiers, b.mQualifiers, false) &&
+         ListsEqual(a.mChildren, b.mChildren, a.IsArray());
 }
 
 XMPNode* FindSchemaNode(XMPNode& root, std::string_view ns, bool create) {

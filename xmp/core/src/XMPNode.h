@@ -54,6 +54,8 @@ class XMPNode {
   // Adds a qualifier, keeping xml:lang first and rdf:type next, and updates this node's
   // kXMP_PropHasQualifiers / HasLang / HasType bits.
   XMPNode* AddQualifier(std::string name, std::string value, XMP_OptionBits options = 0);
+  // Makes `qualifier` (a detached node) a qualifier of this node, with the same ordering.
+  XMPNode* AdoptQualifier(std::unique_ptr<XMPNode> qualifier);
   // Removes a child / qualifier by pointer (no-op when it is not one); updates the bits.
   void RemoveChild(const XMPNode* child);
   void RemoveQualifier(const XMPNode* qualifier);
@@ -72,7 +74,8 @@ class XMPNode {
 };
 
 // True when both subtrees have the same names, values, form options (URI and composite bits),
-// children in the same order (fields and unordered arrays too) and qualifiers.
+// qualifiers and children: array items in the same order, named children (properties,
+// fields) in any order.
 bool NodesEqual(const XMPNode& a, const XMPNode& b);
 
 // The schema node for `ns` under `root`; with `create`, a missing one is created with the
