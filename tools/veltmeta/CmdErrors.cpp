@@ -1,0 +1,79 @@
+// veltmeta errors [--json]: the problems found while the library started, which includes
+// reading the custom definitions folders from their usual places.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "Command.h"
+#include "veltmetadata/Errors.h"
+#include "veltmetadata/Lifecycle.h"
+
+namespace {
+
+std::string JsonString(const std::string& text) {
+  std::string out = "\"";
+  for (const unsigned char c : text) {
+    switch (c) {
+      case '"':
+        out += "\\\"";
+        break;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      default:
+        if (c < 0x20) {
+          char buffer[8];
+          std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
+          out += buffer;
+        } else {
+          out += static_cast<char>(c);
+        }
+    }
+  }
+  return out + "\"";
+}
+
+int RunErrors(const std::vector<std::string>& args) {
+  bool json = false;
+  for (const auto& arg : args) {
+    if (arg == "--json") {
+      json = true;
+    } else {
+      std::fprintf(stderr, "veltmeta errors: unknown argument '%s'\n", arg.c_str());
+      return 2;
+    }
+  }
+  veltmetadata::Initialize();
+  const auto errors = veltmetadata::GetErrorInfos();
+  veltmetadata::Terminate();
+  if (json) {
+    std::printf("[");
+    for (std::size_t i = 0; i < errors.size(); ++i) {
+      std::printf("%s\n  {\"kind\": %d, \"message\": %s, \"file\": %s}", i ? "," : "",
+                  static_cast<int>(errors[i].mKind), JsonString(errors[i].mMessage).c_str(),
+                  JsonString(errors[i].mFile).c_str());
+    }
+    std::printf("%s]\n", errors.empty() ? "" : "\n");
+    return 0;
+  }
+  for (const auto& info : errors) {
+    std::printf("%s%s%s\n", info.mFile.c_str(), info.mFile.empty() ? "" : ": ",
+                info.mMessage.c_str());
+  }
+  std::fprintf(stderr, "%zu error%s\n", errors.size(), errors.size() == 1 ? "" : "s");
+  return 0;
+}
+
+const veltmeta::CommandRegistrar kReg{
+    {"errors", "errors [--json]", "problems found in the definitions at start-up", &RunErrors}};
+
+}  // namespace
