@@ -179,8 +179,8 @@ using MakeBox = std::function<Bytes(std::uint64_t extra)>;
 // Writes `content` over [start, end) of the file, filling what is left with a free box (or,
 // when too little is left for one, with more padding). Returns false when it does not fit.
 // A range that ends at the end of the file always fits: the file grows or shrinks.
-bool PlaceIn(Storage& file, std::uint64_t start, std::uint64_t end, const MakeBox& make) {
-  Bytes content = make(0);
+bool PlaceIn(Storage& file, std::uint64_t start, std::uint64_t end, const Bytes& content,
+             const MakeBox& make) {
   const std::uint64_t n = content.size();
   const std::uint64_t room = end - start;
   if (end == file.Size()) {
@@ -204,13 +204,15 @@ bool PlaceIn(Storage& file, std::uint64_t start, std::uint64_t end, const MakeBo
 // once the new one is in place elsewhere.
 void PlaceTopLevel(Storage& file, const std::vector<Box>& boxes, int oldIndex, const MakeBox& make,
                    const std::function<void()>& retire) {
+  // Built before anything is written, so that a failure to build changes nothing.
+  const Bytes content = make(0);
   if (oldIndex >= 0) {
     std::size_t j = static_cast<std::size_t>(oldIndex);
     std::uint64_t start = boxes[j].offset;
     std::uint64_t end = boxes[j].End();
     while (++j < boxes.size() && boxes[j].IsFree())
       end = boxes[j].End();
-    if (PlaceIn(file, start, end, make)) return;
+    if (PlaceIn(file, start, end, content, make)) return;
   }
   for (std::size_t i = 0; i < boxes.size(); ++i) {
     if (!boxes[i].IsFree()) continue;
@@ -218,7 +220,7 @@ void PlaceTopLevel(Storage& file, const std::vector<Box>& boxes, int oldIndex, c
     std::uint64_t end = boxes[i].End();
     while (j + 1 < boxes.size() && boxes[j + 1].IsFree())
       end = boxes[++j].End();
-    if (PlaceIn(file, boxes[i].offset, end, make)) {
+    if (PlaceIn(file, boxes[i].offset, end, content, make)) {
       if (oldIndex >= 0) retire();
       return;
     }
@@ -235,7 +237,7 @@ void PlaceTopLevel(Storage& file, const std::vector<Box>& boxes, int oldIndex, c
     PutU32(size, static_cast<std::uint32_t>(last.size), Endian::kBig);
     file.WriteAt(last.offset, size, 4);
   }
-  WriteBytes(file, file.Size(), make(0));
+  WriteBytes(file, file.Size(), content);
   if (oldIndex >= 0) retire();
 }
 

@@ -1,0 +1,136 @@
+#include "AvTestSupport.h"
+
+#include <algorithm>
+#include <sstream>
+#include <vector>
+
+#include "TestSupport.h"
+
+namespace avtest {
+
+std::string MakePacket(const std::string& title, std::size_t padding) {
+  std::string packet =
+      "<?xpacket begin=\"\xEF\xBB\xBF\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?>\n"
+      "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF "
+      "xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\"><rdf:Description rdf:about=\"\" "
+      "xmlns:dc=\"http://purl.org/dc/elements/1.1/\"><dc:title><rdf:Alt><rdf:li "
+      "xml:lang=\"x-default\">" +
+      title + "</rdf:li></rdf:Alt></dc:title></rdf:Description></rdf:RDF></x:xmpmeta>\n";
+  packet += std::string(padding, ' ');
+  packet += "\n<?xpacket end=\"w\"?>";
+  return packet;
+}
+
+std::filesystem::path CopySample(const std::filesystem::path& dir, const std::string& relative) {
+  std::filesystem::path source = velttest::DataFile("xmp_files/" + relative);
+  std::filesystem::path target = dir / source.filename();
+  std::filesystem::copy_file(source, target, std::filesystem::copy_options::overwrite_existing);
+  return target;
+}
+
+namespace {
+
+std::string Quote(const std::filesystem::path& p) {
+  return "'" + p.string() + "'";
+}
+
+}  // namespace
+
+std::string ExifToolTitle(const std::filesystem::path& file) {
+  std::string out = velttest::RunCommand("exiftool -s3 -XMP-dc:Title " + Quote(file));
+  while (!out.empty() && (out.back() == '\n' || out.back() == '\r'))
+    out.pop_back();
+  return out;
+}
+
+std::string ExifToolWarnings(const std::filesystem::path& file) {
+  std::string out = velttest::RunCommand("exiftool -s3 -a -Warning -Error " + Quote(file));
+  std::vector<std::string> lines;
+  std::istringstream in(out);
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty()) lines.push_back(line);
+  }
+  std::sort(lines.begin(), lines.end());
+  std::string joined;
+  for (const auto& l : lines)
+    joined += l + "\n";
+  return joined;
+}
+
+std::vector<ExifToolView> ExifToolRead(const std::vector<std::filesystem::path>& files) {
+  std::string command = "exiftool -q -q -f -p '${XMP-dc:Title}\t${Warning}${Error}'";
+  for (const auto& f : files)
+    command += " " + Quote(f);
+  std::istringstream in(velttest::RunCommand(command));
+  std::vector<ExifToolView> views;
+  for (std::string line; std::getline(in, line);) {
+    std::size_t tab = line.find('\t');
+    if (tab == std::string::npos) continue;
+    std::string warning = line.substr(tab + 1);
+    // With -f a missing tag prints "-"; two missing tags print "--".
+    if (warning == "--") warning = "-";
+    if (warning.size() > 1 && warning.back() == '-') warning.pop_back();
+    views.push_back({line.substr(0, tab), warning});
+  }
+  return views;
+}
+
+std::string IsoMediaBytes(const std::filesystem::path& file) {
+  std::string bytes = velttest::ReadFile(file);
+  std::string media;
+  std::size_t pos = 0;
+  while (pos + 8 <= bytes.size()) {
+    auto u8 = [&](std::size_t i) {
+      return static_cast<std::uint64_t>(static_cast<unsigned char>(bytes[i]));
+    };
+    std::uint64_t size = u8(pos) << 24 | u8(pos + 1) << 16 | u8(pos + 2) << 8 | u8(pos + 3);
+    std::size_t header = 8;
+    if (size == 1 && pos + 16 <= bytes.size()) {
+      size = 0;
+      for (int i = 0; i < 8; ++i)
+        size = size << 8 | u8(pos + 8 + static_cast<std::size_t>(i));
+      header = 16;
+    } else if (size == 0) {
+      size = bytes.size() - pos;
+    }
+    if (size < header || size > bytes.size() - pos) break;
+    if (bytes.compare(pos + 4, 4, "mdat") == 0) media += bytes.substr(pos + header, size - header);
+    pos += size;
+  }
+  return media;
+}
+
+std::string MediaHashes(const std::filesystem::path& file) {
+  int status = 0;
+  std::string out = velttest::RunCommand("ffmpeg -hide_banner -loglevel error -i " + Quote(file) +
+                                             " -map 0 -c copy -f framemd5 - 2>&1 | grep -v '^#'",
+                                         &status);
+  return out;
+}
+
+std::uint64_t WithStorage(const std::filesystem::path& file,
+                          const std::function<void(xmpfiles::Storage&)>& write) {
+  xmpfiles::DiskStorage storage(file.string(), true);
+  write(storage);
+  storage.Flush();
+  return storage.BytesWritten();
+}
+
+void ForEachDamagedCopy(const std::string& bytes,
+                        const std::function<void(const xmpfiles::Bytes&)>& action) {
+  const xmpfiles::Bytes whole(bytes.begin(), bytes.end());
+  for (std::size_t cut = 0; cut < whole.size(); cut += 1 + cut / 64) {
+    action(xmpfiles::Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(cut)));
+  }
+  const std::uint32_t hostile[] = {0, 1, 7, 0x7FFFFFFF, 0xFFFFFFFF};
+  for (std::size_t at = 0; at + 4 <= whole.size() && at < 4096; at += 4) {
+    for (std::uint32_t value : hostile) {
+      xmpfiles::Bytes copy = whole;
+      for (int i = 0; i < 4; ++i)
+        copy[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
+      action(copy);
+    }
+  }
+}
+
+}  // namespace avtest

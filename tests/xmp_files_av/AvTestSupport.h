@@ -1,0 +1,53 @@
+#pragma once
+
+// Helpers of the audio/video handler tests: packets, independent readers (ExifTool for the
+// XMP, ffmpeg for the media), and file snapshots for checking that nothing else changed.
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "FileHandler.h"
+#include "io/Storage.h"
+
+namespace avtest {
+
+// A wrapped packet whose dc:title is `title`, with `padding` bytes of whitespace.
+std::string MakePacket(const std::string& title, std::size_t padding = 100);
+
+// Copies a sample of tests/data/xmp_files/<relative> to `dir`/<name> and returns the path.
+std::filesystem::path CopySample(const std::filesystem::path& dir, const std::string& relative);
+
+// The dc:title ExifTool reads from the file's XMP ("" when none).
+std::string ExifToolTitle(const std::filesystem::path& file);
+// ExifTool's warnings and errors for the file (one per line, sorted; "" when none).
+std::string ExifToolWarnings(const std::filesystem::path& file);
+// What ExifTool reads from several files in one run (it is slow to start): for each file,
+// its XMP dc:title and its first warning or error ("-" when there is none).
+struct ExifToolView {
+  std::string title;
+  std::string warning;
+};
+std::vector<ExifToolView> ExifToolRead(const std::vector<std::filesystem::path>& files);
+
+// The payload of every box or chunk of the given types, concatenated, read by a plain scan
+// of the top level ("mdat" for movies, "data" / "movi" for RIFF): the media bytes a metadata
+// edit must keep.
+std::string IsoMediaBytes(const std::filesystem::path& file);
+
+// ffmpeg's per-packet hashes of every stream, read by stream copy: equal before and after a
+// metadata edit when every media sample is still where the file says it is.
+std::string MediaHashes(const std::filesystem::path& file);
+
+// Runs `write` on a writable disk storage of `file`; returns the bytes it wrote.
+std::uint64_t WithStorage(const std::filesystem::path& file,
+                          const std::function<void(xmpfiles::Storage&)>& write);
+
+// Runs `action` on every truncation of `bytes` and on copies with a 32-bit field overwritten
+// at every 4-byte-aligned offset by each of a few hostile values; `action` must not crash.
+void ForEachDamagedCopy(const std::string& bytes,
+                        const std::function<void(const xmpfiles::Bytes&)>& action);
+
+}  // namespace avtest

@@ -1,0 +1,307 @@
+// ISO base media and QuickTime: round trips checked by ExifTool (the XMP) and ffmpeg (the
+// media samples, found through the chunk offsets), placement without media copies, chunk
+// offsets after a rewrite, and damaged files.
+
+#include <gtest/gtest.h>
+
+#include "AvTestSupport.h"
+#include "TestSupport.h"
+#include "formats/iso/IsoBoxes.h"
+#include "formats/iso/IsoMedia.h"
+#include "io/Endian.h"
+
+namespace {
+
+using namespace xmpfiles;
+using avtest::MakePacket;
+
+// The top-level box types of a file, e.g. "ftyp moov free mdat uuid".
+std::string TopLevel(const std::filesystem::path& file) {
+  DiskStorage storage(file.string(), false);
+  std::string types;
+  for (const iso::Box& box : iso::ListBoxes(storage, 0, storage.Size()).boxes) {
+    types += (types.empty() ? "" : " ") + iso::TypeName(box.type);
+  }
+  return types;
+}
+
+std::uint64_t OffsetOf(const std::filesystem::path& file, std::uint32_t type) {
+  DiskStorage storage(file.string(), false);
+  for (const iso::Box& box : iso::ListBoxes(storage, 0, storage.Size()).boxes) {
+    if (box.type == type) return box.offset;
+  }
+  return 0;
+}
+
+void Write(const std::filesystem::path& file, const std::string& packet,
+           iso::WriteOptions options = {}) {
+  avtest::WithStorage(file, [&](Storage& s) { iso::WriteXmp(s, PacketText(packet), options); });
+}
+
+std::string Read(const std::filesystem::path& file) {
+  DiskStorage storage(file.string(), false);
+  auto found = iso::ReadXmp(storage);
+  return found ? found->mPacket : "";
+}
+
+class IsoMediaTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!velttest::HaveCommand("exiftool") || !velttest::HaveCommand("ffmpeg")) {
+      GTEST_SKIP() << "needs exiftool and ffmpeg";
+    }
+  }
+  velttest::TempDir mDir;
+};
+
+TEST_F(IsoMediaTest, EverySampleTakesNewGrownAndShrunkPackets) {
+  std::vector<std::filesystem::path> checked;  // per sample: the original, then each stage
+  std::vector<std::string> titles;
+  for (const char* sample : {"iso/moov_last.mp4", "iso/moov_first.mp4", "iso/audio.m4a",
+                             "iso/video.3gp", "iso/movie.mov", "iso/movie_first.mov"}) {
+    SCOPED_TRACE(sample);
+    auto file = avtest::CopySample(mDir.Path(), sample);
+    checked.push_back(velttest::DataFile(std::string("xmp_files/") + sample));
+    titles.push_back("-");
+    const std::string hashes = avtest::MediaHashes(file);
+    const std::string media = avtest::IsoMediaBytes(file);
+    ASSERT_FALSE(hashes.empty());
+    ASSERT_FALSE(media.empty());
+    EXPECT_EQ(Read(file), "");
+    const std::uint64_t mdat = OffsetOf(file, iso::kMdat);
+
+    const std::string stageTitles[] = {"First title", std::string(3000, 'L') + " long", "Short"};
+    const std::size_t paddings[] = {50, 2000, 0};
+    std::uint64_t sizeBefore = 0;
+    for (int i = 0; i < 3; ++i) {
+      if (i == 2) sizeBefore = std::filesystem::file_size(file);
+      Write(file, MakePacket(stageTitles[i], paddings[i]));
+      EXPECT_NE(Read(file).find(stageTitles[i]), std::string::npos);
+      EXPECT_TRUE(avtest::IsoMediaBytes(file) == media) << "media bytes changed";
+      EXPECT_EQ(OffsetOf(file, iso::kMdat), mdat) << "media data moved";
+      auto stage = mDir / (std::to_string(i) + "_" + file.filename().string());
+      std::filesystem::copy_file(file, stage);
+      checked.push_back(stage);
+      titles.push_back(stageTitles[i]);
+    }
+    // The shrunk packet went in place, padded.
+    EXPECT_EQ(std::filesystem::file_size(file), sizeBefore);
+    EXPECT_EQ(avtest::MediaHashes(file), hashes);
+    // ISO brands keep XMP in a top-level uuid box, QuickTime in moov/udta.
+    bool quickTime = std::string(sample).ends_with(".mov");
+    EXPECT_EQ(TopLevel(file).find("uuid") != std::string::npos, !quickTime) << TopLevel(file);
+  }
+  // ExifTool reads every title we wrote and has no more to complain about than before.
+  auto views = avtest::ExifToolRead(checked);
+  ASSERT_EQ(views.size(), checked.size());
+  std::string originalWarning;
+  for (std::size_t i = 0; i < views.size(); ++i) {
+    SCOPED_TRACE(checked[i].string());
+    if (titles[i] == "-") originalWarning = views[i].warning;
+    EXPECT_EQ(views[i].title, titles[i]);
+    EXPECT_EQ(views[i].warning, originalWarning);
+  }
+}
+
+TEST_F(IsoMediaTest, ReadsWhatExifToolWritesAndExifToolReadsOurUpdate) {
+  for (const char* sample : {"iso/moov_last.mp4", "iso/movie.mov", "iso/movie_first.mov"}) {
+    SCOPED_TRACE(sample);
+    auto file = avtest::CopySample(mDir.Path(), sample);
+    const std::string media = avtest::IsoMediaBytes(file);
+    velttest::RunCommand("exiftool -q -overwrite_original '-XMP-dc:Title=Written by ExifTool' '" +
+                         file.string() + "'");
+    EXPECT_NE(Read(file).find("Written by ExifTool"), std::string::npos);
+    auto before = mDir / ("exiftool_" + file.filename().string());
+    std::filesystem::copy_file(file, before);
+
+    Write(file, MakePacket(std::string(5000, 'x')));
+    EXPECT_TRUE(avtest::IsoMediaBytes(file) == media);
+    auto views = avtest::ExifToolRead({before, file});
+    ASSERT_EQ(views.size(), 2u);
+    EXPECT_EQ(views[0].title, "Written by ExifTool");
+    EXPECT_EQ(views[1].title, std::string(5000, 'x'));
+    EXPECT_EQ(views[1].warning, views[0].warning);
+    // One XMP title: the packet ExifTool wrote is gone, not left beside ours.
+    std::string all = velttest::RunCommand("exiftool -a -s3 -XMP-dc:Title '" + file.string() + "'");
+    EXPECT_EQ(std::count(all.begin(), all.end(), '\n'), 1) << all;
+  }
+}
+
+TEST_F(IsoMediaTest, GrowingPacketsAreAppendedWithoutCopyingMedia) {
+  // moov before the media: the new uuid box, or the grown moov, goes to the end of the file.
+  auto mp4 = avtest::CopySample(mDir.Path(), "iso/moov_first.mp4");
+  const std::string packet = MakePacket("Appended", 1000);
+  std::uint64_t written =
+      avtest::WithStorage(mp4, [&](Storage& s) { iso::WriteXmp(s, PacketText(packet)); });
+  EXPECT_LT(written, packet.size() + 64);
+  EXPECT_EQ(TopLevel(mp4), "ftyp moov free mdat uuid");
+
+  auto mov = avtest::CopySample(mDir.Path(), "iso/movie_first.mov");
+  const std::string media = avtest::MediaHashes(mov);
+  const std::uint64_t moovSize = OffsetOf(mov, FourCC("wide")) - OffsetOf(mov, iso::kMoov);
+  written = avtest::WithStorage(mov, [&](Storage& s) { iso::WriteXmp(s, PacketText(packet)); });
+  EXPECT_LT(written, moovSize + 2 * packet.size() + 64);
+  EXPECT_EQ(TopLevel(mov), "ftyp free wide mdat moov");
+  EXPECT_EQ(avtest::MediaHashes(mov), media);
+}
+
+TEST_F(IsoMediaTest, RewriteMovesChunkOffsetsWithTheMedia) {
+  for (const char* sample : {"iso/moov_first.mp4", "iso/movie_first.mov"}) {
+    SCOPED_TRACE(sample);
+    auto file = avtest::CopySample(mDir.Path(), sample);
+    const std::string media = avtest::MediaHashes(file);
+    const std::uint64_t mdat = OffsetOf(file, iso::kMdat);
+    Write(file, MakePacket("Rewritten", 3000), {.forceRewrite = true});
+    EXPECT_GT(OffsetOf(file, iso::kMdat), mdat + 3000);
+    EXPECT_EQ(avtest::MediaHashes(file), media);
+    EXPECT_EQ(avtest::ExifToolRead({file}).at(0).title, "Rewritten");
+  }
+}
+
+TEST_F(IsoMediaTest, SizeZeroAnd64BitBoxes) {
+  // The last box (mdat) says "to the end of the file"; writing gives it its real size.
+  auto file = avtest::CopySample(mDir.Path(), "iso/moov_first.mp4");
+  const std::string media = avtest::MediaHashes(file);
+  std::string bytes = velttest::ReadFile(file);
+  std::size_t mdat = OffsetOf(file, iso::kMdat);
+  bytes.replace(mdat, 4, std::string(4, '\0'));
+  velttest::WriteFile(file, bytes);
+  EXPECT_EQ(Read(file), "");
+  Write(file, MakePacket("After size zero"));
+  EXPECT_EQ(avtest::MediaHashes(file), media);
+  EXPECT_EQ(TopLevel(file), "ftyp moov free mdat uuid");
+
+  // A 64-bit mdat header over the 8-byte free box before it: the media stays in place.
+  auto large = avtest::CopySample(mDir.Path(), "iso/moov_last.mp4");
+  bytes = velttest::ReadFile(large);
+  std::size_t free = OffsetOf(large, iso::kFree);
+  std::uint64_t mdatSize = GetU32BE(reinterpret_cast<const std::uint8_t*>(bytes.data()) + free + 8);
+  Bytes header;
+  AppendU32(header, 1, Endian::kBig);
+  AppendBytes(header, std::string_view("mdat"));
+  AppendU64(header, mdatSize + 8, Endian::kBig);
+  bytes.replace(free, 16, std::string(header.begin(), header.end()));
+  velttest::WriteFile(large, bytes);
+  ASSERT_EQ(TopLevel(large), "ftyp mdat moov");
+  Write(large, MakePacket("Large size"));
+  EXPECT_EQ(avtest::MediaHashes(large), media);
+  auto views = avtest::ExifToolRead({file, large});
+  ASSERT_EQ(views.size(), 2u);
+  EXPECT_EQ(views[0].title, "After size zero");
+  EXPECT_EQ(views[1].title, "Large size");
+}
+
+TEST_F(IsoMediaTest, FailedWritesLeaveTheFileAsItWas) {
+  auto file = avtest::CopySample(mDir.Path(), "iso/moov_first.mp4");
+  const std::string original = velttest::ReadFile(file);
+  // The first in-place write of an append, and every step of a rewrite.
+  const std::pair<const char*, bool> cases[] = {{"in-place", false},
+                                                {"temp-create", true},
+                                                {"temp-write", true},
+                                                {"temp-flush", true},
+                                                {"rename", true}};
+  for (const auto& [point, rewrite] : cases) {
+    SCOPED_TRACE(point);
+    SetFailureHook([point = std::string(point)](std::string_view at) { return at == point; });
+    EXPECT_THROW(Write(file, MakePacket("Never"), {.forceRewrite = rewrite}), FileError);
+    SetFailureHook(nullptr);
+    EXPECT_TRUE(velttest::ReadFile(file) == original);
+  }
+}
+
+TEST(IsoMediaDamage, DamagedFilesGiveErrorsNeverCrashesAndFailedWritesChangeNothing) {
+  velttest::TempDir dir;
+  auto file = avtest::CopySample(dir.Path(), "iso/movie_first.mov");
+  Write(file, MakePacket("Damaged", 10));
+  const std::string good = velttest::ReadFile(file);
+  int reads = 0;
+  avtest::ForEachDamagedCopy(good, [&](const Bytes& bytes) {
+    MemoryStorage storage(bytes);
+    try {
+      if (iso::ReadXmp(storage)) ++reads;
+    } catch (const FileError&) {
+    }
+    try {
+      iso::WriteXmp(storage, PacketText(MakePacket("Replaced", 4000)));
+      auto found = iso::ReadXmp(storage);
+      ASSERT_TRUE(found);
+      EXPECT_NE(found->mPacket.find("Replaced"), std::string::npos);
+    } catch (const FileError&) {
+      EXPECT_TRUE(storage.Data() == bytes) << "a failed write changed the file";
+    }
+  });
+  EXPECT_GT(reads, 0);
+  for (const std::string& bytes :
+       {std::string(), std::string("\0\0\0\x08moov", 8),
+        std::string("\0\0\0\x01moov\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF", 16)}) {
+    MemoryStorage storage(Bytes(bytes.begin(), bytes.end()));
+    try {
+      EXPECT_FALSE(iso::ReadXmp(storage));
+    } catch (const FileError& e) {
+      EXPECT_FALSE(std::string(e.what()).empty());
+    }
+  }
+}
+
+// A movie whose chunk offset tables (stco and co64) point into mdat, in memory.
+TEST(IsoChunkOffsets, BothTableKindsFollowTheMedia) {
+  auto box = [](const char* type, const Bytes& payload) {
+    Bytes out;
+    iso::AppendBoxHeader(out, FourCC(reinterpret_cast<const char(&)[5]>(*type)),
+                         8 + payload.size());
+    AppendBytes(out, payload);
+    return out;
+  };
+  auto table = [](bool wide, std::uint64_t a, std::uint64_t b) {
+    Bytes p = {0, 0, 0, 0};
+    AppendU32(p, 2, Endian::kBig);
+    for (std::uint64_t v : {a, b}) {
+      if (wide)
+        AppendU64(p, v, Endian::kBig);
+      else
+        AppendU32(p, static_cast<std::uint32_t>(v), Endian::kBig);
+    }
+    return p;
+  };
+  auto trak = [&](bool wide, std::uint64_t a, std::uint64_t b) {
+    return box(
+        "trak",
+        box("mdia", box("minf", box("stbl", box(wide ? "co64" : "stco", table(wide, a, b))))));
+  };
+  Bytes ftyp = box("ftyp", {'i', 's', 'o', 'm', 0, 0, 0, 0});
+  Bytes traks = trak(false, 0, 0);
+  AppendBytes(traks, trak(true, 0, 0));
+  const std::size_t moovSize = 8 + traks.size();
+  const std::uint64_t media = ftyp.size() + moovSize + 8;  // first payload byte of mdat
+  traks = trak(false, media, media + 5);
+  AppendBytes(traks, trak(true, media + 2, media + 9));
+  Bytes file = ftyp;
+  AppendBytes(file, box("moov", traks));
+  AppendBytes(file, box("mdat", Bytes(10, 0xAB)));
+  MemoryStorage storage(file);
+  iso::WriteXmp(storage, PacketText(MakePacket("t")), {.forceRewrite = true});
+
+  const Bytes& out = storage.Data();
+  iso::BoxList top = iso::ListBoxes(out.data(), out.size());
+  ASSERT_EQ(top.boxes.size(), 4u);  // ftyp moov uuid mdat
+  const std::uint64_t shift = top.boxes[3].DataOffset() - media;
+  EXPECT_EQ(shift, top.boxes[2].size);
+  std::string moov(out.begin() + static_cast<std::ptrdiff_t>(top.boxes[1].offset),
+                   out.begin() + static_cast<std::ptrdiff_t>(top.boxes[1].End()));
+  const auto* p = reinterpret_cast<const std::uint8_t*>(moov.data());
+  std::size_t stco = moov.find("stco") + 12, co64 = moov.find("co64") + 12;
+  EXPECT_EQ(GetU32BE(p + stco), media + shift);
+  EXPECT_EQ(GetU32BE(p + stco + 4), media + 5 + shift);
+  EXPECT_EQ(GetU64(p + co64, Endian::kBig), media + 2 + shift);
+  EXPECT_EQ(GetU64(p + co64 + 8, Endian::kBig), media + 9 + shift);
+
+  // An entry count that overruns its table is refused before anything is written.
+  Bytes lying = file;
+  std::size_t count = std::string(lying.begin(), lying.end()).find("stco") + 8;
+  PutU32(&lying[count], 0x40000000, Endian::kBig);
+  MemoryStorage bad(lying);
+  EXPECT_THROW(iso::WriteXmp(bad, PacketText(MakePacket("t")), {.forceRewrite = true}), FileError);
+  EXPECT_TRUE(bad.Data() == lying);
+}
+
+}  // namespace
