@@ -19,7 +19,7 @@ namespace xmpfiles {
 namespace {
 
 constexpr std::uint16_t kTagXMP = 700;
-constexpr std::uint16_t kTypeUndefined = 7;
+constexpr std::uint16_t kTypeByte = 1;  // what readers expect for XMP
 
 // Bytes per value of the TIFF field types 1..12 (0 for unknown types).
 std::uint32_t TypeSize(std::uint16_t type) {
@@ -207,7 +207,7 @@ class TiffHandler : public FileHandler {
     if (size & 1) tail.push_back(0);
     AppendBytes(tail, text);
     if (text.size() & 1) tail.push_back(0);
-    Bytes entry = MakeEntry(kTagXMP, kTypeUndefined, static_cast<std::uint32_t>(text.size()),
+    Bytes entry = MakeEntry(kTagXMP, kTypeByte, static_cast<std::uint32_t>(text.size()),
                             static_cast<std::uint32_t>(packetAt), e);
     if (ifd.mXmpIndex) {
       patches.push_back({ifd.mIfdOffset + 2 + 12 * *ifd.mXmpIndex, entry});

@@ -1,0 +1,52 @@
+#include "FilesTestSupport.h"
+
+namespace velttest {
+
+namespace {
+std::string Quote(const std::filesystem::path& p) {
+  return "'" + p.string() + "'";
+}
+}  // namespace
+
+std::filesystem::path CopySample(const TempDir& dir, const std::string& name) {
+  std::filesystem::path to = dir / name;
+  std::filesystem::copy_file(DataFile("xmp_files/images/" + name), to);
+  return to;
+}
+
+bool ReadXmp(const std::filesystem::path& file, SXMPMeta* meta) {
+  SXMPFiles f(file.string(), kXMP_UnknownFile, kXMPFiles_OpenForRead);
+  return f.GetXMP(meta);
+}
+
+void WriteXmp(const std::filesystem::path& file, const SXMPMeta& meta) {
+  SXMPFiles f(file.string(), kXMP_UnknownFile, kXMPFiles_OpenForUpdate);
+  f.PutXMP(meta);
+  f.CloseFile();
+}
+
+std::string ExifToolTag(const std::filesystem::path& file, const std::string& tag) {
+  std::string out = RunCommand("exiftool -s3 -" + tag + " " + Quote(file) + " 2>/dev/null");
+  while (!out.empty() && (out.back() == '\n' || out.back() == '\r'))
+    out.pop_back();
+  return out;
+}
+
+std::string ExifToolWarnings(const std::filesystem::path& file) {
+  return RunCommand("exiftool -a -s3 -validate -Warning -Error " + Quote(file) + " 2>&1");
+}
+
+std::string Pixels(const std::filesystem::path& file) {
+  return RunCommand("convert " + Quote(file) + " rgb:- 2>/dev/null | md5sum");
+}
+
+std::size_t CountFiles(const std::filesystem::path& folder) {
+  std::size_t n = 0;
+  for (const auto& e : std::filesystem::directory_iterator(folder)) {
+    (void)e;
+    ++n;
+  }
+  return n;
+}
+
+}  // namespace velttest
