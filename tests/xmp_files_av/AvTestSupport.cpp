@@ -100,6 +100,53 @@ std::string IsoMediaBytes(const std::filesystem::path& file) {
   return media;
 }
 
+namespace {
+
+template <typename Visit>
+void ScanRiff(const std::string& bytes, Visit visit) {
+  auto le32 = [&](std::size_t i) {
+    std::uint32_t v = 0;
+    for (int k = 3; k >= 0; --k)
+      v = v << 8 | static_cast<unsigned char>(bytes[i + static_cast<std::size_t>(k)]);
+    return v;
+  };
+  if (bytes.size() < 12) return;
+  std::size_t end = std::min<std::size_t>(bytes.size(), 8 + std::size_t{le32(4)});
+  std::size_t pos = 12;
+  while (pos + 8 <= end) {
+    std::size_t size = le32(pos + 4);
+    if (size > end - pos - 8) break;
+    visit(bytes.substr(pos, 4), bytes.substr(pos + 8, size));
+    pos += 8 + size + (size & 1);
+  }
+}
+
+}  // namespace
+
+std::string RiffMediaBytes(const std::filesystem::path& file) {
+  std::string media;
+  ScanRiff(velttest::ReadFile(file), [&](const std::string& id, const std::string& payload) {
+    if (id != "_PMX" && id != "JUNK") media += id + payload;
+  });
+  return media;
+}
+
+std::string RiffChunkIds(const std::filesystem::path& file) {
+  std::string ids;
+  ScanRiff(velttest::ReadFile(file), [&](const std::string& id, const std::string&) {
+    ids += (ids.empty() ? "" : " ") + id;
+  });
+  return ids;
+}
+
+std::uint32_t RiffSize(const std::filesystem::path& file) {
+  std::string bytes = velttest::ReadFile(file);
+  std::uint32_t v = 0;
+  for (int k = 7; k >= 4 && bytes.size() >= 8; --k)
+    v = v << 8 | static_cast<unsigned char>(bytes[static_cast<std::size_t>(k)]);
+  return v;
+}
+
 std::string MediaHashes(const std::filesystem::path& file) {
   int status = 0;
   std::string out = velttest::RunCommand("ffmpeg -hide_banner -loglevel error -i " + Quote(file) +

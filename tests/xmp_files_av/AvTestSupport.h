@@ -37,6 +37,12 @@ std::vector<ExifToolView> ExifToolRead(const std::vector<std::filesystem::path>&
 // edit must keep.
 std::string IsoMediaBytes(const std::filesystem::path& file);
 
+// The id and payload of every top-level chunk of the first RIFF form except '_PMX' and
+// 'JUNK', concatenated, by a plain scan; and the form's size field.
+std::string RiffMediaBytes(const std::filesystem::path& file);
+std::string RiffChunkIds(const std::filesystem::path& file);
+std::uint32_t RiffSize(const std::filesystem::path& file);
+
 // ffmpeg's per-packet hashes of every stream, read by stream copy: equal before and after a
 // metadata edit when every media sample is still where the file says it is.
 std::string MediaHashes(const std::filesystem::path& file);

@@ -1,0 +1,166 @@
+// RIFF WAV and AVI: round trips read back by ExifTool, media chunks and RIFF sizes kept,
+// growth without moving media, a form followed by more data, damage and failures.
+
+#include <gtest/gtest.h>
+
+#include "AvTestSupport.h"
+#include "TestSupport.h"
+#include "formats/riff/Riff.h"
+
+namespace {
+
+using namespace xmpfiles;
+using avtest::MakePacket;
+
+void Write(const std::filesystem::path& file, const std::string& packet) {
+  avtest::WithStorage(file, [&](Storage& s) { riff::WriteXmp(s, PacketText(packet)); });
+}
+
+std::string Read(const std::filesystem::path& file) {
+  DiskStorage storage(file.string(), false);
+  auto found = riff::ReadXmp(storage);
+  return found ? found->mPacket : "";
+}
+
+// A chunk with an id and a payload, padded.
+std::string Chunk(const std::string& id, const std::string& payload) {
+  std::string size(4, '\0');
+  for (int i = 0; i < 4; ++i)
+    size[static_cast<std::size_t>(i)] = static_cast<char>(payload.size() >> (8 * i));
+  return id + size + payload + (payload.size() % 2 ? std::string(1, '\0') : "");
+}
+
+// Appends chunks to the first form of `file`, fixing its size.
+void AppendChunks(const std::filesystem::path& file, const std::string& chunks) {
+  std::string bytes = velttest::ReadFile(file) + chunks;
+  std::uint32_t size = static_cast<std::uint32_t>(bytes.size() - 8);
+  for (int i = 0; i < 4; ++i)
+    bytes[4 + static_cast<std::size_t>(i)] = static_cast<char>(size >> (8 * i));
+  velttest::WriteFile(file, bytes);
+}
+
+class RiffTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!velttest::HaveCommand("exiftool") || !velttest::HaveCommand("ffmpeg")) {
+      GTEST_SKIP() << "needs exiftool and ffmpeg";
+    }
+  }
+  velttest::TempDir mDir;
+};
+
+TEST_F(RiffTest, EverySampleTakesNewGrownAndShrunkPackets) {
+  std::vector<std::filesystem::path> checked;
+  std::vector<std::string> titles;
+  for (const char* sample : {"riff/odd.wav", "riff/tone.wav", "riff/video.avi"}) {
+    SCOPED_TRACE(sample);
+    auto file = avtest::CopySample(mDir.Path(), sample);
+    checked.push_back(velttest::DataFile(std::string("xmp_files/") + sample));
+    titles.push_back("-");
+    const std::string hashes = avtest::MediaHashes(file);
+    const std::string media = avtest::RiffMediaBytes(file);
+    ASSERT_FALSE(hashes.empty());
+    EXPECT_EQ(Read(file), "");
+    // An odd-length packet, then a grown and a shrunk one.
+    const std::string stageTitles[] = {"Odd", std::string(3000, 'L') + " long", "Short!"};
+    const std::size_t paddings[] = {51, 2000, 0};
+    for (int i = 0; i < 3; ++i) {
+      Write(file, MakePacket(stageTitles[i], paddings[i]));
+      EXPECT_NE(Read(file).find(stageTitles[i]), std::string::npos);
+      EXPECT_TRUE(avtest::RiffMediaBytes(file) == media) << "media chunks changed";
+      EXPECT_EQ(avtest::RiffSize(file) + 8, std::filesystem::file_size(file));
+      EXPECT_EQ(std::filesystem::file_size(file) % 2, 0u);
+      auto stage = mDir / (std::to_string(i) + "_" + file.filename().string());
+      std::filesystem::copy_file(file, stage);
+      checked.push_back(stage);
+      titles.push_back(stageTitles[i]);
+    }
+    EXPECT_EQ(avtest::MediaHashes(file), hashes);
+  }
+  auto views = avtest::ExifToolRead(checked);
+  ASSERT_EQ(views.size(), checked.size());
+  std::string originalWarning;
+  for (std::size_t i = 0; i < views.size(); ++i) {
+    SCOPED_TRACE(checked[i].string());
+    if (titles[i] == "-") originalWarning = views[i].warning;
+    EXPECT_EQ(views[i].title, titles[i]);
+    EXPECT_EQ(views[i].warning, originalWarning);
+  }
+}
+
+TEST_F(RiffTest, GrowthUsesJunkOrTheEndOfTheForm) {
+  auto file = avtest::CopySample(mDir.Path(), "riff/tone.wav");
+  Write(file, MakePacket("One", 0));
+  // A chunk after _PMX: the grown packet goes to the end, the old chunk becomes JUNK.
+  AppendChunks(file, Chunk("LIST", "INFOISFT" + std::string("\x06\0\0\0", 4) + "tests\0"));
+  const std::string media = avtest::RiffMediaBytes(file);
+  const std::string two(800, 'T');
+  Write(file, MakePacket(two, 500));
+  EXPECT_EQ(avtest::RiffChunkIds(file), "fmt  data JUNK LIST _PMX");
+  EXPECT_TRUE(avtest::RiffMediaBytes(file) == media);
+  EXPECT_EQ(avtest::RiffSize(file) + 8, std::filesystem::file_size(file));
+  EXPECT_NE(Read(file).find(two), std::string::npos);
+  EXPECT_EQ(velttest::ReadFile(file).find(">One<"), std::string::npos) << "stale packet left";
+
+  // A form followed by more data (as the extension forms of a large AVI): no room inside is
+  // a clear error that changes nothing; a JUNK chunk inside is used.
+  auto avi = avtest::CopySample(mDir.Path(), "riff/video.avi");
+  std::string tail = "RIFF" + std::string("\x0C\0\0\0", 4) + "AVIX" + Chunk("JUNK", "tail");
+  velttest::WriteFile(avi, velttest::ReadFile(avi) + tail);
+  const std::string original = velttest::ReadFile(avi);
+  try {
+    Write(avi, MakePacket("No room", 5000));
+    ADD_FAILURE() << "expected an error";
+  } catch (const FileError& e) {
+    EXPECT_EQ(e.Kind(), ErrorKind::kUnsupported);
+    EXPECT_NE(std::string(e.what()).find("move media"), std::string::npos) << e.what();
+  }
+  EXPECT_TRUE(velttest::ReadFile(avi) == original);
+
+  std::string bytes = original.substr(0, original.size() - tail.size());
+  velttest::WriteFile(avi, bytes);
+  AppendChunks(avi, Chunk("JUNK", std::string(4000, '\0')));
+  velttest::WriteFile(avi, velttest::ReadFile(avi) + tail);
+  const std::string aviMedia = avtest::RiffMediaBytes(avi);
+  Write(avi, MakePacket("In the junk", 3000));
+  EXPECT_NE(Read(avi).find("In the junk"), std::string::npos);
+  EXPECT_TRUE(avtest::RiffMediaBytes(avi) == aviMedia);
+  EXPECT_TRUE(velttest::ReadFile(avi).ends_with(tail));
+  EXPECT_EQ(avtest::ExifToolRead({avi}).at(0).title, "In the junk");
+}
+
+TEST_F(RiffTest, FailedWritesLeaveTheFileAsItWas) {
+  auto file = avtest::CopySample(mDir.Path(), "riff/odd.wav");
+  const std::string original = velttest::ReadFile(file);
+  SetFailureHook([](std::string_view at) { return at == "in-place"; });
+  EXPECT_THROW(Write(file, MakePacket("Never")), FileError);
+  SetFailureHook(nullptr);
+  EXPECT_TRUE(velttest::ReadFile(file) == original);
+}
+
+TEST(RiffDamage, DamagedFilesGiveErrorsNeverCrashesAndFailedWritesChangeNothing) {
+  velttest::TempDir dir;
+  auto file = avtest::CopySample(dir.Path(), "riff/odd.wav");
+  Write(file, MakePacket("Damaged", 11));
+  int reads = 0;
+  avtest::ForEachDamagedCopy(velttest::ReadFile(file), [&](const Bytes& bytes) {
+    MemoryStorage storage(bytes);
+    try {
+      if (riff::ReadXmp(storage)) ++reads;
+    } catch (const FileError&) {
+    }
+    try {
+      riff::WriteXmp(storage, PacketText(MakePacket("Replaced", 3001)));
+      auto found = riff::ReadXmp(storage);
+      ASSERT_TRUE(found);
+      EXPECT_NE(found->mPacket.find("Replaced"), std::string::npos);
+    } catch (const FileError&) {
+      EXPECT_TRUE(storage.Data() == bytes) << "a failed write changed the file";
+    }
+  });
+  EXPECT_GT(reads, 0);
+  MemoryStorage empty;
+  EXPECT_THROW(riff::ReadXmp(empty), FileError);
+}
+
+}  // namespace
