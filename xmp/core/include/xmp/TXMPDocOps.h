@@ -52,7 +52,8 @@ class VELT_EXPORT TXMPDocOps {
   // when they are missing; sets xmp:MetadataDate; sets dc:format when a MIME type is given
   // (here or to OpenXMP). The time is `saveTime`, else now (local time with zone). The
   // noted changes are then forgotten. Returns false (and changes nothing) when
-  // no change was noted. Unbound raises kXMPErr_BadObject; options must be 0.
+  // no change was noted. Unbound raises kXMPErr_BadObject; options must be 0; an existing
+  // xmpMM:History that is not an array raises kXMPErr_BadXMP and the object is unchanged.
   bool PrepareForSave(const std::string& mimeType, const std::string* filePath = nullptr,
                       const XMP_DateTime* saveTime = nullptr, XMP_OptionBits options = 0);
 

@@ -88,15 +88,18 @@ bool TXMPDocOps::PrepareForSave(const std::string& mimeType, const std::string* 
       SXMPUtils::ConvertFromDate(saveTime ? *saveTime : SXMPUtils::CurrentDateTime());
   const std::string instanceID = NewID("xmp.iid:");
 
-  // Everything that can fail is checked before the object changes: a History that is not an
-  // ordered array would make the append fail half-way.
-  XMP_OptionBits historyOptions = 0;
-  if (meta.GetProperty(kXMP_NS_XMP_MM, mm + "History", nullptr, &historyOptions) &&
-      !(historyOptions & kXMP_PropArrayIsOrdered)) {
-    throw XMP_Error(kXMPErr_BadXMP, "xmpMM:History is not an ordered array");
+  // Checked before the object changes, so that a failure leaves it as it was. A History
+  // written as another array form by other software still takes the event in its own form;
+  // a History that is no array at all is reported rather than overwritten.
+  XMP_OptionBits historyForm = kXMP_PropValueIsArray | kXMP_PropArrayIsOrdered;
+  XMP_OptionBits existing = 0;
+  if (meta.GetProperty(kXMP_NS_XMP_MM, mm + "History", nullptr, &existing)) {
+    if (!(existing & kXMP_PropValueIsArray)) {
+      throw XMP_Error(kXMPErr_BadXMP, "xmpMM:History is not an array; no history event added");
+    }
+    historyForm = existing & kXMP_PropArrayFormMask;
   }
-  meta.AppendArrayItem(kXMP_NS_XMP_MM, mm + "History",
-                       kXMP_PropValueIsArray | kXMP_PropArrayIsOrdered, "", kXMP_PropValueIsStruct);
+  meta.AppendArrayItem(kXMP_NS_XMP_MM, mm + "History", historyForm, "", kXMP_PropValueIsStruct);
   const std::string event =
       SXMPUtils::ComposeArrayItemPath(kXMP_NS_XMP_MM, mm + "History", kXMP_ArrayLastItem);
   auto field = [&](const char* name, const std::string& value) {

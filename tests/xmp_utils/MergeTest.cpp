@@ -1,0 +1,130 @@
+// The merges of several objects: collecting with multiple-value marks, distributing back,
+// merging whole schemas.
+
+#include <gtest/gtest.h>
+
+#include "xmp/SXMPMeta.h"
+#include "xmp/SXMPUtils.h"
+
+namespace {
+
+const char kCount[] = "veltTransient:MultiFileCount";
+
+// One file's metadata: a shared format, a per-file label, keywords, and a structure whose
+// documentID is shared and instanceID differs.
+SXMPMeta FileMeta(const std::string& label, const std::vector<std::string>& keywords,
+                  const std::string& instance) {
+  SXMPMeta meta;
+  meta.SetProperty(kXMP_NS_DC, "dc:format", "image/jpeg");
+  meta.SetProperty(kXMP_NS_XMP, "xmp:Label", label);
+  for (const std::string& k : keywords) {
+    meta.AppendArrayItem(kXMP_NS_DC, "dc:subject", kXMP_PropValueIsArray, k);
+  }
+  meta.SetStructField(kXMP_NS_XMP_MM, "xmpMM:DerivedFrom", kXMP_NS_XMP_ResourceRef, "documentID",
+                      "doc-1");
+  meta.SetStructField(kXMP_NS_XMP_MM, "xmpMM:DerivedFrom", kXMP_NS_XMP_ResourceRef, "instanceID",
+                      instance);
+  return meta;
+}
+
+TEST(Collect, DifferingPropertiesAreMarkedAcrossThreeObjects) {
+  SXMPMeta a = FileMeta("red", {"cat", "dog"}, "i-1");
+  SXMPMeta b = FileMeta("red", {"dog", "cat"}, "i-2");  // same bag in another order
+  SXMPMeta c = FileMeta("blue", {"cat", "dog"}, "i-1");
+  c.SetProperty(kXMP_NS_XMP, "xmp:Rating", "3");    // only the third has it
+  b.SetProperty(kXMP_NS_XMP, "xmp:Nickname", "n");  // only the second has it
+
+  SXMPMeta merged;
+  SXMPUtils::CollectProperties(a, &merged, 0);
+  std::string value;
+  EXPECT_TRUE(merged.GetProperty(kXMP_NS_Transient, kCount, &value));
+  EXPECT_EQ(value, "1");
+  EXPECT_FALSE(merged.HasMultipleValues(kXMP_NS_XMP, "xmp:Label"));
+
+  SXMPUtils::CollectProperties(b, &merged, 0);
+  SXMPUtils::CollectProperties(c, &merged, 0);
+  merged.GetProperty(kXMP_NS_Transient, kCount, &value);
+  EXPECT_EQ(value, "3");
+
+  // Equal everywhere: kept with its value.
+  EXPECT_FALSE(merged.HasMultipleValues(kXMP_NS_DC, "dc:format"));
+  merged.GetProperty(kXMP_NS_DC, "dc:format", &value);
+  EXPECT_EQ(value, "image/jpeg");
+  EXPECT_FALSE(merged.HasMultipleValues(kXMP_NS_DC, "dc:subject"));
+  EXPECT_EQ(merged.CountArrayItems(kXMP_NS_DC, "dc:subject"), 2);
+  // Differs in the third object only, or present in only some: marked, with no value.
+  for (const char* path : {"xmp:Label", "xmp:Rating", "xmp:Nickname"}) {
+    EXPECT_TRUE(merged.HasMultipleValues(kXMP_NS_XMP, path)) << path;
+    merged.GetProperty(kXMP_NS_XMP, path, &value);
+    EXPECT_EQ(value, "") << path;
+  }
+  // Structures are compared field by field.
+  EXPECT_FALSE(merged.HasMultipleValues(kXMP_NS_XMP_MM, "xmpMM:DerivedFrom/stRef:documentID"));
+  EXPECT_TRUE(merged.HasMultipleValues(kXMP_NS_XMP_MM, "xmpMM:DerivedFrom/stRef:instanceID"));
+
+  // The mark is bookkeeping: it never reaches a packet.
+  std::string packet;
+  merged.SerializeToBuffer(&packet, kXMP_OmitPacketWrapper);
+  SXMPMeta reparsed(packet.data(), static_cast<XMP_StringLen>(packet.size()));
+  EXPECT_FALSE(reparsed.HasMultipleValues(kXMP_NS_XMP, "xmp:Label"));
+
+  // Clearing leaves the property present and empty.
+  merged.ClearMultipleValues(kXMP_NS_XMP, "xmp:Label");
+  EXPECT_FALSE(merged.HasMultipleValues(kXMP_NS_XMP, "xmp:Label"));
+  EXPECT_TRUE(merged.DoesPropertyExist(kXMP_NS_XMP, "xmp:Label"));
+
+  EXPECT_THROW(SXMPUtils::CollectProperties(a, &a, 0), XMP_Error);
+  EXPECT_THROW(SXMPUtils::CollectProperties(a, nullptr, 0), XMP_Error);
+}
+
+TEST(Distribute, BringsOnlyAgreedOrEditedValuesBack) {
+  SXMPMeta a = FileMeta("red", {"cat"}, "i-1");
+  SXMPMeta b = FileMeta("blue", {"cat"}, "i-2");
+  SXMPMeta merged;
+  SXMPUtils::CollectProperties(a, &merged, 0);
+  SXMPUtils::CollectProperties(b, &merged, 0);
+  // An edit on the merged object: a new common value.
+  merged.SetProperty(kXMP_NS_DC, "dc:format", "image/png");
+
+  SXMPUtils::DistributeProperties(merged, &b, 0);
+  std::string value;
+  b.GetProperty(kXMP_NS_DC, "dc:format", &value);
+  EXPECT_EQ(value, "image/png");
+  b.GetProperty(kXMP_NS_XMP, "xmp:Label", &value);
+  EXPECT_EQ(value, "blue");  // multiple values never overwrite a file's own value
+  b.GetProperty(kXMP_NS_XMP_MM, "xmpMM:DerivedFrom/stRef:instanceID", &value);
+  EXPECT_EQ(value, "i-2");
+  b.GetProperty(kXMP_NS_XMP_MM, "xmpMM:DerivedFrom/stRef:documentID", &value);
+  EXPECT_EQ(value, "doc-1");
+  EXPECT_FALSE(b.DoesPropertyExist(kXMP_NS_Transient, kCount));
+
+  // With kXMPUtil_DeleteEmptyValues an emptied value is removed from the destination.
+  merged.SetProperty(kXMP_NS_DC, "dc:format", "");
+  SXMPUtils::DistributeProperties(merged, &b, kXMPUtil_DeleteEmptyValues);
+  EXPECT_FALSE(b.DoesPropertyExist(kXMP_NS_DC, "dc:format"));
+}
+
+TEST(MergeSchemas, SourceWinsWithOptionThree) {
+  SXMPMeta base = FileMeta("red", {"cat"}, "i-1");
+  SXMPMeta owner;
+  owner.SetProperty(kXMP_NS_XMP, "xmp:Label", "green");
+  owner.SetProperty(kXMP_NS_XMP, "xmp:Rating", "4");
+  owner.SetProperty(kXMP_NS_Transient, "veltTransient:Note", "t");
+
+  SXMPMeta keep = base.Clone();
+  SXMPUtils::MergeSchemas(owner, &keep, 0);  // add only, transient skipped
+  std::string value;
+  keep.GetProperty(kXMP_NS_XMP, "xmp:Label", &value);
+  EXPECT_EQ(value, "red");
+  EXPECT_TRUE(keep.DoesPropertyExist(kXMP_NS_XMP, "xmp:Rating"));
+  EXPECT_FALSE(keep.DoesPropertyExist(kXMP_NS_Transient, "veltTransient:Note"));
+
+  SXMPUtils::MergeSchemas(owner, &base, kXMPUtil_DoAllProperties | kXMPUtil_ReplaceOldValues);
+  base.GetProperty(kXMP_NS_XMP, "xmp:Label", &value);
+  EXPECT_EQ(value, "green");
+  base.GetProperty(kXMP_NS_DC, "dc:format", &value);
+  EXPECT_EQ(value, "image/jpeg");
+  EXPECT_TRUE(base.DoesPropertyExist(kXMP_NS_Transient, "veltTransient:Note"));
+}
+
+}  // namespace
