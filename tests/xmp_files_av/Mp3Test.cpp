@@ -1,0 +1,188 @@
+// MP3: the XMP PRIV frame in ID3v2.3 and 2.4 tags, tags created for files without one,
+// audio kept byte for byte, unsynchronised tags, ID3v2.2, damage and failures.
+
+#include <gtest/gtest.h>
+
+#include "AvTestSupport.h"
+#include "TestSupport.h"
+#include "formats/mpeg/Id3.h"
+
+namespace {
+
+using namespace xmpfiles;
+using avtest::MakePacket;
+
+std::uint64_t Write(const std::filesystem::path& file, const std::string& packet) {
+  return avtest::WithStorage(file, [&](Storage& s) { mpeg::WriteXmp(s, PacketText(packet)); });
+}
+
+std::string Read(const std::filesystem::path& file) {
+  DiskStorage storage(file.string(), false);
+  auto found = mpeg::ReadXmp(storage);
+  return found ? found->mPacket : "";
+}
+
+// The audio: everything after the ID3v2 tag (sizes decoded here, independently).
+std::string Audio(const std::string& bytes) {
+  if (bytes.compare(0, 3, "ID3") != 0) return bytes;
+  std::size_t size = 0;
+  for (int i = 6; i < 10; ++i)
+    size = size << 7 | (static_cast<unsigned char>(bytes[static_cast<std::size_t>(i)]) & 0x7F);
+  std::size_t footer = (bytes[3] == 4 && (bytes[5] & 0x10)) ? 10 : 0;
+  return bytes.substr(std::min(bytes.size(), 10 + size + footer));
+}
+
+std::string Frame(const std::string& id, const std::string& data) {
+  std::string size(4, '\0');
+  for (int i = 0; i < 4; ++i)
+    size[static_cast<std::size_t>(i)] = static_cast<char>(data.size() >> (24 - 8 * i));
+  return id + size + std::string(2, '\0') + data;
+}
+
+std::string Tag(char major, char flags, const std::string& body) {
+  std::string size(4, '\0');
+  for (int i = 0; i < 4; ++i)
+    size[static_cast<std::size_t>(i)] = static_cast<char>((body.size() >> (21 - 7 * i)) & 0x7F);
+  return std::string("ID3") + major + '\0' + flags + size + body;
+}
+
+class Mp3Test : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!velttest::HaveCommand("exiftool") || !velttest::HaveCommand("ffmpeg")) {
+      GTEST_SKIP() << "needs exiftool and ffmpeg";
+    }
+  }
+  velttest::TempDir mDir;
+};
+
+TEST_F(Mp3Test, EverySampleTakesNewGrownAndShrunkPackets) {
+  std::vector<std::filesystem::path> checked;
+  std::vector<std::string> titles;
+  for (const char* sample : {"mpeg/v24.mp3", "mpeg/v23.mp3", "mpeg/notag.mp3"}) {
+    SCOPED_TRACE(sample);
+    auto file = avtest::CopySample(mDir.Path(), sample);
+    checked.push_back(velttest::DataFile(std::string("xmp_files/") + sample));
+    titles.push_back("-");
+    const std::string hashes = avtest::MediaHashes(file);
+    const std::string audio = Audio(velttest::ReadFile(file));
+    ASSERT_FALSE(hashes.empty());
+    EXPECT_EQ(Read(file), "");
+    const std::string stageTitles[] = {"First", std::string(3000, 'L') + " long", "Short"};
+    const std::size_t paddings[] = {50, 2000, 0};
+    for (int i = 0; i < 3; ++i) {
+      std::uint64_t sizeBefore = std::filesystem::file_size(file);
+      std::uint64_t written = Write(file, MakePacket(stageTitles[i], paddings[i]));
+      EXPECT_NE(Read(file).find(stageTitles[i]), std::string::npos);
+      EXPECT_TRUE(Audio(velttest::ReadFile(file)) == audio) << "audio changed";
+      if (i == 2) {
+        // The shrunk packet fits in place: only the old packet's space is written.
+        EXPECT_EQ(std::filesystem::file_size(file), sizeBefore);
+        EXPECT_EQ(written, MakePacket(stageTitles[1], paddings[1]).size());
+      }
+      auto stage = mDir / (std::to_string(i) + "_" + file.filename().string());
+      std::filesystem::copy_file(file, stage);
+      checked.push_back(stage);
+      titles.push_back(stageTitles[i]);
+    }
+    EXPECT_EQ(avtest::MediaHashes(file), hashes);
+    if (std::string(sample) != "mpeg/notag.mp3") {
+      EXPECT_EQ(velttest::RunCommand("exiftool -s3 -ID3:Title '" + file.string() + "'"), "Tone\n");
+    }
+  }
+  auto views = avtest::ExifToolRead(checked);
+  ASSERT_EQ(views.size(), checked.size());
+  std::string originalWarning;
+  for (std::size_t i = 0; i < views.size(); ++i) {
+    SCOPED_TRACE(checked[i].string());
+    if (titles[i] == "-") originalWarning = views[i].warning;
+    EXPECT_EQ(views[i].title, titles[i]);
+    EXPECT_EQ(views[i].warning, originalWarning);
+  }
+}
+
+TEST_F(Mp3Test, UnsynchronisedAndOldTags) {
+  // An ID3v2.3 tag with tag-level unsynchronisation: FF E0 in a frame is stored FF 00 E0.
+  const std::string text = std::string("\x01\xFF\xFE", 3) + "x\xFF\xE0";
+  std::string frames =
+      Frame("TXXX", text) + Frame("PRIV", std::string("XMP\0", 4) + MakePacket("Unsynced"));
+  std::string body;
+  for (std::size_t i = 0; i < frames.size(); ++i) {
+    body += frames[i];
+    unsigned char next = i + 1 < frames.size() ? static_cast<unsigned char>(frames[i + 1]) : 0;
+    if (static_cast<unsigned char>(frames[i]) == 0xFF && (next >= 0xE0 || next == 0)) body += '\0';
+  }
+  ASSERT_EQ(body.size(), frames.size() + 2);
+  std::string audio = std::string("\xFF\xFB\x90\x00", 4) + std::string(400, 'A');
+  auto file = mDir / "unsync.mp3";
+  velttest::WriteFile(file, Tag(3, '\x80', body + std::string(64, '\0')) + audio);
+  EXPECT_NE(Read(file).find("Unsynced"), std::string::npos);
+  Write(file, MakePacket(std::string(500, 'R')));
+  std::string bytes = velttest::ReadFile(file);
+  EXPECT_EQ(bytes[5] & 0x80, 0) << "the rewritten tag is not unsynchronised";
+  EXPECT_NE(bytes.find(Frame("TXXX", text)), std::string::npos) << "other frames decoded verbatim";
+  EXPECT_TRUE(Audio(bytes) == audio);
+  EXPECT_NE(Read(file).find(std::string(500, 'R')), std::string::npos);
+  EXPECT_EQ(avtest::ExifToolRead({file}).at(0).title, std::string(500, 'R'));
+
+  // ID3v2.2 has no PRIV frame: no XMP to read, and writing is refused without a change.
+  auto old = mDir / "v22.mp3";
+  velttest::WriteFile(
+      old, Tag(2, 0, std::string("TT2\0\0\x05\0Tone", 11) + std::string(20, '\0')) + audio);
+  const std::string original = velttest::ReadFile(old);
+  EXPECT_EQ(Read(old), "");
+  try {
+    Write(old, MakePacket("x"));
+    ADD_FAILURE() << "expected an error";
+  } catch (const FileError& e) {
+    EXPECT_EQ(e.Kind(), ErrorKind::kUnsupported);
+  }
+  EXPECT_TRUE(velttest::ReadFile(old) == original);
+}
+
+TEST_F(Mp3Test, FailedRewritesLeaveTheFileAsItWas) {
+  auto file = avtest::CopySample(mDir.Path(), "mpeg/notag.mp3");
+  const std::string original = velttest::ReadFile(file);
+  for (const char* point : {"temp-create", "temp-write", "temp-flush", "rename"}) {
+    SCOPED_TRACE(point);
+    SetFailureHook([point = std::string(point)](std::string_view at) { return at == point; });
+    EXPECT_THROW(Write(file, MakePacket("Never")), FileError);
+    SetFailureHook(nullptr);
+    EXPECT_TRUE(velttest::ReadFile(file) == original);
+  }
+  // Nothing is left behind in the folder.
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(mDir.Path()),
+                          std::filesystem::directory_iterator()),
+            1);
+}
+
+TEST(Mp3Damage, DamagedFilesGiveErrorsNeverCrashesAndFailedWritesChangeNothing) {
+  velttest::TempDir dir;
+  auto file = avtest::CopySample(dir.Path(), "mpeg/v24.mp3");
+  Write(file, MakePacket("Damaged", 10));
+  int reads = 0;
+  avtest::ForEachDamagedCopy(velttest::ReadFile(file), [&](const Bytes& bytes) {
+    MemoryStorage storage(bytes);
+    try {
+      if (mpeg::ReadXmp(storage)) ++reads;
+    } catch (const FileError&) {
+    }
+    try {
+      mpeg::WriteXmp(storage, PacketText(MakePacket("Replaced", 3000)));
+      auto found = mpeg::ReadXmp(storage);
+      ASSERT_TRUE(found);
+      EXPECT_NE(found->mPacket.find("Replaced"), std::string::npos);
+    } catch (const FileError&) {
+      EXPECT_TRUE(storage.Data() == bytes) << "a failed write changed the file";
+    }
+  });
+  EXPECT_GT(reads, 0);
+  // Synchsafe sizes round-trip; a byte with its top bit set is not synchsafe.
+  std::uint8_t b[4];
+  mpeg::EncodeSynchsafe(b, 0x0FFFFFFF);
+  EXPECT_EQ(mpeg::DecodeSynchsafe(b), 0x0FFFFFFFu);
+  b[2] = 0x80;
+  EXPECT_FALSE(mpeg::DecodeSynchsafe(b));
+}
+
+}  // namespace
