@@ -1,0 +1,44 @@
+// Definitions documents of any content: parsing, then registering and checking what was
+// read, must never crash, hang or leak, whatever the document holds.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "ErrorList.h"
+#include "veltcore/Debug.h"
+#include "veltmetadata/DefinitionsParser.h"
+#include "veltmetadata/Lifecycle.h"
+
+namespace {
+
+// One library start for the whole run; reports and assertions are expected and dropped.
+bool StartOnce() {
+  veltcore::debug::SetAssertionSink([](const veltcore::debug::AssertionInfo&) {});
+  veltmetadata::Initialize();
+  return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static const bool started = StartOnce();
+  (void)started;
+  const std::string buffer(reinterpret_cast<const char*>(data), size);
+
+  // The length picks between plain parsing and registering with or without merging, so
+  // that every seed is tried all three ways as the fuzzer grows and shrinks it.
+  const unsigned mode = size % 3;
+  if (mode == 0) {
+    veltmetadata::ParseBufferForDefinitions(buffer, "fuzz");
+  } else {
+    const auto registered =
+        veltmetadata::ParseBufferAndRegisterDefinitions(buffer, "fuzz", mode == 2);
+    // Leave the registry as the built-in definitions made it, for the next input.
+    for (const auto& schema : registered.first)
+      veltmetadata::RemoveSchemaDefinition(schema);
+    for (const auto& type : registered.second)
+      veltmetadata::RemoveTypeDefinition(type);
+  }
+  veltmetadata::ClearErrorList();
+  return 0;
+}
