@@ -13,10 +13,10 @@ using Items = std::vector<std::string>;
 
 TEST(ArrayText, AnyItemsRoundTripThroughQuoting) {
   // Random items over an alphabet full of separator, quote and space characters.
-  const std::vector<std::string> pieces = {"a", "b", " ", ";",  ",",   "\"", "'",
-                                           "«", "»", "é", "\t", "x y", ";;", "\"\""};
+  const std::vector<std::string> pieces = {"a", "b", " ", ";",  ",",   "\"", "'",   "«",
+                                           "»", "é", "-", "\t", "x y", ";;", "\"\""};
   const std::vector<std::pair<std::string, std::string>> styles = {
-      {"; ", "\""}, {",", "'"}, {" ", "\""}, {" | ", "«»"}, {";", "\"\""}};
+      {"; ", "\""}, {",", "'"}, {" ", "\""}, {" | ", "«»"}, {";", "\"\""}, {"--", "\""}};
   std::mt19937 random(42);
   for (int round = 0; round < 2000; ++round) {
     Items items(random() % 5);

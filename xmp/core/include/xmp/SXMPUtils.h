@@ -88,7 +88,7 @@ class VELT_EXPORT SXMPUtils {
   // ---- Arrays as one text --------------------------------------------------------------------
 
   // Joins items with `separator`. Items that are empty, start or end with white space, or
-  // contain the separator (without its surrounding spaces) or a quote character are quoted;
+  // contain a character of the separator (spaces around it aside) or a quote character are quoted;
   // closing quotes inside are doubled. `quotes` is one UTF-8 character (both ends) or two
   // (opening, closing). An empty separator or bad quotes raise kXMPErr_BadParam.
   static std::string CatenateItems(const std::vector<std::string>& items,

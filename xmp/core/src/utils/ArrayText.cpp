@@ -42,7 +42,10 @@ std::string_view TrimRight(std::string_view text) {
 
 bool NeedsQuotes(const std::string& item, std::string_view core, const QuotePair& quotes) {
   if (item.empty() || IsSpace(item.front()) || IsSpace(item.back())) return true;
-  return item.find(core) != std::string::npos || item.find(quotes.mOpen) != std::string::npos ||
+  // Any byte of the separator, not only the whole separator: with a separator such as "--",
+  // an item ending in "-" would otherwise move the split point.
+  return item.find_first_of(core) != std::string::npos ||
+         item.find(quotes.mOpen) != std::string::npos ||
          item.find(quotes.mClose) != std::string::npos;
 }
 
