@@ -123,6 +123,15 @@ void AppendBox(Bytes& out, std::uint32_t type, std::span<const std::uint8_t> pay
   AppendBytes(out, payload);
 }
 
+// Copies a child box into a rebuilt container. A child whose size said "to the end of the
+// container" gets its real size, since boxes may now follow it.
+void AppendChild(Bytes& out, std::span<const std::uint8_t> bytes, const Box& child) {
+  if (!child.toEnd) return AppendBytes(out, bytes);
+  std::size_t at = out.size();
+  AppendBytes(out, bytes);
+  PutU32(&out[at], static_cast<std::uint32_t>(child.size), Endian::kBig);
+}
+
 // The udta payload with its XMP_ box replaced (or added) by one holding `packet`. A
 // QuickTime terminator (four zero bytes after the last item) is kept last.
 Bytes RebuildUdta(std::span<const std::uint8_t> udta, const std::string& packet) {
@@ -138,7 +147,7 @@ Bytes RebuildUdta(std::span<const std::uint8_t> udta, const std::string& packet)
       AppendBox(out, kXmpBox, AsBytes(packet));
       placed = true;
     } else {
-      AppendBytes(out, udta.subspan(item.offset, item.size));
+      AppendChild(out, udta.subspan(item.offset, item.size), item);
     }
   }
   if (!placed) AppendBox(out, kXmpBox, AsBytes(packet));
@@ -163,7 +172,7 @@ Bytes BuildMoov(Storage& file, const Box& moov, const std::string& packet) {
       AppendBox(payload, kUdta, udta);
       placed = true;
     } else {
-      AppendBytes(payload, bytes);
+      AppendChild(payload, bytes, child);
     }
   }
   if (!placed) AppendBox(payload, kUdta, RebuildUdta({}, packet));
