@@ -253,7 +253,12 @@ void SXMPMeta::SerializeToBuffer(std::string* out, XMP_OptionBits options, XMP_S
                                  XMP_Index baseIndent) const {
   if (!out) throw XMP_Error(kXMPErr_BadParam, "null output string");
   xmpcore::SerializeOptions so{options, padding, newline, indent, baseIndent};
-  xmpcore::SerializePacket(mHandle->mTree, so, *out);
+  try {
+    xmpcore::SerializePacket(mHandle->mTree, so, *out);
+  } catch (...) {
+    out->clear();  // never hand back a partial packet
+    throw;
+  }
 }
 
 // ---- Properties ---------------------------------------------------------------------------

@@ -38,7 +38,7 @@ class RdfReader {
     const XmlElement& rdfElement = mXml.Element(static_cast<std::uint32_t>(rdf));
     if (rdfElement.mHasText) Fail(kXMPErr_BadRDF, rdfElement, "text directly inside rdf:RDF");
     std::string lang = OwnLang(rdfElement);
-    for (std::uint32_t child : rdfElement.mChildren)
+    for (std::uint32_t child : mXml.Children(rdfElement))
       TopDescription(mXml.Element(child), lang);
   }
 
@@ -57,7 +57,7 @@ class RdfReader {
   }
 
   long FindRdfChild(const XmlElement& e) const {
-    for (std::uint32_t child : e.mChildren) {
+    for (std::uint32_t child : mXml.Children(e)) {
       if (KindOf(mXml.Element(child)) == Kind::kRdfRDF) return child;
     }
     return -1;
@@ -69,7 +69,7 @@ class RdfReader {
     Kind kind = KindOf(e);
     if (kind == Kind::kRdfRDF) return index;
     if (kind == Kind::kXmpMeta) return FindRdfChild(e);
-    for (std::uint32_t child : e.mChildren) {
+    for (std::uint32_t child : mXml.Children(e)) {
       long found = FindRdfAnywhere(child);
       if (found >= 0) return found;
     }
@@ -77,8 +77,8 @@ class RdfReader {
   }
 
   std::string OwnLang(const XmlElement& e) const {
-    for (const auto& a : e.mAttributes) {
-      if (KindOf(a) == Kind::kXmlLang) return a.mValue;
+    for (const auto& a : mXml.Attributes(e)) {
+      if (KindOf(a) == Kind::kXmlLang) return std::string(a.mValue);
     }
     return {};
   }
@@ -114,7 +114,8 @@ class RdfReader {
     return parent.AddChild(name);
   }
 
-  void CheckAbout(const std::string& about, const XmlElement& where) {
+  void CheckAbout(std::string_view aboutView, const XmlElement& where) {
+    std::string about(aboutView);
     if (!mAboutSeen) {
       mRoot.mName = about;
       mAboutSeen = true;
@@ -133,20 +134,20 @@ class RdfReader {
     }
     if (d.mHasText) Fail(kXMPErr_BadRDF, d, "text directly inside rdf:Description");
     std::string lang = inheritedLang;
-    for (const auto& a : d.mAttributes) {
+    for (const auto& a : mXml.Attributes(d)) {
       const XmlName& n = mXml.Name(a.mName);
       if (n.mKind == Kind::kRdfAbout || (n.mKind == Kind::kNoNamespace && n.mLocal == "about")) {
         CheckAbout(a.mValue, d);
       } else if (n.mKind == Kind::kXmlLang) {
-        lang = a.mValue;
+        lang = std::string(a.mValue);
       }
     }
-    for (const auto& a : d.mAttributes) {
+    for (const auto& a : mXml.Attributes(d)) {
       if (!IsPropertyAttribute(a, d)) continue;
       XMPNode* node = NewField(*SchemaFor(a.mName, d), a.mName, d);
       SetLiteral(*node, a.mValue, lang);
     }
-    for (std::uint32_t child : d.mChildren) {
+    for (std::uint32_t child : mXml.Children(d)) {
       const XmlElement& p = mXml.Element(child);
       PropertyElement(*SchemaFor(p.mName, p), p, lang);
     }
@@ -179,8 +180,8 @@ class RdfReader {
     }
   }
 
-  void SetLiteral(XMPNode& node, const std::string& value, const std::string& lang) {
-    node.mValue = value;
+  void SetLiteral(XMPNode& node, std::string_view value, const std::string& lang) {
+    node.mValue.assign(value);
     if (!lang.empty()) node.AddQualifier("xml:lang", lang);
   }
 
@@ -210,12 +211,12 @@ class RdfReader {
   }
 
   void Fill(XMPNode& node, const XmlElement& e, const std::string& inheritedLang) {
-    const std::string* parseType = nullptr;
-    const std::string* resource = nullptr;
-    const std::string* valueAttr = nullptr;
-    const std::string* ownLang = nullptr;
+    const std::string_view* parseType = nullptr;
+    const std::string_view* resource = nullptr;
+    const std::string_view* valueAttr = nullptr;
+    const std::string_view* ownLang = nullptr;
     std::vector<const XmlAttribute*> properties;
-    for (const auto& a : e.mAttributes) {
+    for (const auto& a : mXml.Attributes(e)) {
       switch (KindOf(a)) {
         case Kind::kXmlLang:
           ownLang = &a.mValue;
@@ -233,39 +234,40 @@ class RdfReader {
           if (IsPropertyAttribute(a, e)) properties.push_back(&a);
       }
     }
-    const std::string& lang = ownLang ? *ownLang : inheritedLang;
+    const std::string lang = ownLang ? std::string(*ownLang) : inheritedLang;
 
     if (parseType) {
       if (*parseType != "Resource") {
-        Fail(kXMPErr_BadXMP, e, "rdf:parseType '" + *parseType + "' is not supported in XMP");
+        Fail(kXMPErr_BadXMP, e,
+             "rdf:parseType '" + std::string(*parseType) + "' is not supported in XMP");
       }
       if (e.mHasText) Fail(kXMPErr_BadRDF, e, "text inside a rdf:parseType=\"Resource\" element");
       node.mOptions |= kXMP_PropValueIsStruct;
       for (const XmlAttribute* a : properties)
         AttributeField(node, *a, e, lang);
-      for (std::uint32_t child : e.mChildren) {
+      for (std::uint32_t child : mXml.Children(e)) {
         PropertyElement(node, mXml.Element(child), lang);
       }
       FoldValueForm(node, e);
-    } else if (!e.mChildren.empty()) {
+    } else if (!e.mChildCount == 0) {
       if (e.mHasText) Fail(kXMPErr_BadRDF, e, "mixed text and element content");
-      if (e.mChildren.size() != 1) {
+      if (e.mChildCount != 1) {
         Fail(kXMPErr_BadRDF, e,
-             "a property element holds " + std::to_string(e.mChildren.size()) +
+             "a property element holds " + std::to_string(e.mChildCount) +
                  " elements; expected one (an array or rdf:Description)");
       }
       if (resource || valueAttr || !properties.empty()) {
         Fail(kXMPErr_BadRDF, e, "attributes beside element content");
       }
-      NodeElement(node, mXml.Element(e.mChildren[0]), lang);
+      NodeElement(node, mXml.Element(e.mFirstChild), lang);
     } else if (valueAttr) {
-      node.mValue = *valueAttr;
+      node.mValue.assign(*valueAttr);
       if (resource) node.mOptions |= kXMP_PropValueIsURI;
       for (const XmlAttribute* a : properties)
         AttributeQualifier(node, *a, e);
     } else if (resource) {
       if (e.mHasText) Fail(kXMPErr_BadRDF, e, "text beside rdf:resource");
-      node.mValue = *resource;
+      node.mValue.assign(*resource);
       node.mOptions |= kXMP_PropValueIsURI;
       for (const XmlAttribute* a : properties)
         AttributeQualifier(node, *a, e);
@@ -276,17 +278,19 @@ class RdfReader {
         AttributeField(node, *a, e, lang);
       FoldValueForm(node, e);
     } else {
-      node.mValue = e.mText;
+      node.mValue.assign(e.mText);
       if (!ownLang && !lang.empty()) node.AddQualifier("xml:lang", lang);
     }
-    if (ownLang && !node.FindQualifier("xml:lang")) node.AddQualifier("xml:lang", *ownLang);
+    if (ownLang && !node.FindQualifier("xml:lang")) {
+      node.AddQualifier("xml:lang", std::string(*ownLang));
+    }
   }
 
   void AttributeField(XMPNode& node, const XmlAttribute& a, const XmlElement& e,
                       const std::string& lang) {
     if (KindOf(a) == Kind::kRdfType) {
       if (node.FindQualifier("rdf:type")) Fail(kXMPErr_BadXMP, e, "duplicate rdf:type");
-      node.AddQualifier("rdf:type", a.mValue, kXMP_PropValueIsURI);
+      node.AddQualifier("rdf:type", std::string(a.mValue), kXMP_PropValueIsURI);
       return;
     }
     XMPNode* field = NewField(node, a.mName, e);
@@ -296,7 +300,8 @@ class RdfReader {
   void AttributeQualifier(XMPNode& node, const XmlAttribute& a, const XmlElement& e) {
     const std::string& name = Qualified(a.mName, e);
     if (node.FindQualifier(name)) Fail(kXMPErr_BadXMP, e, "duplicate qualifier '" + name + "'");
-    node.AddQualifier(name, a.mValue, KindOf(a) == Kind::kRdfType ? kXMP_PropValueIsURI : 0);
+    node.AddQualifier(name, std::string(a.mValue),
+                      KindOf(a) == Kind::kRdfType ? kXMP_PropValueIsURI : 0);
   }
 
   // The single element inside a property element: an array, a structure (rdf:Description)
@@ -310,7 +315,7 @@ class RdfReader {
       if (kind == Kind::kRdfAlt) node.mOptions |= kXMP_PropArrayIsAlternate;
       std::string itemLang = OwnLang(c);
       if (itemLang.empty()) itemLang = lang;
-      for (std::uint32_t child : c.mChildren)
+      for (std::uint32_t child : mXml.Children(c))
         PropertyElement(node, mXml.Element(child), itemLang);
       if (kind == Kind::kRdfAlt) DetectAltText(node);
       return;
@@ -323,13 +328,13 @@ class RdfReader {
         node.AddQualifier("rdf:type", n.mNamespace + n.mLocal, kXMP_PropValueIsURI);
       }
       std::string fieldLang = lang;
-      for (const auto& a : c.mAttributes) {
-        if (KindOf(a) == Kind::kXmlLang) fieldLang = a.mValue;
+      for (const auto& a : mXml.Attributes(c)) {
+        if (KindOf(a) == Kind::kXmlLang) fieldLang = std::string(a.mValue);
       }
-      for (const auto& a : c.mAttributes) {
+      for (const auto& a : mXml.Attributes(c)) {
         if (IsPropertyAttribute(a, c)) AttributeField(node, a, c, fieldLang);
       }
-      for (std::uint32_t child : c.mChildren) {
+      for (std::uint32_t child : mXml.Children(c)) {
         PropertyElement(node, mXml.Element(child), fieldLang);
       }
       FoldValueForm(node, c);

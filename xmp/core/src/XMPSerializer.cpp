@@ -392,15 +392,18 @@ void SerializePacket(const XMPNode& root, const SerializeOptions& options, std::
   std::string newline = (options.mOptions & kXMP_OmitAllFormatting) ? ""
                         : options.mNewline.empty()                  ? "\n"
                                                                     : options.mNewline;
-  std::string text;
-  text.reserve(4096);
+  // UTF-8 output is built in place (reusing the caller's buffer); other encodings convert.
+  const bool utf8 = encoding == TextEncoding::kUTF8;
+  std::string converted;
+  std::string& text = utf8 ? out : converted;
+  text.clear();
   if (wrapper) {
     text += kPacketHeader;
     text += newline;
   }
   Writer(options, text).Body(root);
   if (!wrapper) {
-    out = FromUTF8(text, encoding);
+    if (!utf8) out = FromUTF8(text, encoding);
     return;
   }
   text += newline;
@@ -410,8 +413,7 @@ void SerializePacket(const XMPNode& root, const SerializeOptions& options, std::
   const size_t unit = UnitSize(encoding);
   size_t padding = options.mPadding == 0 ? kXMP_DefaultPadding : options.mPadding;
   if (options.mOptions & kXMP_ExactPacketLength) {
-    size_t used = (text.size() + trailer.size()) * unit;  // ASCII-only parts aside from text
-    used = FromUTF8(text, encoding).size() + trailer.size() * unit;
+    size_t used = (utf8 ? text.size() : FromUTF8(text, encoding).size()) + trailer.size() * unit;
     if (options.mPadding < used) {
       throw XMP_Error(kXMPErr_BadSerialize, "packet needs " + std::to_string(used) +
                                                 " bytes; exact length " +
@@ -437,7 +439,7 @@ void SerializePacket(const XMPNode& root, const SerializeOptions& options, std::
     }
   }
   text += trailer;
-  out = FromUTF8(text, encoding);
+  if (!utf8) out = FromUTF8(text, encoding);
 }
 
 }  // namespace xmpcore

@@ -2,6 +2,8 @@
 
 #include <expat.h>
 
+#include <algorithm>
+#include <cstring>
 #include <memory>
 #include <unordered_map>
 
@@ -46,16 +48,23 @@ XmlNameKind KindOf(const XmlName& name) {
   return XmlNameKind::kOther;
 }
 
+// Heterogeneous lookup, so that interning a name allocates only for new names.
+struct NameHash {
+  using is_transparent = void;
+  size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+};
+
 struct Context {
   XmlTree* mTree;
   XML_Parser mParser;
   int mMaxDepth;
   std::string mError;  // set by a handler that stops the parser
-  std::unordered_map<std::string, std::uint32_t> mNameIds;
+  std::unordered_map<std::string, std::uint32_t, NameHash, std::equal_to<>> mNameIds;
 
   std::uint32_t Intern(const char* raw) {
-    auto [it, inserted] = mNameIds.try_emplace(raw, 0);
-    if (!inserted) return it->second;
+    std::string_view key(raw);
+    if (auto found = mNameIds.find(key); found != mNameIds.end()) return found->second;
+    auto it = mNameIds.emplace(std::string(key), 0).first;
     XmlName name;
     std::string_view text(raw);
     size_t first = text.find(kSeparator);
@@ -88,14 +97,26 @@ void XMLCALL OnStart(void* data, const XML_Char* name, const XML_Char** attribut
     return;
   }
   auto index = static_cast<std::uint32_t>(tree.mElements.size());
-  if (!tree.mStack.empty()) tree.mElements[tree.mStack.back()].mChildren.push_back(index);
+  if (!tree.mStack.empty()) {
+    XmlElement& parent = tree.mElements[tree.mStack.back()];
+    if (parent.mLastChild == kNoElement) {
+      parent.mFirstChild = index;
+    } else {
+      tree.mElements[parent.mLastChild].mNextSibling = index;
+    }
+    parent.mLastChild = index;
+    ++parent.mChildCount;
+  }
   tree.mElements.emplace_back();
   XmlElement& element = tree.mElements.back();
   element.mName = ctx->Intern(name);
   element.mLine = static_cast<std::uint32_t>(XML_GetCurrentLineNumber(ctx->mParser));
+  element.mAttributeBegin = static_cast<std::uint32_t>(tree.mAttributes.size());
   for (const XML_Char** a = attributes; *a; a += 2) {
-    element.mAttributes.push_back({ctx->Intern(a[0]), a[1]});
+    tree.mAttributes.push_back({ctx->Intern(a[0]), tree.mText.Store(a[1])});
   }
+  element.mAttributeCount =
+      static_cast<std::uint32_t>(tree.mAttributes.size()) - element.mAttributeBegin;
   tree.mStack.push_back(index);
 }
 
@@ -109,7 +130,9 @@ void XMLCALL OnText(void* data, const XML_Char* text, int length) {
   XmlTree& tree = *ctx->mTree;
   if (tree.mStack.empty()) return;
   XmlElement& element = tree.mElements[tree.mStack.back()];
-  element.mText.append(text, static_cast<size_t>(length));
+  if (element.mChildCount == 0) {
+    element.mText = tree.mText.Append(element.mText, {text, static_cast<size_t>(length)});
+  }
   if (!element.mHasText) {
     for (int i = 0; i < length; ++i) {
       char c = text[i];
@@ -137,6 +160,41 @@ struct ParserDeleter {
 };
 
 }  // namespace
+
+char* XmlTextStore::Allocate(size_t size) {
+  if (size > mRoom) {
+    constexpr size_t kBlock = 64 * 1024;
+    size_t blockSize = std::max(kBlock, size);
+    mBlocks.push_back(std::make_unique<char[]>(blockSize));
+    mTop = mBlocks.back().get();
+    mRoom = blockSize;
+  }
+  char* at = mTop;
+  mTop += size;
+  mRoom -= size;
+  return at;
+}
+
+std::string_view XmlTextStore::Store(std::string_view text) {
+  if (text.empty()) return {};
+  char* at = Allocate(text.size());
+  std::memcpy(at, text.data(), text.size());
+  return {at, text.size()};
+}
+
+std::string_view XmlTextStore::Append(std::string_view current, std::string_view more) {
+  if (current.empty()) return Store(more);
+  if (current.data() + current.size() == mTop && more.size() <= mRoom) {
+    std::memcpy(mTop, more.data(), more.size());
+    mTop += more.size();
+    mRoom -= more.size();
+    return {current.data(), current.size() + more.size()};
+  }
+  char* at = Allocate(current.size() + more.size());
+  std::memcpy(at, current.data(), current.size());
+  std::memcpy(at + current.size(), more.data(), more.size());
+  return {at, current.size() + more.size()};
+}
 
 void XmlTree::Parse(std::string_view utf8, int maxDepth) {
   std::unique_ptr<XML_ParserStruct, ParserDeleter> parser(XML_ParserCreateNS("UTF-8", kSeparator));

@@ -4,6 +4,8 @@
 // names interned (namespace URI, local name, the document's prefix), attributes and text.
 
 #include <cstdint>
+#include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,16 +46,67 @@ struct XmlName {
 
 struct XmlAttribute {
   std::uint32_t mName;
-  std::string mValue;
+  std::string_view mValue;  // points into the tree's text storage
 };
+
+inline constexpr std::uint32_t kNoElement = 0xFFFFFFFF;
 
 struct XmlElement {
   std::uint32_t mName = 0;
   std::uint32_t mLine = 0;
-  std::vector<XmlAttribute> mAttributes;
-  std::vector<std::uint32_t> mChildren;  // element indices
-  std::string mText;                     // character data directly inside
-  bool mHasText = false;                 // the text has a non-white-space character
+  std::uint32_t mFirstChild = kNoElement;
+  std::uint32_t mLastChild = kNoElement;
+  std::uint32_t mNextSibling = kNoElement;
+  std::uint32_t mChildCount = 0;
+  std::uint32_t mAttributeBegin = 0;  // index into the tree's attribute list
+  std::uint32_t mAttributeCount = 0;
+  // Character data directly inside, for elements without child elements (for the others
+  // only mHasText is kept). Points into the tree's text storage.
+  std::string_view mText;
+  bool mHasText = false;  // the text has a non-white-space character
+};
+
+// The child elements of an element, for range-for loops.
+class XmlChildren {
+ public:
+  class Iterator {
+   public:
+    Iterator(const std::vector<XmlElement>* elements, std::uint32_t index)
+        : mElements(elements), mIndex(index) {}
+    std::uint32_t operator*() const { return mIndex; }
+    Iterator& operator++() {
+      mIndex = (*mElements)[mIndex].mNextSibling;
+      return *this;
+    }
+    bool operator!=(const Iterator& other) const { return mIndex != other.mIndex; }
+
+   private:
+    const std::vector<XmlElement>* mElements;
+    std::uint32_t mIndex;
+  };
+  XmlChildren(const std::vector<XmlElement>* elements, std::uint32_t first)
+      : mElements(elements), mFirst(first) {}
+  Iterator begin() const { return {mElements, mFirst}; }
+  Iterator end() const { return {mElements, kNoElement}; }
+
+ private:
+  const std::vector<XmlElement>* mElements;
+  std::uint32_t mFirst;
+};
+
+// Stable storage for attribute values and text: large blocks that never move.
+class XmlTextStore {
+ public:
+  // Copies `text` and returns a view of the copy.
+  std::string_view Store(std::string_view text);
+  // Returns `current` (a view returned earlier) extended by `more`, moving it if needed.
+  std::string_view Append(std::string_view current, std::string_view more);
+
+ private:
+  char* Allocate(size_t size);
+  std::vector<std::unique_ptr<char[]>> mBlocks;
+  char* mTop = nullptr;
+  size_t mRoom = 0;
 };
 
 class XmlTree {
@@ -63,6 +116,10 @@ class XmlTree {
   void Parse(std::string_view utf8, int maxDepth);
 
   const XmlElement& Element(std::uint32_t index) const { return mElements[index]; }
+  XmlChildren Children(const XmlElement& e) const { return {&mElements, e.mFirstChild}; }
+  std::span<const XmlAttribute> Attributes(const XmlElement& e) const {
+    return {mAttributes.data() + e.mAttributeBegin, e.mAttributeCount};
+  }
   XmlName& Name(std::uint32_t index) { return mNames[index]; }
   const XmlName& Name(std::uint32_t index) const { return mNames[index]; }
   std::uint32_t Root() const { return 0; }
@@ -70,7 +127,9 @@ class XmlTree {
 
   // Internal state used by the expat callbacks.
   std::vector<XmlElement> mElements;
+  std::vector<XmlAttribute> mAttributes;
   std::vector<XmlName> mNames;
+  XmlTextStore mText;
   std::vector<std::uint32_t> mStack;
 };
 

@@ -106,7 +106,7 @@ class VELT_EXPORT SXMPMeta {
   // kXMP_ExactPacketLength it is the exact total length (kXMPErr_BadSerialize if too small).
   // `newline` "" means "\n", `indent` "" means two spaces; `baseIndent` indents every line
   // that many more levels. Characters that XML 1.0 cannot carry (controls other than tab,
-  // LF, CR) are written as spaces; markup characters are escaped.
+  // LF, CR) are written as spaces; markup characters are escaped. On failure `out` is empty.
   void SerializeToBuffer(std::string* out, XMP_OptionBits options = 0, XMP_StringLen padding = 0,
                          const std::string& newline = "", const std::string& indent = "",
                          XMP_Index baseIndent = 0) const;
