@@ -67,6 +67,11 @@ TEST(DocOps, SavesRecordHistoryAndIdentifiers) {
   EXPECT_THROW(brokenOps.PrepareForSave(""), XMP_Error);
   EXPECT_FALSE(broken.DoesPropertyExist(kXMP_NS_XMP_MM, "xmpMM:InstanceID"));
   EXPECT_EQ(Get(broken, kXMP_NS_XMP_MM, "xmpMM:History"), "not an array");
+
+  // A moved-from object is unbound, not a crash.
+  TXMPDocOps taken = std::move(brokenOps);
+  EXPECT_FALSE(brokenOps.IsDirty());
+  EXPECT_THROW(brokenOps.PrepareForSave(""), XMP_Error);
 }
 
 TEST(DocOps, ExifToolReadsTheRecordedHistory) {

@@ -83,6 +83,10 @@ TEST(Iterator, SkipSubtreeAndSiblings) {
   }
   EXPECT_EQ(seen, (Paths{"", "dc:title", "dc:subject", "dc:subject[1]"}));
   EXPECT_THROW(it.Skip(0x8), XMP_Error);
+  // A moved-from iterator is empty, not a crash.
+  SXMPIterator taken = std::move(it);
+  EXPECT_FALSE(it.Next());
+  EXPECT_THROW(it.Skip(kXMP_IterSkipSubtree), XMP_Error);
 
   // The iterator works on a snapshot: deleting during iteration is safe.
   SXMPIterator live(meta);

@@ -53,23 +53,26 @@ void TXMPDocOps::OpenXMP(SXMPMeta* meta, const std::string& mimeType, const std:
                          const XMP_DateTime* fileModTime, XMP_OptionBits options) {
   if (meta == nullptr) throw XMP_Error(kXMPErr_BadParam, "TXMPDocOps is bound to a null object");
   if (options != 0) throw XMP_Error(kXMPErr_BadOptions, "OpenXMP takes no options");
-  mImpl->mMeta.emplace(*meta);  // shares the object
+  if (!mImpl) mImpl = std::make_unique<Impl>();  // moved from: usable again once bound
+  mImpl->mMeta.emplace(*meta);                   // shares the object
   mImpl->mMimeType = mimeType;
   mImpl->mChanged.clear();
 }
 
 void TXMPDocOps::NoteChange(const std::string& part) {
   if (part.empty()) throw XMP_Error(kXMPErr_BadParam, "an empty document part was noted");
+  if (!mImpl) mImpl = std::make_unique<Impl>();
   auto& changed = mImpl->mChanged;
   if (std::find(changed.begin(), changed.end(), part) == changed.end()) changed.push_back(part);
 }
 
 const std::vector<std::string>& TXMPDocOps::ChangedParts() const {
-  return mImpl->mChanged;
+  static const std::vector<std::string> kNone;
+  return mImpl ? mImpl->mChanged : kNone;
 }
 
 bool TXMPDocOps::IsDirty() const {
-  return !mImpl->mChanged.empty();
+  return mImpl && !mImpl->mChanged.empty();
 }
 
 std::string TXMPDocOps::NewID(const std::string& prefix) {
@@ -79,7 +82,9 @@ std::string TXMPDocOps::NewID(const std::string& prefix) {
 
 bool TXMPDocOps::PrepareForSave(const std::string& mimeType, const std::string* filePath,
                                 const XMP_DateTime* saveTime, XMP_OptionBits options) {
-  if (!mImpl->mMeta) throw XMP_Error(kXMPErr_BadObject, "TXMPDocOps is not bound to an object");
+  if (!mImpl || !mImpl->mMeta) {
+    throw XMP_Error(kXMPErr_BadObject, "TXMPDocOps is not bound to an object");
+  }
   if (options != 0) throw XMP_Error(kXMPErr_BadOptions, "PrepareForSave takes no options");
   if (mImpl->mChanged.empty()) return false;
   SXMPMeta& meta = *mImpl->mMeta;

@@ -129,6 +129,7 @@ SXMPIterator& SXMPIterator::operator=(SXMPIterator&&) noexcept = default;
 
 bool SXMPIterator::Next(std::string* schemaNS, std::string* propPath, std::string* propValue,
                         XMP_OptionBits* options) {
+  if (!mImpl) return false;  // moved from
   Impl& impl = *mImpl;
   while (impl.mNext < impl.mSteps.size() && !impl.mSteps[impl.mNext].mVisible)
     ++impl.mNext;
@@ -146,10 +147,10 @@ bool SXMPIterator::Next(std::string* schemaNS, std::string* propPath, std::strin
 }
 
 void SXMPIterator::Skip(XMP_OptionBits options) {
-  Impl& impl = *mImpl;
-  if (impl.mCurrent < 0) {
+  if (!mImpl || mImpl->mCurrent < 0) {
     throw XMP_Error(kXMPErr_BadIterPosition, "Skip is called with no current node");
   }
+  Impl& impl = *mImpl;
   const Step& step = impl.mSteps[static_cast<size_t>(impl.mCurrent)];
   if (options == kXMP_IterSkipSubtree) {
     impl.mNext = step.mSubtreeEnd;
