@@ -73,4 +73,55 @@ TEST(Interop, ExifToolValuesRoundTripThroughTheUtilities) {
   EXPECT_EQ(ReadWithExifTool(ours), ReadWithExifTool(original));
 }
 
+TEST(Interop, CollectEditDistributeKeepsEachFilesOwnValues) {
+  if (!velttest::HaveCommand("exiftool")) GTEST_SKIP() << "exiftool is not installed";
+  velttest::TempDir dir;
+  const std::vector<std::string> args = {
+      "-XMP-dc:Title=Same -XMP-xmp:Label=red -XMP-dc:Subject=a -XMP-dc:Subject=b "
+      "-XMP-xmp:Rating=3",
+      "-XMP-dc:Title=Same -XMP-xmp:Label=blue -XMP-dc:Subject=a -XMP-dc:Subject=b "
+      "-XMP-xmp:Rating=3",
+      "-XMP-dc:Title=Same -XMP-xmp:Label=red -XMP-dc:Subject=c"};
+  std::vector<SXMPMeta> files;
+  SXMPMeta merged;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const auto path = dir / ("f" + std::to_string(i) + ".xmp");
+    int status = -1;
+    velttest::RunCommand("exiftool -q -o '" + path.string() + "' " + args[i], &status);
+    ASSERT_EQ(status, 0);
+    std::string packet = velttest::ReadFile(path);
+    files.emplace_back(packet.data(), static_cast<XMP_StringLen>(packet.size()));
+    SXMPUtils::CollectProperties(files.back(), &merged, 0);
+  }
+  EXPECT_FALSE(merged.HasMultipleValues(kXMP_NS_DC, "dc:title"));
+  for (const char* path : {"xmp:Label", "xmp:Rating"}) {
+    EXPECT_TRUE(merged.HasMultipleValues(kXMP_NS_XMP, path)) << path;
+  }
+  EXPECT_TRUE(merged.HasMultipleValues(kXMP_NS_DC, "dc:subject"));
+
+  // The user sets one label for all files and adds a new property.
+  merged.ClearMultipleValues(kXMP_NS_XMP, "xmp:Label");
+  merged.SetProperty(kXMP_NS_XMP, "xmp:Label", "green");
+  merged.SetProperty(kXMP_NS_XMP, "xmp:CreatorTool", "veltmeta");
+
+  const std::vector<std::string> expected = {"Same\ngreen\na, b\n3\nveltmeta\n",
+                                             "Same\ngreen\na, b\n3\nveltmeta\n",
+                                             "Same\ngreen\nc\nveltmeta\n"};
+  for (size_t i = 0; i < files.size(); ++i) {
+    SXMPUtils::DistributeProperties(merged, &files[i], 0);
+    std::string packet;
+    files[i].SerializeToBuffer(&packet);
+    const auto path = dir / ("out" + std::to_string(i) + ".xmp");
+    velttest::WriteFile(path, packet);
+    int status = -1;
+    std::string out = velttest::RunCommand(
+        "exiftool -s3 -sep ', ' -Title -Label -Subject -Rating -CreatorTool '" + path.string() +
+            "'",
+        &status);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(out, expected[i]) << "file " << i;
+    EXPECT_EQ(packet.find("MultiFileCount"), std::string::npos);
+  }
+}
+
 }  // namespace
