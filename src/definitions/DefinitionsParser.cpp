@@ -20,13 +20,11 @@ void ReportParsing(const char* zstring, const std::vector<UTF8String>& args,
 }
 
 // Attribute values pass through the entity decoder once more, so that references the XML
-// parser left in place ("&amp;lt;" becomes "&lt;") are decoded as well.
-UTF16String Decoded16(const UTF8String& value) {
-  return veltcore::xml::utils::DecodeReservedCharacters(veltcore::string::UTF8to16(value));
-}
-
+// parser left in place ("&amp;lt;" becomes "&lt;") are decoded as well. Most values hold
+// no reference at all and are taken as they are.
 UTF8String Decoded8(const UTF8String& value) {
-  return veltcore::string::UTF16to8(Decoded16(value));
+  if (value.find('&') == UTF8String::npos) return value;
+  return veltcore::xml::utils::DecodeReservedCharacters(std::string_view(value));
 }
 
 // Plain attributes by name; a missing attribute reads as empty.
@@ -37,10 +35,6 @@ class Attributes {
   UTF8String Text(const char* name) const {
     const auto it = mMap.find(name);
     return it == mMap.end() ? UTF8String() : Decoded8(it->second);
-  }
-  UTF16String Text16(const char* name) const {
-    const auto it = mMap.find(name);
-    return it == mMap.end() ? UTF16String() : Decoded16(it->second);
   }
   std::optional<UTF8String> Optional(const char* name) const {
     UTF8String value = Text(name);
@@ -61,16 +55,30 @@ AttributeMap PlainAttributes(const AttributeList& attributes) {
   return map;
 }
 
-UTF16String Localized(const UTF16String& zstring) {
-  return veltcore::config::Localizer::Get().Localize(std::u16string_view(zstring));
+// A label or description as written and as localised, both in UTF-16. Localising the UTF-8
+// text and converting once costs far less than localising UTF-16 text.
+struct LabelTexts {
+  UTF16String mZString;
+  UTF16String mLocalized;
+};
+
+LabelTexts Localized(const UTF8String& zstring) {
+  LabelTexts texts;
+  texts.mZString = veltcore::string::UTF8to16(zstring);
+  const UTF8String localized =
+      veltcore::config::Localizer::Get().Localize(std::string_view(zstring));
+  texts.mLocalized = localized == zstring ? texts.mZString : veltcore::string::UTF8to16(localized);
+  return texts;
 }
 
 template <class Record>
 void ReadLabels(Record& record, const Attributes& attributes, const UTF16String& fallback) {
-  record.mLabelZString = attributes.Text16("label");
-  record.mDescriptionZString = attributes.Text16("description");
-  record.mLabel = Localized(record.mLabelZString);
-  record.mDescription = Localized(record.mDescriptionZString);
+  LabelTexts label = Localized(attributes.Text("label"));
+  LabelTexts description = Localized(attributes.Text("description"));
+  record.mLabelZString = std::move(label.mZString);
+  record.mDescriptionZString = std::move(description.mZString);
+  record.mLabel = std::move(label.mLocalized);
+  record.mDescription = std::move(description.mLocalized);
   if (record.mLabel.empty()) record.mLabel = fallback;
 }
 
@@ -218,8 +226,9 @@ void DefinitionsParser::StartChoice(const AttributeMap& map) {
   const Attributes attributes(map);
   auto choice = std::make_shared<ChoiceDefinition>();
   choice->mRawValue = attributes.Text("raw_value");
-  choice->mLabelZString = attributes.Text16("label");
-  choice->mLabel = veltcore::xml::utils::DecodeReservedCharacters(Localized(choice->mLabelZString));
+  LabelTexts label = Localized(attributes.Text("label"));
+  choice->mLabelZString = std::move(label.mZString);
+  choice->mLabel = veltcore::xml::utils::DecodeReservedCharacters(label.mLocalized);
   if (choice->mLabel.empty()) choice->mLabel = veltcore::string::UTF8to16(choice->mRawValue);
   mChoiceList->push_back(std::move(choice));
 }
