@@ -223,6 +223,7 @@ TEST(Switches, WritingListenersAndForcedWritable) {
   ForcedAllMetadataWritable(false);
   EXPECT_FALSE(IsAllMetadataForcedWritable());
   EXPECT_FALSE(GetXMPCoreVersion().empty());
+  EXPECT_FALSE(GetXMPFilesVersion().empty());
   Terminate();
 }
 
