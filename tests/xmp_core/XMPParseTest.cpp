@@ -85,6 +85,7 @@ TEST(XMPParse, AttributesSeveralDescriptionsQualifiersAndLanguages) {
       "<q:kind>k</q:kind></rdf:Description></dc:relation>"
       "<dc:format rdf:value='image/png' q:by='me'/>"
       "<my:typed><my:Point><my:x>1</my:x></my:Point></my:typed>"
+      "<my:langs xml:lang='it' rdf:parseType='Resource'><my:f>x</my:f></my:langs>"
       "<my:qarr rdf:parseType='Resource'><rdf:value><rdf:Bag><rdf:li>1</rdf:li></rdf:Bag>"
       "</rdf:value><q:n>2</q:n></my:qarr>"
       "</rdf:Description></rdf:RDF></x:xapmeta><?xpacket end='w'?>";
@@ -107,6 +108,10 @@ TEST(XMPParse, AttributesSeveralDescriptionsQualifiersAndLanguages) {
   EXPECT_EQ(Get(meta, "http://example.com/my/", "my:typed/?rdf:type"),
             "http://example.com/my/Point");
   EXPECT_EQ(Get(meta, "http://example.com/my/", "my:typed/my:x"), "1");
+  // A property element's own xml:lang qualifies that property; the fields inside keep the
+  // language inherited from rdf:Description.
+  EXPECT_EQ(Get(meta, "http://example.com/my/", "my:langs/?xml:lang"), "it");
+  EXPECT_EQ(Get(meta, "http://example.com/my/", "my:langs/my:f/?xml:lang"), "de");
   EXPECT_EQ(meta.CountArrayItems("http://example.com/my/", "my:qarr"), 1);
   EXPECT_EQ(Get(meta, "http://example.com/my/", "my:qarr/?q:n"), "2");
 }

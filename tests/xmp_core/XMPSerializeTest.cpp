@@ -24,6 +24,7 @@ SXMPMeta RichObject() {
   meta.SetProperty(kXMP_NS_DC, "dc:type", "", kXMP_PropValueIsArray);
   meta.SetStructField(kXMP_NS_EXIF, "exif:Flash", kXMP_NS_EXIF, "Fired", "True");
   meta.SetStructField(kXMP_NS_EXIF, "exif:Flash", kXMP_NS_EXIF, "Mode", "2");
+  meta.SetQualifier(kXMP_NS_EXIF, "exif:Flash", kXMP_NS_XML, "lang", "en");
   meta.SetProperty(kXMP_NS_XMP_MM, "xmpMM:History[1]/stEvt:action", "saved");
   meta.SetProperty(kXMP_NS_XMP_MM, "xmpMM:History[1]/stEvt:when", "2020-01-01");
   meta.SetProperty(kXMP_NS_XMP_MM, "xmpMM:Empty", "", kXMP_PropValueIsStruct);

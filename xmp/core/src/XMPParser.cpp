@@ -244,12 +244,12 @@ class RdfReader {
       if (e.mHasText) Fail(kXMPErr_BadRDF, e, "text inside a rdf:parseType=\"Resource\" element");
       node.mOptions |= kXMP_PropValueIsStruct;
       for (const XmlAttribute* a : properties)
-        AttributeField(node, *a, e, lang);
+        AttributeField(node, *a, e, inheritedLang);
       for (std::uint32_t child : mXml.Children(e)) {
-        PropertyElement(node, mXml.Element(child), lang);
+        PropertyElement(node, mXml.Element(child), inheritedLang);
       }
       FoldValueForm(node, e);
-    } else if (!e.mChildCount == 0) {
+    } else if (e.mChildCount != 0) {
       if (e.mHasText) Fail(kXMPErr_BadRDF, e, "mixed text and element content");
       if (e.mChildCount != 1) {
         Fail(kXMPErr_BadRDF, e,
@@ -259,7 +259,7 @@ class RdfReader {
       if (resource || valueAttr || !properties.empty()) {
         Fail(kXMPErr_BadRDF, e, "attributes beside element content");
       }
-      NodeElement(node, mXml.Element(e.mFirstChild), lang);
+      NodeElement(node, mXml.Element(e.mFirstChild), inheritedLang);
     } else if (valueAttr) {
       node.mValue.assign(*valueAttr);
       if (resource) node.mOptions |= kXMP_PropValueIsURI;
@@ -275,7 +275,7 @@ class RdfReader {
       if (e.mHasText) Fail(kXMPErr_BadRDF, e, "text beside property attributes");
       node.mOptions |= kXMP_PropValueIsStruct;
       for (const XmlAttribute* a : properties)
-        AttributeField(node, *a, e, lang);
+        AttributeField(node, *a, e, inheritedLang);
       FoldValueForm(node, e);
     } else {
       node.mValue.assign(e.mText);
