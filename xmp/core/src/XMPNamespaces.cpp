@@ -59,6 +59,13 @@ constexpr StandardNamespace kStandard[] = {
     {kXMP_NS_Transient, "veltTransient"},
 };
 
+// Heterogeneous lookup: finding a namespace does not copy the URI.
+struct TextHash {
+  using is_transparent = void;
+  size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+};
+using TextMap = std::unordered_map<std::string, std::string, TextHash, std::equal_to<>>;
+
 class Registry {
  public:
   Registry() { Reset(); }
@@ -80,7 +87,7 @@ class Registry {
     }
     std::string wanted = std::string(suggested) + ':';
     std::unique_lock lock(mMutex);
-    if (auto it = mUriToPrefix.find(std::string(uri)); it != mUriToPrefix.end()) {
+    if (auto it = mUriToPrefix.find(uri); it != mUriToPrefix.end()) {
       if (registered) *registered = it->second;
       return it->second == wanted;
     }
@@ -95,17 +102,22 @@ class Registry {
 
   bool Prefix(std::string_view uri, std::string* prefix) const {
     std::shared_lock lock(mMutex);
-    auto it = mUriToPrefix.find(std::string(uri));
+    auto it = mUriToPrefix.find(uri);
     if (it == mUriToPrefix.end()) return false;
     if (prefix) *prefix = it->second;
     return true;
   }
 
   bool URI(std::string_view prefix, std::string* uri) const {
-    std::string key(prefix);
-    if (key.empty() || key.back() != ':') key += ':';
+    std::string key;
+    if (prefix.empty() || prefix.back() != ':') {
+      key.reserve(prefix.size() + 1);
+      key.append(prefix);
+      key += ':';
+      prefix = key;
+    }
     std::shared_lock lock(mMutex);
-    auto it = mPrefixToUri.find(key);
+    auto it = mPrefixToUri.find(prefix);
     if (it == mPrefixToUri.end()) return false;
     if (uri) *uri = it->second;
     return true;
@@ -116,7 +128,7 @@ class Registry {
       if (uri == ns.mURI) return;
     }
     std::unique_lock lock(mMutex);
-    auto it = mUriToPrefix.find(std::string(uri));
+    auto it = mUriToPrefix.find(uri);
     if (it == mUriToPrefix.end()) return;
     mPrefixToUri.erase(it->second);
     mUriToPrefix.erase(it);
@@ -129,8 +141,8 @@ class Registry {
   }
 
   mutable std::shared_mutex mMutex;
-  std::unordered_map<std::string, std::string> mUriToPrefix;
-  std::unordered_map<std::string, std::string> mPrefixToUri;
+  TextMap mUriToPrefix;
+  TextMap mPrefixToUri;
 };
 
 Registry& TheRegistry() {
