@@ -24,8 +24,9 @@ class VELT_EXPORT DefinitionsParser : public veltcore::xml::AbstractParseHandler
   // Appends what it reads to `result`, which must outlive the handler; `sourceName` names
   // the document in every report.
   DefinitionsParser(const UTF8String& sourceName, DefinitionsPair& result);
+  // Both copy every member: a moved-from parser stays usable.
   DefinitionsParser(const DefinitionsParser& other) = default;
-  DefinitionsParser(DefinitionsParser&& other) = default;
+  DefinitionsParser(DefinitionsParser&& other);
   ~DefinitionsParser() override;
 
   void StartElement(const UTF8String& name, const veltcore::xml::AttributeMap& attributes) override;

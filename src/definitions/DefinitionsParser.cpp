@@ -116,6 +116,9 @@ std::shared_ptr<std::vector<std::shared_ptr<T>>> ListOf(
 DefinitionsParser::DefinitionsParser(const UTF8String& sourceName, DefinitionsPair& result)
     : mResult(result), mSourceName(sourceName) {}
 
+DefinitionsParser::DefinitionsParser(DefinitionsParser&& other)
+    : DefinitionsParser(static_cast<const DefinitionsParser&>(other)) {}
+
 DefinitionsParser::~DefinitionsParser() = default;
 
 void DefinitionsParser::StartElementWithNamespace(const UTF8String& namespaceURI,

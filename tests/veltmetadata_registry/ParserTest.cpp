@@ -159,7 +159,7 @@ TEST_F(Parser, BrokenXMLKeepsWhatWasReadAndNeverThrows) {
   EXPECT_EQ(NewErrors()[0].mMessage, kParseHead + "invalid XML.");
   EXPECT_EQ(NewErrors()[0].mFile, "truncated.xml");
 
-  for (const std::string bad :
+  for (const std::string& bad :
        {std::string(), std::string("\0\xff<", 3), std::string("<xmp_definitions>"),
         std::string("<!DOCTYPE x [<!ENTITY e 'boom'>]><x>&e;</x>")}) {
     EXPECT_TRUE(ParseBufferForDefinitions(bad, "bad").first.empty());
