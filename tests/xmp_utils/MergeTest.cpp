@@ -73,6 +73,23 @@ TEST(Collect, DifferingPropertiesAreMarkedAcrossThreeObjects) {
   EXPECT_FALSE(merged.HasMultipleValues(kXMP_NS_XMP, "xmp:Label"));
   EXPECT_TRUE(merged.DoesPropertyExist(kXMP_NS_XMP, "xmp:Label"));
 
+  // Unordered arrays of structures compare regardless of order too, ordered ones do not.
+  SXMPMeta x, y;
+  for (SXMPMeta* m : {&x, &y}) {
+    bool first = m == &x;
+    for (const char* id : {first ? "p" : "q", first ? "q" : "p"}) {
+      m->AppendArrayItem(kXMP_NS_XMP_MM, "xmpMM:Ingredients", kXMP_PropValueIsArray, "",
+                         kXMP_PropValueIsStruct);
+      m->SetProperty(kXMP_NS_XMP_MM, "xmpMM:Ingredients[last()]/stRef:documentID", id);
+      m->AppendArrayItem(kXMP_NS_DC, "dc:creator", kXMP_PropArrayIsOrdered, id);
+    }
+  }
+  SXMPMeta both;
+  SXMPUtils::CollectProperties(x, &both, 0);
+  SXMPUtils::CollectProperties(y, &both, 0);
+  EXPECT_FALSE(both.HasMultipleValues(kXMP_NS_XMP_MM, "xmpMM:Ingredients"));
+  EXPECT_TRUE(both.HasMultipleValues(kXMP_NS_DC, "dc:creator"));
+
   EXPECT_THROW(SXMPUtils::CollectProperties(a, &a, 0), XMP_Error);
   EXPECT_THROW(SXMPUtils::CollectProperties(a, nullptr, 0), XMP_Error);
 }

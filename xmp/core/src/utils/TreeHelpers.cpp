@@ -16,9 +16,31 @@ bool SameInOrder(const NodeList& a, const NodeList& b) {
                     [](const auto& x, const auto& y) { return SameData(*x, *y); });
 }
 
-// Every node of `a` matches a different node of `b` (quadratic; the lists are short).
+bool IsPlainItem(const XMPNode& node) {
+  return !node.IsComposite() && node.mQualifiers.empty() && !node.HasMultipleValues();
+}
+
+// The name, value and form of plain nodes, sorted: equal lists hold the same nodes.
+std::vector<std::string> SortedKeys(const NodeList& nodes) {
+  std::vector<std::string> keys;
+  keys.reserve(nodes.size());
+  for (const auto& node : nodes) {
+    keys.push_back(node->mName + '\0' + std::to_string(node->mOptions & kDataForm) + '\0' +
+                   node->mValue);
+  }
+  std::sort(keys.begin(), keys.end());
+  return keys;
+}
+
+// Every node of `a` matches a different node of `b`. The same order is tried first (the
+// usual case), then sorting for plain values (large keyword bags), then pairwise matching.
 bool SameAnyOrder(const NodeList& a, const NodeList& b) {
   if (a.size() != b.size()) return false;
+  if (SameInOrder(a, b)) return true;
+  auto plain = [](const NodeList& list) {
+    return std::all_of(list.begin(), list.end(), [](const auto& n) { return IsPlainItem(*n); });
+  };
+  if (plain(a) && plain(b)) return SortedKeys(a) == SortedKeys(b);
   std::vector<bool> used(b.size(), false);
   for (const auto& x : a) {
     bool found = false;
