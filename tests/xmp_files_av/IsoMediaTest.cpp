@@ -243,6 +243,31 @@ TEST(IsoMediaDamage, DamagedFilesGiveErrorsNeverCrashesAndFailedWritesChangeNoth
   }
 }
 
+TEST(IsoMediaDamage, AmbiguousFilesAreRefusedAndOpenEndedChildrenAreSized) {
+  auto box = [](const std::string& type, const std::string& payload, bool toEnd = false) {
+    std::uint32_t size = toEnd ? 0 : static_cast<std::uint32_t>(8 + payload.size());
+    std::string out(4, '\0');
+    for (int i = 0; i < 4; ++i)
+      out[static_cast<std::size_t>(i)] = static_cast<char>(size >> (24 - 8 * i));
+    return out + type + payload;
+  };
+  const std::string ftyp = box("ftyp", std::string("qt  \0\0\0\0qt  ", 12));
+  // Two moov boxes: which one a reader takes is anyone's guess, so writing is refused.
+  std::string twoMoovs = ftyp + box("moov", "") + box("mdat", "media") + box("moov", "");
+  MemoryStorage ambiguous(Bytes(twoMoovs.begin(), twoMoovs.end()));
+  EXPECT_THROW(iso::WriteXmp(ambiguous, PacketText(MakePacket("x"))), FileError);
+  EXPECT_EQ(std::string(ambiguous.Data().begin(), ambiguous.Data().end()), twoMoovs);
+
+  // A udta item that runs "to the end" of udta must not swallow the XMP_ box added after it.
+  std::string movie =
+      ftyp + box("mdat", "media") + box("moov", box("udta", box("meta", "items", true)));
+  MemoryStorage storage(Bytes(movie.begin(), movie.end()));
+  iso::WriteXmp(storage, PacketText(MakePacket("After open-ended item")));
+  auto found = iso::ReadXmp(storage);
+  ASSERT_TRUE(found);
+  EXPECT_NE(found->mPacket.find("After open-ended item"), std::string::npos);
+}
+
 // A movie whose chunk offset tables (stco and co64) point into mdat, in memory.
 TEST(IsoChunkOffsets, BothTableKindsFollowTheMedia) {
   auto box = [](const char* type, const Bytes& payload) {

@@ -159,6 +159,17 @@ TEST(RiffDamage, DamagedFilesGiveErrorsNeverCrashesAndFailedWritesChangeNothing)
     }
   });
   EXPECT_GT(reads, 0);
+  // Two _PMX chunks: which one a reader takes is anyone's guess, so writing is refused.
+  std::string twice = velttest::ReadFile(file);
+  std::size_t pmx = twice.find("_PMX");
+  ASSERT_NE(pmx, std::string::npos);
+  twice += twice.substr(pmx);
+  std::uint32_t size = static_cast<std::uint32_t>(twice.size() - 8);
+  for (int i = 0; i < 4; ++i)
+    twice[4 + static_cast<std::size_t>(i)] = static_cast<char>(size >> (8 * i));
+  MemoryStorage ambiguous(Bytes(twice.begin(), twice.end()));
+  EXPECT_THROW(riff::WriteXmp(ambiguous, PacketText(MakePacket("x", 5000))), FileError);
+  EXPECT_EQ(std::string(ambiguous.Data().begin(), ambiguous.Data().end()), twice);
   MemoryStorage empty;
   EXPECT_THROW(riff::ReadXmp(empty), FileError);
 }

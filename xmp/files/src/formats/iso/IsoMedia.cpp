@@ -417,6 +417,17 @@ void WriteXmp(Storage& file, const PacketText& packet, const WriteOptions& optio
                                               " bytes is larger than an XMP box may be");
   }
   Layout layout = Scan(file, true);
+  // With two candidates there is no telling which one readers take: refuse to guess.
+  int moovs = 0, uuids = 0;
+  for (const Box& box : layout.top.boxes) {
+    moovs += box.type == kMoov;
+    uuids += box.IsXmpUuid();
+  }
+  if (moovs > 1 || uuids > 1) {
+    ThrowFormat("the file holds " + std::to_string(moovs > 1 ? moovs : uuids) +
+                (moovs > 1 ? " 'moov' boxes" : " XMP boxes") +
+                "; not writing into an ambiguous file");
+  }
   if (layout.flavor == Flavor::kIso) {
     WriteIso(file, layout, packet, options);
   } else {

@@ -182,6 +182,13 @@ void WriteXmp(Storage& file, const PacketText& packet) {
   Layout layout = Scan(file, true);
   const std::vector<Chunk>& chunks = layout.chunks;
   int old = FindChunk(layout, kPmx);
+  auto count =
+      std::count_if(chunks.begin(), chunks.end(), [](const Chunk& c) { return c.id == kPmx; });
+  if (count > 1) {
+    // There is no telling which one readers take: refuse to guess.
+    ThrowFormat("the RIFF form holds " + std::to_string(count) +
+                " '_PMX' chunks; not writing into an ambiguous file");
+  }
   if (old >= 0) {
     const Chunk& chunk = chunks[static_cast<std::size_t>(old)];
     auto fitted = FitPacket(packet, chunk.size);
