@@ -112,8 +112,21 @@ TEST(XMPSerialize, WrapperPaddingAndLayoutOptions) {
   }
 }
 
-TEST(XMPSerialize, ControlCharactersAndTransientDataAreNotWritten) {
+TEST(XMPSerialize, CharactersXmlCannotCarryAreReplacedAndTransientDataIsNotWritten) {
   SXMPMeta meta;
+  // Text that is not UTF-8 is refused at the door ...
+  try {
+    meta.SetProperty(kXMP_NS_XMP, "xmp:Nickname", "bad \xC3( \xFF");
+    ADD_FAILURE() << "invalid UTF-8 accepted";
+  } catch (const XMP_Error& e) {
+    EXPECT_EQ(e.GetID(), kXMPErr_BadUnicode);
+    EXPECT_NE(std::string(e.GetErrMsg()).find("xmp:Nickname"), std::string::npos);
+  }
+  EXPECT_FALSE(meta.DoesPropertyExist(kXMP_NS_XMP, "xmp:Nickname"));
+  // ... and what reaches the tree another way is written as U+FFFD.
+  meta.SetProperty(kXMP_NS_XMP, "xmp:Nickname", "x");
+  xmpcore::Tree(meta).FindChild(kXMP_NS_XMP)->FindChild("xmp:Nickname")->mValue =
+      "a\xFF\xEF\xBF\xBEz";
   meta.SetProperty(kXMP_NS_XMP, "xmp:Label",
                    std::string("a\x01"
                                "b\x1F"
@@ -127,6 +140,8 @@ TEST(XMPSerialize, ControlCharactersAndTransientDataAreNotWritten) {
   std::string value;
   ASSERT_TRUE(back.GetProperty(kXMP_NS_XMP, "xmp:Label", &value));
   EXPECT_EQ(value, "a b c");
+  ASSERT_TRUE(back.GetProperty(kXMP_NS_XMP, "xmp:Nickname", &value));
+  EXPECT_EQ(value, "a\xEF\xBF\xBD\xEF\xBF\xBDz");
 }
 
 }  // namespace

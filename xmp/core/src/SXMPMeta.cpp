@@ -10,6 +10,7 @@
 #include "XMPParser.h"
 #include "XMPPath.h"
 #include "XMPSerializer.h"
+#include "XMPUnicode.h"
 #include "xmp/SXMPUtils.h"
 
 using xmpcore::FindNode;
@@ -47,6 +48,9 @@ XMP_OptionBits NormalizeForm(XMP_OptionBits options) {
 
 // Gives `node` the value and form requested by a setter.
 void AssignValue(XMPNode& node, const std::string& value, XMP_OptionBits options) {
+  if (!xmpcore::IsValidUTF8(value)) {
+    xmpcore::RequireUTF8(value, "value of '" + xmpcore::PathOfNode(node) + "'");
+  }
   XMP_OptionBits form = NormalizeForm(options);
   bool composite = (form & kXMP_PropCompositeMask) != 0;
   if (composite && !value.empty()) {
@@ -228,6 +232,7 @@ std::string SXMPMeta::GetObjectName() const {
 }
 
 void SXMPMeta::SetObjectName(const std::string& name) {
+  xmpcore::RequireUTF8(name, "object name");
   mHandle->mTree.mName = name;
 }
 
@@ -274,7 +279,9 @@ bool SXMPMeta::GetProperty(const std::string& ns, const std::string& path, std::
 
 void SXMPMeta::SetProperty(const std::string& ns, const std::string& path, const std::string& value,
                            XMP_OptionBits options) {
-  NormalizeForm(options);  // reject bad options before anything is created
+  // Reject bad options and text before anything is created.
+  NormalizeForm(options);
+  if (!xmpcore::IsValidUTF8(value)) xmpcore::RequireUTF8(value, "value of '" + path + "'");
   XMPNode* node = FindNode(mHandle->mTree, ns, path, true, options);
   AssignValue(*node, value, options);
 }
@@ -411,6 +418,7 @@ void SXMPMeta::AppendArrayItem(const std::string& ns, const std::string& arrayPa
                                XMP_OptionBits itemOptions) {
   XMP_OptionBits arrayForm = NormalizeForm(arrayOptions & kXMP_PropSetterMask);
   XMP_OptionBits itemForm = NormalizeForm(itemOptions);
+  if (!xmpcore::IsValidUTF8(value)) xmpcore::RequireUTF8(value, "item of '" + arrayPath + "'");
   if ((itemForm & kXMP_PropCompositeMask) && !value.empty()) {
     throw XMP_Error(kXMPErr_BadOptions, "a structure or array item cannot have a value");
   }

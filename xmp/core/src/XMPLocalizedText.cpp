@@ -3,6 +3,7 @@
 
 #include "XMPMetaObject.h"
 #include "XMPPath.h"
+#include "XMPUnicode.h"
 #include "xmp/SXMPMeta.h"
 
 using xmpcore::XMPNode;
@@ -113,6 +114,8 @@ void SXMPMeta::SetLocalizedText(const std::string& ns, const std::string& altTex
   if (options & kXMP_PropCompositeMask) {
     throw XMP_Error(kXMPErr_BadOptions, "localized texts are simple values");
   }
+  xmpcore::RequireUTF8(value, "localized text of '" + altTextPath + "'");
+  xmpcore::RequireUTF8(specificLang, "language");
   XMPNode* array = xmpcore::FindNode(mHandle->mTree, ns, altTextPath, false);
   if (array && !array->IsComposite() && !array->mValue.empty()) {
     // A plain text where an alt-text array belongs: it becomes the default item.

@@ -15,7 +15,8 @@ constexpr std::string_view kToolkitName = "veltmetadata XMP Core 1.0.0";
 constexpr std::string_view kRdfNS = "http://www.w3.org/1999/02/22-rdf-syntax-ns#";
 
 // Appends `text` escaped for element content (attribute = false) or a double-quoted
-// attribute value. Control characters that XML 1.0 cannot carry become spaces; CR (and in
+// attribute value. Characters that XML 1.0 cannot carry are replaced: control characters by
+// spaces, bytes that are not well-formed UTF-8 and U+FFFE / U+FFFF by U+FFFD. CR (and in
 // attributes also tab and LF) are written as character references so they survive
 // end-of-line and attribute-value normalization.
 void AppendEscaped(std::string& out, std::string_view text, bool attribute) {
@@ -46,7 +47,21 @@ void AppendEscaped(std::string& out, std::string_view text, bool attribute) {
         if (attribute) replacement = "&#x9;";
         break;
       default:
-        if (c < 0x20) replacement = " ";
+        if (c < 0x20) {
+          replacement = " ";
+        } else if (c >= 0x80) {
+          char32_t cp = 0;
+          size_t len = UTF8SequenceAt(text, i, &cp);
+          if (len != 0 && cp != 0xFFFE && cp != 0xFFFF) {
+            i += len - 1;
+            continue;
+          }
+          out.append(text, start, i - start);
+          out += "\xEF\xBF\xBD";
+          i += len == 0 ? 0 : len - 1;
+          start = i + 1;
+          continue;
+        }
         break;
     }
     if (replacement) {
