@@ -64,6 +64,14 @@ TEST(ApplyTemplate, EachFlagDoesItsOwnPart) {
     c.working.DeleteProperty(kXMP_NS_XMP, "xmp:Nickname");
     SXMPUtils::ApplyTemplate(&c.working, c.templ, 0x0E);
     EXPECT_FALSE(c.working.DoesPropertyExist(kXMP_NS_XMP, "xmp:Nickname"));
+    // Deleting the last property of a schema, then adding to that schema.
+    SXMPMeta only, templ;
+    only.SetProperty(kXMP_NS_DC, "dc:format", "x");
+    templ.SetProperty(kXMP_NS_DC, "dc:format", "");
+    templ.SetProperty(kXMP_NS_DC, "dc:source", "s");
+    SXMPUtils::ApplyTemplate(&only, templ, 0x0E);
+    EXPECT_FALSE(only.DoesPropertyExist(kXMP_NS_DC, "dc:format"));
+    EXPECT_EQ(Get(only, kXMP_NS_DC, "dc:source"), "s");
   }
   {  // 0 changes nothing; unknown bits are refused.
     TemplateCase c;

@@ -87,4 +87,42 @@ XMPNode& TopLevelProperty(XMPNode& root, const std::string& ns, const std::strin
   return *schema->AddChild(name);
 }
 
+SchemaProperties::SchemaProperties(XMPNode& root, const std::string& ns)
+    : SchemaProperties(static_cast<const XMPNode&>(root), ns) {
+  mRoot = &root;
+}
+
+SchemaProperties::SchemaProperties(const XMPNode& root, const std::string& ns)
+    : mRoot(nullptr), mNamespace(ns), mSchema(root.FindChild(ns)) {
+  if (mSchema == nullptr) return;
+  mByName.reserve(mSchema->mChildren.size());
+  for (const auto& prop : mSchema->mChildren)
+    mByName.emplace(prop->mName, prop.get());
+}
+
+XMPNode* SchemaProperties::Find(std::string_view name) const {
+  auto it = mByName.find(name);
+  return it == mByName.end() ? nullptr : it->second;
+}
+
+XMPNode& SchemaProperties::FindOrAdd(const std::string& name) {
+  if (XMPNode* prop = Find(name)) return *prop;
+  if (mRoot == nullptr) throw XMP_Error(kXMPErr_InternalFailure, "adding to a read-only schema");
+  if (mSchema == nullptr) mSchema = FindSchemaNode(*mRoot, mNamespace, true);
+  XMPNode* prop = mSchema->AddChild(name);
+  mByName.emplace(prop->mName, prop);
+  return *prop;
+}
+
+void SchemaProperties::Remove(std::string_view name) {
+  if (mRoot == nullptr)
+    throw XMP_Error(kXMPErr_InternalFailure, "removing from a read-only schema");
+  auto it = mByName.find(name);
+  if (it == mByName.end()) return;
+  XMPNode* prop = it->second;
+  mByName.erase(it);
+  DeleteNode(prop);
+  if (mByName.empty()) mSchema = mRoot->FindChild(mNamespace);  // DeleteNode drops it
+}
+
 }  // namespace xmpcore::utils

@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "XMPNode.h"
 
@@ -26,5 +27,24 @@ void MarkMultiple(XMPNode& node);
 
 // The top-level property `name` of schema `ns` in `root`, created (empty) when missing.
 XMPNode& TopLevelProperty(XMPNode& root, const std::string& ns, const std::string& name);
+
+// The top-level properties of one schema of an object, found by name in constant time (a
+// schema may hold thousands). The schema node is created by the first FindOrAdd.
+class SchemaProperties {
+ public:
+  SchemaProperties(XMPNode& root, const std::string& ns);
+  // Lookup only: FindOrAdd and Remove raise kXMPErr_InternalFailure.
+  SchemaProperties(const XMPNode& root, const std::string& ns);
+  XMPNode* Find(std::string_view name) const;
+  XMPNode& FindOrAdd(const std::string& name);
+  // Deletes the property when present (and the schema node when it becomes empty).
+  void Remove(std::string_view name);
+
+ private:
+  XMPNode* mRoot;  // null for lookup only
+  std::string mNamespace;
+  XMPNode* mSchema;
+  std::unordered_map<std::string_view, XMPNode*> mByName;  // views of the nodes' names
+};
 
 }  // namespace xmpcore::utils

@@ -12,6 +12,7 @@ using xmpcore::XMPNode;
 using xmpcore::utils::IsInternalSchema;
 using xmpcore::utils::MarkMultiple;
 using xmpcore::utils::SameData;
+using xmpcore::utils::SchemaProperties;
 using xmpcore::utils::TopLevelProperty;
 
 namespace {
@@ -80,8 +81,9 @@ void CollectNode(XMPNode& dest, const XMPNode& source) {
 void CopyWhole(const XMPNode& sourceRoot, XMPNode& destRoot) {
   for (const auto& schema : sourceRoot.mChildren) {
     if (IsInternalSchema(schema->mName)) continue;
+    SchemaProperties dest(destRoot, schema->mName);
     for (const auto& prop : schema->mChildren) {
-      TopLevelProperty(destRoot, schema->mName, prop->mName).CopyContentsFrom(*prop);
+      dest.FindOrAdd(prop->mName).CopyContentsFrom(*prop);
     }
   }
 }
@@ -89,23 +91,23 @@ void CopyWhole(const XMPNode& sourceRoot, XMPNode& destRoot) {
 void CollectNext(const XMPNode& sourceRoot, XMPNode& destRoot) {
   for (const auto& schema : destRoot.mChildren) {
     if (IsInternalSchema(schema->mName)) continue;
-    const XMPNode* sourceSchema = sourceRoot.FindChild(schema->mName);
+    const SchemaProperties source(sourceRoot, schema->mName);
     for (const auto& prop : schema->mChildren) {
-      const XMPNode* other = sourceSchema ? sourceSchema->FindChild(prop->mName) : nullptr;
-      if (other == nullptr) {
-        MarkMultiple(*prop);
-      } else {
+      if (const XMPNode* other = source.Find(prop->mName)) {
         CollectNode(*prop, *other);
+      } else {
+        MarkMultiple(*prop);
       }
     }
   }
   for (const auto& schema : sourceRoot.mChildren) {
     if (IsInternalSchema(schema->mName)) continue;
-    const XMPNode* destSchema = destRoot.FindChild(schema->mName);
+    SchemaProperties dest(destRoot, schema->mName);
     for (const auto& prop : schema->mChildren) {
-      if (destSchema == nullptr || destSchema->FindChild(prop->mName) == nullptr) {
-        AddMarked(*xmpcore::FindSchemaNode(destRoot, schema->mName, true), *prop);
-        destSchema = destRoot.FindChild(schema->mName);
+      if (dest.Find(prop->mName) == nullptr) {
+        XMPNode& added = dest.FindOrAdd(prop->mName);
+        added.mOptions = prop->mOptions & kDataForm;
+        MarkMultiple(added);
       }
     }
   }
@@ -160,11 +162,6 @@ bool IsEmptySimple(const XMPNode& node) {
   return !node.IsComposite() && node.mValue.empty();
 }
 
-void DeleteTopLevel(XMPNode& root, const std::string& ns, const std::string& name) {
-  XMPNode* schema = root.FindChild(ns);
-  if (XMPNode* prop = schema ? schema->FindChild(name) : nullptr) xmpcore::DeleteNode(prop);
-}
-
 }  // namespace
 
 void SXMPUtils::CollectProperties(const SXMPMeta& source, SXMPMeta* dest, XMP_OptionBits options) {
@@ -194,13 +191,14 @@ void SXMPUtils::DistributeProperties(const SXMPMeta& source, SXMPMeta* dest,
   bool deleteEmpty = (options & kXMPUtil_DeleteEmptyValues) != 0;
   for (const auto& schema : sourceRoot.mChildren) {
     if (IsInternalSchema(schema->mName)) continue;
+    SchemaProperties dest(destRoot, schema->mName);
     for (const auto& prop : schema->mChildren) {
       if (prop->HasMultipleValues()) continue;
       if (deleteEmpty && IsEmptySimple(*prop)) {
-        DeleteTopLevel(destRoot, schema->mName, prop->mName);
-        continue;
+        dest.Remove(prop->mName);
+      } else {
+        DistributeInto(dest.FindOrAdd(prop->mName), *prop);
       }
-      DistributeInto(TopLevelProperty(destRoot, schema->mName, prop->mName), *prop);
     }
   }
 }
@@ -215,15 +213,13 @@ void SXMPUtils::MergeSchemas(const SXMPMeta& source, SXMPMeta* dest, XMP_OptionB
   bool deleteEmpty = (options & kXMPUtil_DeleteEmptyValues) != 0;
   for (const auto& schema : sourceRoot.mChildren) {
     if (!all && IsInternalSchema(schema->mName)) continue;
+    SchemaProperties dest(destRoot, schema->mName);
     for (const auto& prop : schema->mChildren) {
       if (deleteEmpty && IsEmptySimple(*prop)) {
-        DeleteTopLevel(destRoot, schema->mName, prop->mName);
-        continue;
+        dest.Remove(prop->mName);
+      } else if (replace || dest.Find(prop->mName) == nullptr) {
+        dest.FindOrAdd(prop->mName).CopyContentsFrom(*prop);
       }
-      const XMPNode* destSchema = destRoot.FindChild(schema->mName);
-      bool exists = destSchema && destSchema->FindChild(prop->mName);
-      if (exists && !replace) continue;
-      TopLevelProperty(destRoot, schema->mName, prop->mName).CopyContentsFrom(*prop);
     }
   }
 }

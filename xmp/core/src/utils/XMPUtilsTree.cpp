@@ -15,12 +15,24 @@ bool IsEmptySimple(const XMPNode& node) {
   return !node.IsComposite() && node.mValue.empty();
 }
 
-// Applies one template node to the matching working node (both exist).
+// True when applying `templ` deletes the existing working node: an empty template value with
+// ReplaceExistingProperties and ReplaceWithDeleteEmpty.
+bool DeletesExisting(const XMPNode& working, const XMPNode& templ, XMP_OptionBits actions) {
+  if (working.IsStruct() && templ.IsStruct()) return false;
+  constexpr XMP_OptionBits kDeleteEmpty =
+      kXMPTemplate_ReplaceExistingProperties | kXMPTemplate_ReplaceWithDeleteEmpty;
+  return (actions & kDeleteEmpty) == kDeleteEmpty && IsEmptySimple(templ);
+}
+
+// Applies one template node to the matching working node (both exist; the caller has handled
+// a deletion of `working` itself).
 void ApplyToExisting(XMPNode& working, const XMPNode& templ, XMP_OptionBits actions) {
   if (working.IsStruct() && templ.IsStruct()) {
     for (const auto& field : templ.mChildren) {
       XMPNode* target = working.FindChild(field->mName);
-      if (target != nullptr) {
+      if (target != nullptr && DeletesExisting(*target, *field, actions)) {
+        xmpcore::DeleteNode(target);
+      } else if (target != nullptr) {
         ApplyToExisting(*target, *field, actions);
       } else if (actions & kXMPTemplate_AddNewProperties) {
         working.AddChild(field->mName)->CopyContentsFrom(*field);
@@ -28,23 +40,16 @@ void ApplyToExisting(XMPNode& working, const XMPNode& templ, XMP_OptionBits acti
     }
     return;
   }
-  if (!(actions & kXMPTemplate_ReplaceExistingProperties)) return;
-  if ((actions & kXMPTemplate_ReplaceWithDeleteEmpty) && IsEmptySimple(templ)) {
-    xmpcore::DeleteNode(&working);
-    return;
-  }
-  working.CopyContentsFrom(templ);
+  if (actions & kXMPTemplate_ReplaceExistingProperties) working.CopyContentsFrom(templ);
 }
 
 void ClearUnnamed(XMPNode& workingRoot, const XMPNode& templRoot, bool includeInternal) {
   std::vector<XMPNode*> doomed;
   for (const auto& schema : workingRoot.mChildren) {
     if (!includeInternal && xmpcore::utils::IsInternalSchema(schema->mName)) continue;
-    const XMPNode* templSchema = templRoot.FindChild(schema->mName);
+    const xmpcore::utils::SchemaProperties templ(templRoot, schema->mName);
     for (const auto& prop : schema->mChildren) {
-      if (templSchema == nullptr || templSchema->FindChild(prop->mName) == nullptr) {
-        doomed.push_back(prop.get());
-      }
+      if (templ.Find(prop->mName) == nullptr) doomed.push_back(prop.get());
     }
   }
   for (XMPNode* node : doomed)
@@ -104,16 +109,16 @@ void SXMPUtils::ApplyTemplate(SXMPMeta* working, const SXMPMeta& templ, XMP_Opti
   }
   for (const auto& templSchema : templRoot.mChildren) {
     if (!includeInternal && xmpcore::utils::IsInternalSchema(templSchema->mName)) continue;
+    xmpcore::utils::SchemaProperties target(workingRoot, templSchema->mName);
     for (const auto& prop : templSchema->mChildren) {
-      XMPNode* schema = xmpcore::FindSchemaNode(workingRoot, templSchema->mName, false);
-      XMPNode* target = schema ? schema->FindChild(prop->mName) : nullptr;
-      if (target != nullptr) {
-        ApplyToExisting(*target, *prop, actions);
-      } else if (actions & kXMPTemplate_AddNewProperties) {
-        if (!(actions & kXMPTemplate_ReplaceWithDeleteEmpty) || !IsEmptySimple(*prop)) {
-          schema = xmpcore::FindSchemaNode(workingRoot, templSchema->mName, true);
-          schema->AddChild(prop->mName)->CopyContentsFrom(*prop);
-        }
+      XMPNode* existing = target.Find(prop->mName);
+      if (existing != nullptr && DeletesExisting(*existing, *prop, actions)) {
+        target.Remove(prop->mName);  // keeps the lookup valid when the schema goes away
+      } else if (existing != nullptr) {
+        ApplyToExisting(*existing, *prop, actions);
+      } else if ((actions & kXMPTemplate_AddNewProperties) &&
+                 (!(actions & kXMPTemplate_ReplaceWithDeleteEmpty) || !IsEmptySimple(*prop))) {
+        target.FindOrAdd(prop->mName).CopyContentsFrom(*prop);
       }
     }
   }
