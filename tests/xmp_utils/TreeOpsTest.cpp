@@ -107,6 +107,9 @@ TEST(RemoveAndDuplicate, PropertiesSchemasAndSubtrees) {
   other.SetProperty(kXMP_NS_DC, "dc:format", "old");
   SXMPUtils::DuplicateSubtree(meta, &other, kXMP_NS_DC, "");
   EXPECT_EQ(Get(other, kXMP_NS_DC, "dc:format"), "image/jpeg");
+  SXMPUtils::DuplicateSubtree(meta, &other, kXMP_NS_DC, "", kXMP_NS_XMP_Rights, "");
+  EXPECT_EQ(Get(other, kXMP_NS_XMP_Rights, "xmpRights:format"), "image/jpeg");
+  EXPECT_EQ(other.CountArrayItems(kXMP_NS_XMP_Rights, "xmpRights:subject"), 1);
   EXPECT_THROW(SXMPUtils::DuplicateSubtree(meta, &other, kXMP_NS_DC, "dc:missing"), XMP_Error);
   EXPECT_THROW(SXMPUtils::DuplicateSubtree(meta, &other, kXMP_NS_DC, "dc:subject[", "", ""),
                XMP_Error);

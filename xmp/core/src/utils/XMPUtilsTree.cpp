@@ -76,15 +76,15 @@ void DuplicateSchema(XMPNode& sourceTree, XMPNode& destTree, const std::string& 
     throw XMP_Error(kXMPErr_BadXPath, "the source has no properties in '" + sourceNS + "'");
   }
   auto copy = source->Clone(nullptr);  // the destination may be the same schema
-  XMPNode* dest = xmpcore::FindSchemaNode(destTree, destNS, true);
+  std::string destPrefix;
+  if (!xmpcore::GetNamespacePrefix(destNS, &destPrefix)) {
+    throw XMP_Error(kXMPErr_BadSchema, "namespace '" + destNS + "' is not registered");
+  }
+  xmpcore::utils::SchemaProperties dest(destTree, destNS);
   for (auto& prop : copy->mChildren) {
     std::string name = prop->mName;
-    if (sourceNS != destNS) {
-      name = dest->mValue + name.substr(name.find(':') + 1);
-    }
-    XMPNode* target = dest->FindChild(name);
-    if (target == nullptr) target = dest->AddChild(name);
-    target->CopyContentsFrom(*prop);
+    if (sourceNS != destNS) name = destPrefix + name.substr(name.find(':') + 1);
+    dest.FindOrAdd(name).CopyContentsFrom(*prop);
   }
 }
 
