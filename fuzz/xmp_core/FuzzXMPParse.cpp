@@ -1,12 +1,14 @@
-// Parses arbitrary bytes as a packet; whatever parses must serialize (in the default and the
-// compact form) and parse back to an equal tree.
+// Parses arbitrary bytes as a packet. Whatever parses must serialize (default, compact and
+// canonical form) and parse back to an equal tree, and the path composed for each node must
+// lead back to it.
 
 #include <cstdint>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "XMPMetaObject.h"
+#include "XMPPath.h"
 #include "xmp/SXMPMeta.h"
 
 namespace {
@@ -33,6 +35,22 @@ void CheckRoundTrip(const SXMPMeta& meta, XMP_OptionBits options) {
   }
 }
 
+// Every node must be found again through the path composed for it.
+void CheckPaths(xmpcore::XMPNode& root, const xmpcore::XMPNode& schema,
+                const xmpcore::XMPNode& node) {
+  for (const auto* list : {&node.mChildren, &node.mQualifiers}) {
+    for (const auto& child : *list) {
+      std::string path = xmpcore::PathOfNode(*child);
+      const xmpcore::XMPNode* found = xmpcore::FindNode(root, schema.mName, path, false);
+      if (found != child.get()) {
+        std::fprintf(stderr, "path '%s' does not lead back to its node\n", path.c_str());
+        std::abort();
+      }
+      CheckPaths(root, schema, *child);
+    }
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
@@ -43,6 +61,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     return 0;
   }
   DropTransient(xmpcore::Tree(meta));
+  for (const auto& schema : xmpcore::Tree(meta).mChildren) {
+    CheckPaths(xmpcore::Tree(meta), *schema, *schema);
+  }
   CheckRoundTrip(meta, 0);
   CheckRoundTrip(meta, kXMP_UseCompactFormat | kXMP_OmitAllFormatting);
   CheckRoundTrip(meta, kXMP_UseCanonicalFormat | kXMP_OmitPacketWrapper);
