@@ -11,6 +11,10 @@ namespace {
 class IsoMediaHandler : public FileHandler {
  public:
   std::uint32_t Format() const override { return kFormatMPEG4; }
+  // One handler serves both families; QuickTime movies are reported as such.
+  std::uint32_t FormatOf(std::string_view extension) const override {
+    return extension == "mov" || extension == "qt" ? kFormatMOV : kFormatMPEG4;
+  }
   std::uint32_t Flags() const override { return kHandlerReadWrite; }
   std::string_view Name() const override { return "ISO base media / QuickTime"; }
   std::vector<std::string_view> Extensions() const override {

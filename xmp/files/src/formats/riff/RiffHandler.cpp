@@ -11,6 +11,10 @@ namespace {
 class RiffHandler : public FileHandler {
  public:
   std::uint32_t Format() const override { return kFormatWAV; }
+  // One handler serves both forms; AVI files are reported as such.
+  std::uint32_t FormatOf(std::string_view extension) const override {
+    return extension == "avi" ? kFormatAVI : kFormatWAV;
+  }
   std::uint32_t Flags() const override { return kHandlerReadWrite; }
   std::string_view Name() const override { return "RIFF (WAV, AVI)"; }
   std::vector<std::string_view> Extensions() const override { return {"wav", "wave", "avi"}; }
