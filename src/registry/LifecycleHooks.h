@@ -14,8 +14,8 @@ struct Participant {
   int mOrder;
   // Runs at the first Initialize, after every definition is loaded. May be empty.
   std::function<void()> mStart;
-  // Runs at the last Terminate, before the error list and the registry are cleared. May be
-  // empty.
+  // Runs at the last Terminate, before the error list and the registry are cleared; the
+  // library already counts as stopped, so registry lookups answer null. May be empty.
   std::function<void()> mStop;
 };
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "LibraryFixture.h"
+#include "registry/LifecycleHooks.h"
 #include "veltmetadata/Registry.h"
 
 namespace veltmetadata {
@@ -194,6 +195,34 @@ TEST_F(Registration, StandardSchemasAreRecordedInOrder) {
   ASSERT_EQ(dend - dbegin, 2);
   EXPECT_EQ((*dbegin)->mNamespace, StandardSchemaNamespace(kStandardSchema_xmpPMAssign));
   EXPECT_TRUE((*dbegin)->mDynamic);
+}
+
+// Parts with state of their own start once the definitions are there and stop after the
+// count reached zero (lookups no longer answer), once per full start and stop.
+std::vector<std::string> sParticipantLog;
+const lifecycle::ParticipantRegistrar kLate{{"test late", 90,
+                                             [] { sParticipantLog.push_back("start late"); },
+                                             [] { sParticipantLog.push_back("stop late"); }}};
+const lifecycle::ParticipantRegistrar kEarly{
+    {"test early", 10,
+     [] {
+       sParticipantLog.push_back(TypeIdDefinition("date") ? "start early, types loaded"
+                                                          : "start early, no types");
+     },
+     [] {
+       sParticipantLog.push_back(TypeIdDefinition("date") ? "stop early, types loaded"
+                                                          : "stop early, no types");
+     }}};
+
+TEST(Lifecycle, ParticipantsStartAfterLoadingAndStopInReverseOrder) {
+  veltcore::debug::AssertionCapture capture;
+  sParticipantLog.clear();
+  Initialize();
+  Initialize();
+  Terminate();
+  Terminate();
+  EXPECT_EQ(sParticipantLog, (std::vector<std::string>{"start early, types loaded", "start late",
+                                                       "stop late", "stop early, no types"}));
 }
 
 TEST(Switches, WritingListenersAndForcedWritable) {
