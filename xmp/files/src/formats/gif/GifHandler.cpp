@@ -14,7 +14,6 @@ namespace xmpfiles {
 namespace {
 
 constexpr std::string_view kAppId = "XMP DataXMP";
-constexpr std::size_t kTrailerSize = 258;
 
 Bytes MagicTrailer() {
   Bytes t;
@@ -80,15 +79,23 @@ GifXmp ReadXmpBlock(Storage& file, std::uint64_t blockOffset) {
   return x;
 }
 
-GifLayout ParseGif(Storage& file) {
+// Lists the blocks. Reading accepts a file that ends without its trailer; writing (strict)
+// does not, since a block appended to a truncated file would be read as part of the cut data.
+GifLayout ParseGif(Storage& file, bool strict) {
   GifLayout layout;
   Bytes header = file.Read(0, 13);
   std::uint64_t pos = 13;
   if (header[10] & 0x80) pos += 3u * (2u << (header[10] & 7));  // global colour table
+  if (pos > file.Size()) {
+    ThrowFormat("GIF global colour table of " + std::to_string(pos - 13) +
+                " bytes runs past the end");
+  }
   while (true) {
     std::uint8_t intro;
     if (file.ReadSome(pos, &intro, 1) != 1) {
-      layout.mTrailerOffset = file.Size();  // lenient: a missing trailer
+      if (strict)
+        ThrowFormat("GIF file ends at offset " + std::to_string(pos) + " without a trailer");
+      layout.mTrailerOffset = file.Size();
       return layout;
     }
     if (intro == 0x3B) {
@@ -99,6 +106,9 @@ GifLayout ParseGif(Storage& file) {
       Bytes d = file.Read(pos + 1, 9);
       std::uint64_t p = pos + 10;
       if (d[8] & 0x80) p += 3u * (2u << (d[8] & 7));
+      if (p >= file.Size()) {
+        ThrowFormat("GIF image at offset " + std::to_string(pos) + " runs past the end");
+      }
       pos = SkipSubBlocks(file, p + 1);
       continue;
     }
@@ -133,7 +143,7 @@ class GifHandler : public FileHandler {
   }
 
   std::optional<FoundPacket> Read(Storage& file) const override {
-    GifLayout layout = ParseGif(file);
+    GifLayout layout = ParseGif(file, false);
     if (!layout.mXmp) return std::nullopt;
     FoundPacket found;
     found.mPacket = file.ReadString(layout.mXmp->mPacketOffset, layout.mXmp->mPacketLength);
@@ -143,7 +153,7 @@ class GifHandler : public FileHandler {
   }
 
   void Write(Storage& file, const PacketText& packet) const override {
-    GifLayout layout = ParseGif(file);
+    GifLayout layout = ParseGif(file, true);
     if (layout.mXmp) {
       if (auto fitted = packet.FitTo(layout.mXmp->mPacketLength)) {
         file.WriteAt(layout.mXmp->mPacketOffset, fitted->data(), fitted->size());

@@ -187,7 +187,13 @@ class TiffHandler : public FileHandler {
     }
     TiffIfd ifd = ReadFirstIfd(file);
     const Endian e = ifd.mEndian;
-    if (ifd.mXmpIndex && ifd.mXmpLength > 4) {
+    // In place only when the old value is a range of its own: a damaged file may point it
+    // at the header or at the IFD itself, which the packet must not overwrite.
+    const std::uint64_t ifdEnd = ifd.mIfdOffset + 2 + 12ull * ifd.mCount + 4;
+    const bool separate =
+        ifd.mXmpValueOffset >= 8 &&
+        (ifd.mXmpValueOffset + ifd.mXmpLength <= ifd.mIfdOffset || ifd.mXmpValueOffset >= ifdEnd);
+    if (ifd.mXmpIndex && ifd.mXmpLength > 4 && separate) {
       if (auto fitted = packet.FitTo(ifd.mXmpLength)) {
         file.WriteAt(ifd.mXmpValueOffset, fitted->data(), fitted->size());
         file.Flush();

@@ -1,0 +1,112 @@
+// veltmeta dump FILE...: for each file, the detected format and every leaf of its XMP, as a
+// JSON array with one object per file: {"file", "format" (four-character code), "xmp"
+// ([namespace URI, XMP path, value] per leaf, in document order)}. A file that cannot be read
+// gets a one-line error on stderr; the others are still dumped, and the exit status is 1.
+#include <unistd.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "Command.h"
+#include "xmp/SXMPFiles.h"
+#include "xmp/SXMPIterator.h"
+#include "xmp/SXMPMeta.h"
+
+namespace {
+
+std::string Json(const std::string& text) {
+  std::string out = "\"";
+  for (const unsigned char c : text) {
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += static_cast<char>(c);
+    } else if (c == '\n') {
+      out += "\\n";
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\t') {
+      out += "\\t";
+    } else if (c < 0x20) {
+      char buffer[8];
+      std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
+      out += buffer;
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  return out + "\"";
+}
+
+std::string FormatCode(XMP_FileFormat format) {
+  std::string s(4, ' ');
+  for (int i = 0; i < 4; ++i)
+    s[static_cast<std::size_t>(i)] = static_cast<char>(format >> (24 - 8 * i));
+  return s;
+}
+
+// The JSON object of one file; throws XMP_Error when the file cannot be read.
+std::string DumpFile(const std::string& path) {
+  SXMPFiles file(path, kXMP_UnknownFile, kXMPFiles_OpenForRead | kXMPFiles_OpenUsePacketScanning);
+  XMP_FileFormat format = kXMP_UnknownFile;
+  file.GetFileInfo(nullptr, nullptr, &format);
+  SXMPMeta meta;
+  std::string leaves;
+  if (file.GetXMP(&meta)) {
+    SXMPIterator it(meta, kXMP_IterJustLeafNodes);
+    std::string ns, xpath, value;
+    XMP_OptionBits options = 0;
+    while (it.Next(&ns, &xpath, &value, &options)) {
+      if (options & kXMP_SchemaNode) continue;
+      leaves += (leaves.empty() ? "\n    [" : ",\n    [") + Json(ns) + ", " + Json(xpath) + ", " +
+                Json(value) + "]";
+    }
+  }
+  file.CloseFile();
+  return "  {\"file\": " + Json(path) + ", \"format\": " + Json(FormatCode(format)) +
+         ", \"xmp\": [" + leaves + (leaves.empty() ? "]}" : "\n  ]}");
+}
+
+void Progress(std::size_t done, std::size_t total) {
+  const int width = 30;
+  int filled = static_cast<int>(width * done / total);
+  std::fprintf(stderr, "\r[%.*s%*s] %zu/%zu", filled,
+               "==============================", width - filled, "", done, total);
+  if (done == total) std::fprintf(stderr, "\n");
+  std::fflush(stderr);
+}
+
+int RunDump(const std::vector<std::string>& args) {
+  if (args.empty()) {
+    std::fprintf(stderr, "usage: veltmeta dump FILE...\n");
+    return 2;
+  }
+  SXMPMeta::Initialize();
+  SXMPFiles::Initialize();
+  const bool bar = args.size() > 1 && ::isatty(STDERR_FILENO);
+  int status = 0;
+  bool first = true;
+  std::printf("[");
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    try {
+      std::string object = DumpFile(args[i]);
+      std::printf("%s\n%s", first ? "" : ",", object.c_str());
+      first = false;
+    } catch (const XMP_Error& e) {
+      if (bar) std::fprintf(stderr, "\n");
+      std::fprintf(stderr, "veltmeta dump: cannot read '%s': %s\n", args[i].c_str(), e.GetErrMsg());
+      status = 1;
+    }
+    if (bar) Progress(i + 1, args.size());
+  }
+  std::printf("%s]\n", first ? "" : "\n");
+  SXMPFiles::Terminate();
+  SXMPMeta::Terminate();
+  return status;
+}
+
+}  // namespace
+
+static veltmeta::CommandRegistrar kReg{
+    {"dump", "dump FILE...", "print the format and every XMP leaf of media files as JSON",
+     &RunDump}};
