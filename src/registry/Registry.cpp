@@ -66,8 +66,9 @@ bool RegisterNamespaceReporting(const UTF8String& namespaceURI, const UTF8String
   return false;
 }
 
-// Adds the properties of `schema` that `registered` lacks; reports the others.
-void MergeInto(const std::shared_ptr<SchemaDefinition>& target, const SchemaDefinition& schema,
+// Adds the properties of `schema` that the registered `target` lacks; reports the others.
+// Holds its own reference: a subscriber called by a report may remove the schema.
+void MergeInto(std::shared_ptr<SchemaDefinition> target, const SchemaDefinition& schema,
                const UTF8String& sourceFile) {
   SchemaDefinition& registered = *target;
   for (const auto& property : schema.mProperties) {
