@@ -1,6 +1,9 @@
 // Parsing: every RDF form XMP allows, the encodings, and bad input.
 
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+
+#include <thread>
 
 #include "XMPMetaObject.h"
 #include "xmp/SXMPMeta.h"
@@ -222,10 +225,53 @@ TEST(XMPParse, BadInputGivesClearErrorsAndLeavesObjectUnchanged) {
     }
     EXPECT_EQ(Get(meta, kXMP_NS_XMP, "xmp:Label"), "keep");
   }
+  // An absurd size is refused before any byte is read (zero pages, no memory used).
+  const size_t huge = size_t(300) << 20;
+  void* pages = mmap(nullptr, huge, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  ASSERT_NE(pages, MAP_FAILED);
+  try {
+    meta.ParseFromBuffer(static_cast<const char*>(pages), static_cast<XMP_StringLen>(huge));
+    ADD_FAILURE() << "huge packet accepted";
+  } catch (const XMP_Error& e) {
+    EXPECT_EQ(e.GetID(), kXMPErr_BadXML);
+    EXPECT_NE(std::string(e.GetErrMsg()).find("limit"), std::string::npos);
+  }
+  munmap(pages, huge);
   EXPECT_THROW(meta.ParseFromBuffer("<rdf:RDF xmlns:rdf='http://www.w3.org/1999/02/"
                                     "22-rdf-syntax-ns#'/>",
                                     kXMP_RequireXMPMeta),
                XMP_Error);
+}
+
+TEST(XMPParse, ConcurrentParsesRegisterTheirNamespacesOnce) {
+  std::vector<std::thread> threads;
+  std::vector<std::string> failures(4);
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([t, &failures] {
+      for (int i = 0; i < 100; ++i) {
+        std::string uri = "http://example.com/parallel/" + std::to_string(i % 10) + "/";
+        std::string packet =
+            "<rdf:RDF xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#'>"
+            "<rdf:Description xmlns:par='" +
+            uri + "' par:v='" + std::to_string(t) + "'/></rdf:RDF>";
+        try {
+          SXMPMeta meta;
+          meta.ParseFromBuffer(packet);
+          std::string prefix, value;
+          SXMPMeta::GetNamespacePrefix(uri, &prefix);
+          if (!meta.GetProperty(uri, prefix + "v", &value) || value != std::to_string(t)) {
+            failures[t] = "wrong value for " + uri;
+          }
+        } catch (const XMP_Error& e) {
+          failures[t] = e.GetErrMsg();
+        }
+      }
+    });
+  }
+  for (auto& thread : threads)
+    thread.join();
+  for (const auto& failure : failures)
+    EXPECT_EQ(failure, "");
 }
 
 }  // namespace
