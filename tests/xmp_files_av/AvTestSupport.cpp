@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <sstream>
+
+#include <gtest/gtest.h>
 #include <vector>
 
 #include "TestSupport.h"
@@ -35,27 +37,6 @@ std::string Quote(const std::filesystem::path& p) {
 }
 
 }  // namespace
-
-std::string ExifToolTitle(const std::filesystem::path& file) {
-  std::string out = velttest::RunCommand("exiftool -s3 -XMP-dc:Title " + Quote(file));
-  while (!out.empty() && (out.back() == '\n' || out.back() == '\r'))
-    out.pop_back();
-  return out;
-}
-
-std::string ExifToolWarnings(const std::filesystem::path& file) {
-  std::string out = velttest::RunCommand("exiftool -s3 -a -Warning -Error " + Quote(file));
-  std::vector<std::string> lines;
-  std::istringstream in(out);
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty()) lines.push_back(line);
-  }
-  std::sort(lines.begin(), lines.end());
-  std::string joined;
-  for (const auto& l : lines)
-    joined += l + "\n";
-  return joined;
-}
 
 std::vector<ExifToolView> ExifToolRead(const std::vector<std::filesystem::path>& files) {
   std::string command = "exiftool -q -q -f -p '${XMP-dc:Title}\t${Warning}${Error}'";
@@ -161,6 +142,59 @@ std::uint64_t WithStorage(const std::filesystem::path& file,
   write(storage);
   storage.Flush();
   return storage.BytesWritten();
+}
+
+std::string StagePacket(int stage) {
+  static const std::string titles[] = {"First title", std::string(3000, 'L') + " long", "Short"};
+  static const std::size_t paddings[] = {51, 2000, 0};
+  return MakePacket(titles[stage], paddings[stage]);
+}
+
+void RunStages(const std::filesystem::path& dir, const std::vector<std::string>& samples,
+               const Handler& handler) {
+  std::vector<std::filesystem::path> checked;  // per sample: the original, then each stage
+  std::vector<int> stages;
+  for (const std::string& sample : samples) {
+    SCOPED_TRACE(sample);
+    auto file = CopySample(dir, sample);
+    checked.push_back(velttest::DataFile("xmp_files/" + sample));
+    stages.push_back(-1);
+    const std::string hashes = MediaHashes(file);
+    const std::string media = handler.media(file);
+    ASSERT_FALSE(hashes.empty());
+    ASSERT_FALSE(media.empty());
+    EXPECT_EQ(handler.read(file), "");
+    for (int stage = 0; stage < 3; ++stage) {
+      const std::uint64_t sizeBefore = std::filesystem::file_size(file);
+      const std::string packet = StagePacket(stage);
+      std::uint64_t written = WithStorage(
+          file, [&](xmpfiles::Storage& s) { handler.write(s, xmpfiles::PacketText(packet)); });
+      std::string found = handler.read(file);
+      EXPECT_NE(found.find(packet.substr(packet.find("x-default"), 60)), std::string::npos);
+      EXPECT_TRUE(handler.media(file) == media) << "media bytes changed";
+      handler.check(file, stage, sizeBefore, written);
+      auto copy = dir / (std::to_string(stage) + "_" + file.filename().string());
+      std::filesystem::copy_file(file, copy);
+      checked.push_back(copy);
+      stages.push_back(stage);
+    }
+    EXPECT_EQ(MediaHashes(file), hashes);
+  }
+  auto views = ExifToolRead(checked);
+  ASSERT_EQ(views.size(), checked.size());
+  std::string originalWarning;
+  for (std::size_t i = 0; i < views.size(); ++i) {
+    SCOPED_TRACE(checked[i].string());
+    if (stages[i] < 0) {
+      originalWarning = views[i].warning;
+      EXPECT_EQ(views[i].title, "-");
+      continue;
+    }
+    std::string packet = StagePacket(stages[i]);
+    std::size_t begin = packet.find("x-default\">") + 11;
+    EXPECT_EQ(views[i].title, packet.substr(begin, packet.find('<', begin) - begin));
+    EXPECT_EQ(views[i].warning, originalWarning);
+  }
 }
 
 void ForEachDamagedCopy(const std::string& bytes,

@@ -20,10 +20,6 @@ std::string MakePacket(const std::string& title, std::size_t padding = 100);
 // Copies a sample of tests/data/xmp_files/<relative> to `dir`/<name> and returns the path.
 std::filesystem::path CopySample(const std::filesystem::path& dir, const std::string& relative);
 
-// The dc:title ExifTool reads from the file's XMP ("" when none).
-std::string ExifToolTitle(const std::filesystem::path& file);
-// ExifTool's warnings and errors for the file (one per line, sorted; "" when none).
-std::string ExifToolWarnings(const std::filesystem::path& file);
 // What ExifTool reads from several files in one run (it is slow to start): for each file,
 // its XMP dc:title and its first warning or error ("-" when there is none).
 struct ExifToolView {
@@ -50,6 +46,26 @@ std::string MediaHashes(const std::filesystem::path& file);
 // Runs `write` on a writable disk storage of `file`; returns the bytes it wrote.
 std::uint64_t WithStorage(const std::filesystem::path& file,
                           const std::function<void(xmpfiles::Storage&)>& write);
+
+// The handler under test, seen from a file on disk.
+struct Handler {
+  std::function<void(xmpfiles::Storage&, const xmpfiles::PacketText&)> write;
+  std::function<std::string(const std::filesystem::path&)> read;   // the packet, "" if none
+  std::function<std::string(const std::filesystem::path&)> media;  // bytes a write must keep
+  // Format-specific checks after stage 0 (new packet), 1 (grown past any padding) and 2
+  // (shrunk: fits in place); sizes are the file's before the write and the bytes written.
+  std::function<void(const std::filesystem::path&, int stage, std::uint64_t sizeBefore,
+                     std::uint64_t written)>
+      check;
+};
+// Writes the three stages into a copy of each sample, checking after each that the packet
+// reads back and the media bytes are unchanged; then that ffmpeg reads the same media
+// packets as before, and, in one ExifTool run, that ExifTool reads every title we wrote and
+// warns about nothing it did not warn about in the original.
+void RunStages(const std::filesystem::path& dir, const std::vector<std::string>& samples,
+               const Handler& handler);
+// The packets of the three stages.
+std::string StagePacket(int stage);
 
 // Runs `action` on every truncation of `bytes` and on copies with a 32-bit field overwritten
 // at every 4-byte-aligned offset by each of a few hostile values; `action` must not crash.

@@ -284,7 +284,7 @@ void RewriteWhole(Storage& file, const Layout& layout, int replace, std::size_t 
     if (const Box* old = items[k].old) {
       bool uuid = old->type == kUuid;
       std::uint64_t payload = old->DataSize();
-      std::uint32_t headerSize = HeaderSizeFor(payload + (uuid ? 0 : 0), uuid);
+      std::uint32_t headerSize = HeaderSizeFor(payload, uuid);
       AppendBoxHeader(headers[k], old->type, headerSize + payload, uuid ? &old->userType : nullptr);
       moves.push_back({old->DataOffset(), old->End(), pos + headerSize});
       if (old->type == kMoov && moovItem < 0) moovItem = static_cast<int>(k);
