@@ -15,7 +15,7 @@ namespace {
 
 using velttest::LibraryFixture;
 
-using BuiltinData = LibraryFixture;
+using BuiltinDefinitions = LibraryFixture;
 
 std::shared_ptr<PropertyDefinition> Prop(StandardSchema schema, const char* name) {
   return PropertyNameDefinition(NamespaceDefinition(StandardSchemaNamespace(schema)), name);
@@ -28,7 +28,7 @@ std::vector<std::string> RawValues(const EntryDefinition& entry) {
   return values;
 }
 
-TEST(CleanStart, LoadsEveryBuiltInDefinitionWithoutAnyReport) {
+TEST(RegistryCleanStart, LoadsEveryBuiltInDefinitionWithoutAnyReport) {
   veltcore::debug::AssertionCapture capture;
   Initialize();
   EXPECT_FALSE(HasErrors());
@@ -81,7 +81,7 @@ TEST(CleanStart, LoadsEveryBuiltInDefinitionWithoutAnyReport) {
   Terminate();
 }
 
-TEST_F(BuiltinData, SampleFollowsThePublishedStandards) {
+TEST_F(BuiltinDefinitions, SampleFollowsThePublishedStandards) {
   // XMP specification: Dublin Core and XMP basic.
   EXPECT_EQ(Prop(kStandardSchema_dc, "creator")->mType, "seq");
   EXPECT_EQ(Prop(kStandardSchema_dc, "subject")->mType, "bag");
@@ -229,7 +229,7 @@ std::string ContainerOf(const PropertyDefinition& property) {
   }
 }
 
-TEST_F(BuiltinData, ContainersNamespacesAndValueFormsAgreeWithExifTool) {
+TEST_F(BuiltinDefinitions, ContainersNamespacesAndValueFormsAgreeWithExifTool) {
   if (!velttest::HaveCommand("exiftool")) GTEST_SKIP() << "exiftool is not installed";
   velttest::TempDir dir;
   const auto out = dir / "oracle.xmp";

@@ -8,7 +8,7 @@
 namespace veltmetadata {
 namespace {
 
-TEST(PrimitiveTypes, IdsConvertBothWaysAndClassify) {
+TEST(DefinitionPrimitiveTypes, IdsConvertBothWaysAndClassify) {
   EXPECT_EQ(PrimitiveTypeIdAsPrimitiveType("seq"), kPrimitiveType_Seq);
   EXPECT_EQ(PrimitiveTypeIdAsPrimitiveType("alt"), kPrimitiveType_Alt);
   for (const char* id : {"Seq", "", "struct", "date", "seq of integer", "Text"}) {
@@ -34,7 +34,7 @@ TEST(PrimitiveTypes, IdsConvertBothWaysAndClassify) {
   EXPECT_EQ(capture.Count(), 2u);
 }
 
-TEST(DateValue, OrdersFieldByFieldAsSignedNumbers) {
+TEST(DefinitionDate, OrdersFieldByFieldAsSignedNumbers) {
   Date a, b, negative, late_month, early_month_late_day;
   EXPECT_TRUE(a == b);
   a.mSecond = 1;
@@ -49,7 +49,7 @@ TEST(DateValue, OrdersFieldByFieldAsSignedNumbers) {
   EXPECT_TRUE(early_month_late_day < late_month);
 }
 
-using TypeResolution = velttest::LibraryFixture;
+using DefinitionTypeResolution = velttest::LibraryFixture;
 
 std::shared_ptr<TypeDefinition> NamedType(const char* name, PrimitiveType extends,
                                           const char* elementType) {
@@ -60,7 +60,7 @@ std::shared_ptr<TypeDefinition> NamedType(const char* name, PrimitiveType extend
   return type;
 }
 
-TEST_F(TypeResolution, SimpleTypesFollowChoicesToTheirElementType) {
+TEST_F(DefinitionTypeResolution, SimpleTypesFollowChoicesToTheirElementType) {
   EXPECT_TRUE(IsSimpleType("text"));
   EXPECT_TRUE(IsSimpleType("closedchoice"));
   EXPECT_FALSE(IsSimpleType("bag"));
@@ -75,7 +75,7 @@ TEST_F(TypeResolution, SimpleTypesFollowChoicesToTheirElementType) {
   EXPECT_FALSE(IsSimpleType(*TypeIdDefinition("choice of int seqs")));
 }
 
-TEST_F(TypeResolution, ElementTypesComeFromTheEntryOrItsRegisteredType) {
+TEST_F(DefinitionTypeResolution, ElementTypesComeFromTheEntryOrItsRegisteredType) {
   for (const char* id : {"boolean", "date", "bag", ""}) {
     EXPECT_FALSE(ElementTypeIdOf(UTF8String(id)).has_value()) << id;
   }
@@ -108,7 +108,7 @@ TEST_F(TypeResolution, ElementTypesComeFromTheEntryOrItsRegisteredType) {
   EXPECT_EQ(PropertyTypeOf(PropertyDefinition()), nullptr);
 }
 
-TEST_F(TypeResolution, StructuresAndScalarExtensionsAreToldApart) {
+TEST_F(DefinitionTypeResolution, StructuresAndScalarExtensionsAreToldApart) {
   const auto thumbnail = TypeIdDefinition("thumbnail");
   ASSERT_TRUE(thumbnail);
   EXPECT_TRUE(IsStructType(*thumbnail));

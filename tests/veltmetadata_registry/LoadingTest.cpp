@@ -37,7 +37,7 @@ std::string SchemaDoc(const std::string& ns, const std::string& prefix,
 }
 
 // Puts files into the custom folders for one test and removes them afterwards.
-class CustomFolders : public ::testing::Test {
+class CustomDefinitionFolders : public ::testing::Test {
  protected:
   void Put(const fs::path& folder, const std::string& name, const std::string& text) {
     fs::create_directories(folder);
@@ -56,7 +56,7 @@ class CustomFolders : public ::testing::Test {
   veltcore::debug::AssertionCapture mAssertions;
 };
 
-TEST(Directories, FoldersLieUnderTheSystemAndPreferenceRoots) {
+TEST(DefinitionDirectories, FoldersLieUnderTheSystemAndPreferenceRoots) {
   const fs::path system = veltcore::filesupport::DirHelper::SystemDir(44).Path();
   const fs::path prefs = veltcore::filesupport::Dir::GlobalPrefDir().Path();
   EXPECT_EQ(GlobalFolder(), system / "Orvane/XMP/Custom File Info Panels/4.0/custom");
@@ -74,7 +74,7 @@ TEST(Directories, FoldersLieUnderTheSystemAndPreferenceRoots) {
   EXPECT_TRUE(fs::is_directory(fs::path(CustomExtensionsGlobalDirectory())));
 }
 
-TEST_F(CustomFolders, CustomFilesRegisterWithoutMergingAndRememberTheirFile) {
+TEST_F(CustomDefinitionFolders, CustomFilesRegisterWithoutMergingAndRememberTheirFile) {
   Put(UserFolder(), "dup.xml", SchemaDoc(kDcNs, "dc"));
   Put(UserFolder(), "mine.xml",
       "<xmp_definitions><xmp_schema namespace='http://example.com/custom/a/' prefix='cua'/>"
@@ -121,7 +121,7 @@ TEST_F(CustomFolders, CustomFilesRegisterWithoutMergingAndRememberTheirFile) {
   Terminate();
 }
 
-TEST_F(CustomFolders, PackageFilesMergeIntoRegisteredSchemas) {
+TEST_F(CustomDefinitionFolders, PackageFilesMergeIntoRegisteredSchemas) {
   Initialize();
   const std::size_t baseline = GetErrorInfos().size();
   velttest::TempDir package;
@@ -145,7 +145,7 @@ TEST_F(CustomFolders, PackageFilesMergeIntoRegisteredSchemas) {
   Terminate();
 }
 
-TEST_F(CustomFolders, DictionaryIsLoadedBeforeItsDefinitionsFile) {
+TEST_F(CustomDefinitionFolders, DictionaryIsLoadedBeforeItsDefinitionsFile) {
   Put(UserFolder(), "labelled.xml",
       SchemaDoc("http://example.com/custom/loc/", "cul", "", "$$$/custom/loc/label=Default"));
   Put(UserFolder() / "loc", "labelled_en_US.dat", "$$$/custom/loc/label=Translated\n");
@@ -157,7 +157,7 @@ TEST_F(CustomFolders, DictionaryIsLoadedBeforeItsDefinitionsFile) {
   Terminate();
 }
 
-TEST(DynamicSchemas, NamespacesAndAuthoredRecords) {
+TEST(DynamicSchemaAuthoring, NamespacesAndAuthoredRecords) {
   const UTF8String uri = MakeDynamicSchemaNamespace("photo");
   EXPECT_EQ(uri, std::string(kDynamicNamespaceBase) + "photo/1.0/");
   for (const char* variant : {"/photo", "photo/", "/photo/"}) {

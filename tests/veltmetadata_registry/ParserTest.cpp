@@ -12,7 +12,7 @@ namespace {
 
 using velttest::LibraryFixture;
 
-using Parser = LibraryFixture;
+using DefinitionsParsing = LibraryFixture;
 
 std::string Doc(const std::string& body) {
   return std::string("<?xml version='1.0' encoding='UTF-8'?>\n<xmp_definitions xmlns:ui='") +
@@ -21,7 +21,7 @@ std::string Doc(const std::string& body) {
 
 const std::string kParseHead = "Error parsing definitions file: ";
 
-TEST_F(Parser, ReadsEntryAttributesLabelsAndFallbacks) {
+TEST_F(DefinitionsParsing, ReadsEntryAttributesLabelsAndFallbacks) {
   const auto result = ParseBufferForDefinitions(
       Doc("<xmp_schema namespace='http://e.com/p/' prefix='pp' dynamic='true'>"
           " <xmp_property name='A' type='closedchoice' element_type='text' category='internal'"
@@ -71,7 +71,7 @@ TEST_F(Parser, ReadsEntryAttributesLabelsAndFallbacks) {
   EXPECT_FALSE(schema.mProperties[2]->mDeprecated.has_value());
 }
 
-TEST_F(Parser, AttachesToTheMostRecentContainerWhateverTheEndTags) {
+TEST_F(DefinitionsParsing, AttachesToTheMostRecentContainerWhateverTheEndTags) {
   const auto result = ParseBufferForDefinitions(
       Doc("<xmp_type name='t1'><xmp_field namespace='http://e.com/f/' prefix='f' name='a'/>"
           "</xmp_type>"
@@ -96,7 +96,7 @@ TEST_F(Parser, AttachesToTheMostRecentContainerWhateverTheEndTags) {
   EXPECT_TRUE(NewErrors().empty());
 }
 
-TEST_F(Parser, PanelHintsComeFromTheUINamespace) {
+TEST_F(DefinitionsParsing, PanelHintsComeFromTheUINamespace) {
   const auto result = ParseBufferForDefinitions(
       Doc("<xmp_schema namespace='http://e.com/h0/' prefix='h0'><ui:separator/></xmp_schema>"
           "<xmp_schema namespace='http://e.com/h/' prefix='h'>"
@@ -122,7 +122,7 @@ TEST_F(Parser, PanelHintsComeFromTheUINamespace) {
   EXPECT_FALSE(props[3]->mUIHints.has_value());
 }
 
-TEST_F(Parser, MisplacedAndUnknownElementsAreReportedAndSkipped) {
+TEST_F(DefinitionsParsing, MisplacedAndUnknownElementsAreReportedAndSkipped) {
   const auto result = ParseBufferForDefinitions(
       Doc("<xmp_property name='early'/><xmp_choice raw_value='c'/><xmp_qualifier name='q'/>"
           "<ui:separator name='sep'/><xmp_field name='f0'/><unknown/>"
@@ -148,7 +148,7 @@ TEST_F(Parser, MisplacedAndUnknownElementsAreReportedAndSkipped) {
   }
 }
 
-TEST_F(Parser, BrokenXMLKeepsWhatWasReadAndNeverThrows) {
+TEST_F(DefinitionsParsing, BrokenXMLKeepsWhatWasReadAndNeverThrows) {
   std::string truncated =
       Doc("<xmp_schema namespace='http://e.com/tr/' prefix='tr'><xmp_property name='a'/>");
   truncated.resize(truncated.find("</xmp_definitions>"));
@@ -176,7 +176,7 @@ TEST_F(Parser, BrokenXMLKeepsWhatWasReadAndNeverThrows) {
   EXPECT_EQ(NewErrors().back().mFile, (dir / "missing.xml").string());
 }
 
-TEST_F(Parser, RegisteringAFileReportsTypeProblemsAndRefusals) {
+TEST_F(DefinitionsParsing, RegisteringAFileReportsTypeProblemsAndRefusals) {
   const std::string doc =
       Doc("<xmp_type name='pt seq' extends='seq' element_type='nowhere'/>"
           "<xmp_type name='pt struct'><xmp_field namespace='http://e.com/ptf/' prefix='ptf' "

@@ -28,7 +28,7 @@ std::shared_ptr<SchemaDefinition> Schema(const char* ns, const char* prefix,
 
 constexpr const char* kTestNs = "http://example.com/registry/test/";
 
-TEST(Lifecycle, CountedInitializeKeepsTheRegistryUntilTheLastTerminate) {
+TEST(RegistryLifecycle, CountedInitializeKeepsTheRegistryUntilTheLastTerminate) {
   veltcore::debug::AssertionCapture capture;
   EXPECT_FALSE(IsInitialized());
   EXPECT_EQ(NamespaceDefinition("http://purl.org/dc/elements/1.1/"), nullptr);
@@ -56,9 +56,9 @@ TEST(Lifecycle, CountedInitializeKeepsTheRegistryUntilTheLastTerminate) {
   Terminate();
 }
 
-using Registration = LibraryFixture;
+using SchemaRegistration = LibraryFixture;
 
-TEST_F(Registration, DuplicateSchemaIsRefusedOrMergedPropertyByProperty) {
+TEST_F(SchemaRegistration, DuplicateSchemaIsRefusedOrMergedPropertyByProperty) {
   auto first = Schema(kTestNs, "rt", {Property("A"), Property("B")});
   ASSERT_TRUE(RegisterSchemaDefinition(first, "one.xml", false));
   EXPECT_TRUE(IsSchemaDefinitionAlreadyRegistered(Schema(kTestNs, "other", {})));
@@ -89,7 +89,7 @@ TEST_F(Registration, DuplicateSchemaIsRefusedOrMergedPropertyByProperty) {
             "http://example.com/registry/test/A#{quot} already exists.");
 }
 
-TEST_F(Registration, NamespaceProblemsAreReportedButTheSchemaStays) {
+TEST_F(SchemaRegistration, NamespaceProblemsAreReportedButTheSchemaStays) {
   // "dc" belongs to Dublin Core already.
   auto clash = Schema("http://example.com/registry/clash/", "dc", {});
   EXPECT_TRUE(RegisterSchemaDefinition(clash, "c.xml", true));
@@ -111,7 +111,7 @@ TEST_F(Registration, NamespaceProblemsAreReportedButTheSchemaStays) {
                              "registered with prefix #{quot}#{quot}.");
 }
 
-TEST_F(Registration, TypesGetDefaultsAndAreDroppedWhenAFieldNamespaceFails) {
+TEST_F(SchemaRegistration, TypesGetDefaultsAndAreDroppedWhenAFieldNamespaceFails) {
   auto seq = std::make_shared<TypeDefinition>();
   seq->mName = "t";
   seq->mExtends = kPrimitiveType_Seq;
@@ -156,7 +156,7 @@ TEST_F(Registration, TypesGetDefaultsAndAreDroppedWhenAFieldNamespaceFails) {
   EXPECT_EQ(TypeIdDefinition("point"), corrected);
 }
 
-TEST_F(Registration, RemovalGoesByKeyAndLookupsAreExact) {
+TEST_F(SchemaRegistration, RemovalGoesByKeyAndLookupsAreExact) {
   auto registered = Schema(kTestNs, "rt", {});
   ASSERT_TRUE(RegisterSchemaDefinition(registered, "x", false));
   EXPECT_EQ(NamespaceDefinition("HTTP://example.com/registry/test/"), nullptr);
@@ -175,7 +175,7 @@ TEST_F(Registration, RemovalGoesByKeyAndLookupsAreExact) {
   EXPECT_EQ(TypeIdDefinition("Text"), nullptr);
 }
 
-TEST_F(Registration, ContainerRegistrationStopsAtTheFirstRefusal) {
+TEST_F(SchemaRegistration, ContainerRegistrationStopsAtTheFirstRefusal) {
   auto a = Schema("http://example.com/registry/a/", "rga", {});
   auto dup = Schema("http://purl.org/dc/elements/1.1/", "dc", {});
   auto c = Schema("http://example.com/registry/c/", "rgc", {});
@@ -184,7 +184,7 @@ TEST_F(Registration, ContainerRegistrationStopsAtTheFirstRefusal) {
   EXPECT_EQ(NamespaceDefinition("http://example.com/registry/c/"), nullptr);
 }
 
-TEST_F(Registration, StandardSchemasAreRecordedInOrder) {
+TEST_F(SchemaRegistration, StandardSchemasAreRecordedInOrder) {
   EXPECT_EQ(StandardSchemaNamespace(kStandardSchema_dc), "http://purl.org/dc/elements/1.1/");
   EXPECT_EQ(StandardSchemaResourceName(kStandardSchema_iXML), "iXML_definitions");
   const auto [begin, end] = CommonSchemaDefinitions();
@@ -214,7 +214,7 @@ const lifecycle::ParticipantRegistrar kEarly{
                                                           : "stop early, no types");
      }}};
 
-TEST(Lifecycle, ParticipantsStartAfterLoadingAndStopInReverseOrder) {
+TEST(RegistryLifecycle, ParticipantsStartAfterLoadingAndStopInReverseOrder) {
   veltcore::debug::AssertionCapture capture;
   sParticipantLog.clear();
   Initialize();
@@ -225,7 +225,7 @@ TEST(Lifecycle, ParticipantsStartAfterLoadingAndStopInReverseOrder) {
                                                        "stop late", "stop early, no types"}));
 }
 
-TEST(Switches, WritingListenersAndForcedWritable) {
+TEST(RegistrySwitches, WritingListenersAndForcedWritable) {
   veltcore::debug::AssertionCapture capture;
   Initialize();
   int calls = 0;

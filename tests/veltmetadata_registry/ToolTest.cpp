@@ -25,7 +25,7 @@ int CheckJson(const std::string& json, const std::string& check) {
   return status;
 }
 
-TEST(Tool, SchemasSchemaAndErrorsCommands) {
+TEST(RegistryTool, SchemasSchemaAndErrorsCommands) {
   if (!std::filesystem::exists(kTool) || !velttest::HaveCommand("python3")) {
     GTEST_SKIP() << "veltmeta or python3 missing";
   }
@@ -57,7 +57,7 @@ TEST(Tool, SchemasSchemaAndErrorsCommands) {
   EXPECT_EQ(status, 2);
 }
 
-TEST(Tool, ErrorsCommandReportsCustomFilesAsValidJson) {
+TEST(RegistryTool, ErrorsCommandReportsCustomFilesAsValidJson) {
   if (!std::filesystem::exists(kTool) || !velttest::HaveCommand("python3")) {
     GTEST_SKIP() << "veltmeta or python3 missing";
   }

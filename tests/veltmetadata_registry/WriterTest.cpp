@@ -12,7 +12,7 @@ namespace veltmetadata {
 namespace {
 
 using velttest::LibraryFixture;
-using Writer = LibraryFixture;
+using DefinitionsWriting = LibraryFixture;
 
 UTF8String Write(const SchemaDefinitionList& schemas, const TypeDefinitionList& types) {
   UTF8String out = "left over";
@@ -20,7 +20,7 @@ UTF8String Write(const SchemaDefinitionList& schemas, const TypeDefinitionList& 
   return out;
 }
 
-TEST_F(Writer, LaysOutElementsOnePerLineWithTabs) {
+TEST_F(DefinitionsWriting, LaysOutElementsOnePerLineWithTabs) {
   EXPECT_EQ(Write({}, {}), "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n");
 
   auto schema = std::make_shared<SchemaDefinition>();
@@ -55,7 +55,7 @@ TEST_F(Writer, LaysOutElementsOnePerLineWithTabs) {
             "</xmp_definitions>\n");
 }
 
-TEST_F(Writer, HandMadeRecordsSurviveTheRoundTrip) {
+TEST_F(DefinitionsWriting, HandMadeRecordsSurviveTheRoundTrip) {
   const auto original = ParseBufferForDefinitions(
       "<xmp_definitions>"
       "<xmp_schema namespace='http://e.com/rt/' prefix='rt' label='$$$/rt/l=R &amp;amp; T'"
@@ -118,7 +118,7 @@ void ExpectSameEntry(const EntryDefinition& a, const EntryDefinition& b, const s
   EXPECT_EQ(a.mQualifiers.size(), b.mQualifiers.size()) << where;
 }
 
-TEST_F(Writer, EveryBuiltInDefinitionRoundTrips) {
+TEST_F(DefinitionsWriting, EveryBuiltInDefinitionRoundTrips) {
   const auto schemas = AllSchemaDefinitions();
   const auto types = AllTypeDefinitions();
   const auto back = ParseBufferForDefinitions(Write(schemas, types), "builtin");
@@ -148,7 +148,7 @@ TEST_F(Writer, EveryBuiltInDefinitionRoundTrips) {
   }
 }
 
-TEST(WriterFiles, CustomFileIsRewrittenWithItsAuthoredChanges) {
+TEST(DefinitionsWriterFiles, CustomFileIsRewrittenWithItsAuthoredChanges) {
   veltcore::debug::AssertionCapture capture;
   const std::filesystem::path folder(CustomDefinitionsUserDirectory());
   std::filesystem::create_directories(folder);
