@@ -128,6 +128,14 @@ TEST_F(ImageHandlers, JpegExtendedXmpBothWays) {
       << description.size() << " bytes, expected " << expected.size();
   EXPECT_FALSE(back.DoesPropertyExist(kXMP_NS_XMP_Note, "xmpNote:HasExtendedXMP"));
 
+  // Extended parts stored out of order (made by hand: the second half first) are joined.
+  SXMPMeta joined;
+  ASSERT_TRUE(ReadXmp(DataFile("xmp_files/images/extended-out-of-order.jpg"), &joined));
+  std::string format;
+  EXPECT_TRUE(joined.GetProperty(kXMP_NS_DC, "dc:format", &format));
+  EXPECT_EQ(format, std::string(300, 'x'));
+  EXPECT_FALSE(joined.DoesPropertyExist(kXMP_NS_XMP_Note, "xmpNote:HasExtendedXMP"));
+
   // ExifTool moves large properties into the extended part and keeps the rest standard.
   TempDir dir2;
   auto file = CopySample(dir2, "sample.jpg");

@@ -40,9 +40,10 @@ constexpr std::array<ExtensionFormat, 10> kKnown = {{
 // the needle's length so that a match across chunk borders is found.
 std::int64_t FindInFile(Storage& file, std::string_view needle, std::uint64_t from,
                         std::uint64_t limit) {
-  std::string buf(kChunk, '\0');
   std::uint64_t pos = from;
   const std::uint64_t end = std::min(limit, file.Size());
+  if (pos >= end) return -1;
+  std::string buf(static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, end - pos)), '\0');
   while (pos < end) {
     std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, end - pos));
     std::size_t got = file.ReadSome(pos, buf.data(), want);
@@ -92,6 +93,9 @@ class ScanHandler : public FileHandler {
       std::int64_t close =
           end < 0 ? -1 : FindInFile(file, "?>", static_cast<std::uint64_t>(end), limit);
       if (close < 0) {
+        // Without an end within reach of this start, a later start within the same reach has
+        // none either: stop rather than rescan the rest of the file once per start marker.
+        if (limit >= file.Size()) break;
         pos = b + 1;
         continue;
       }
