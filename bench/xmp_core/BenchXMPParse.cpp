@@ -9,6 +9,7 @@
 #include <benchmark/benchmark.h>
 #include <expat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <ctime>
@@ -79,7 +80,7 @@ void ExpatParse(const std::string& packet) {
   XML_ParserFree(parser);
 }
 
-// MB/s of `work` on `bytes` bytes, timed over at least 0.2 s of CPU time.
+// MB/s of `work` on `bytes` bytes, timed over at least 0.1 s of CPU time.
 template <typename Work>
 double MeasureMBps(size_t bytes, Work work) {
   size_t runs = 0;
@@ -89,7 +90,7 @@ double MeasureMBps(size_t bytes, Work work) {
     work();
     ++runs;
     elapsed = Clock::now() - start;
-  } while (elapsed.count() < 0.2);
+  } while (elapsed.count() < 0.1);
   return double(bytes) * double(runs) / elapsed.count() / 1e6;
 }
 
@@ -98,7 +99,11 @@ double ExpatMBps(size_t target) {
   auto it = sSpeeds.find(target);
   if (it != sSpeeds.end()) return it->second;
   const std::string& packet = Packet(target);
-  double speed = MeasureMBps(packet.size(), [&] { ExpatParse(packet); });
+  // The best of several runs: a conservative reference on a busy machine.
+  double speed = 0;
+  for (int i = 0; i < 5; ++i) {
+    speed = std::max(speed, MeasureMBps(packet.size(), [&] { ExpatParse(packet); }));
+  }
   sSpeeds[target] = speed;
   return speed;
 }
