@@ -61,7 +61,9 @@ TEST_F(IsoMediaTest, EverySampleTakesNewGrownAndShrunkPackets) {
         auto original = velttest::DataFile("xmp_files/iso/" + file.filename().string());
         EXPECT_EQ(OffsetOf(file, iso::kMdat), OffsetOf(original, iso::kMdat)) << "media moved";
         // The shrunk packet goes in place, padded.
-        if (stage == 2) EXPECT_EQ(std::filesystem::file_size(file), sizeBefore);
+        if (stage == 2) {
+          EXPECT_EQ(std::filesystem::file_size(file), sizeBefore);
+        }
         // ISO brands keep XMP in a top-level uuid box, QuickTime in moov/udta.
         bool quickTime = file.extension() == ".mov";
         EXPECT_EQ(TopLevel(file).find("uuid") != std::string::npos, !quickTime) << TopLevel(file);

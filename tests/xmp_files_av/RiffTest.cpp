@@ -55,7 +55,9 @@ TEST_F(RiffTest, EverySampleTakesNewGrownAndShrunkPackets) {
       [](const std::filesystem::path& file, int stage, std::uint64_t sizeBefore, std::uint64_t) {
         EXPECT_EQ(avtest::RiffSize(file) + 8, std::filesystem::file_size(file));
         EXPECT_EQ(std::filesystem::file_size(file) % 2, 0u) << "odd sizes are padded";
-        if (stage == 2) EXPECT_EQ(std::filesystem::file_size(file), sizeBefore);
+        if (stage == 2) {
+          EXPECT_EQ(std::filesystem::file_size(file), sizeBefore);
+        }
       }};
   avtest::RunStages(mDir.Path(), {"riff/odd.wav", "riff/tone.wav", "riff/video.avi"}, handler);
 }
