@@ -93,9 +93,11 @@ XMPNode* XMPNode::AdoptQualifier(std::unique_ptr<XMPNode> node) {
   }
   node->mParent = this;
   node->mOptions |= kXMP_PropIsQualifier;
+  mOptions |= kXMP_PropHasQualifiers;
+  if (node->mName == kXmlLang) mOptions |= kXMP_PropHasLang;
+  if (node->mName == kRdfType) mOptions |= kXMP_PropHasType;
   XMPNode* raw = node.get();
   mQualifiers.insert(mQualifiers.begin() + static_cast<long>(position), std::move(node));
-  RefreshQualifierBits(*this);
   return raw;
 }
 

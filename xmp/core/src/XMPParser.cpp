@@ -1,5 +1,9 @@
 #include "XMPParser.h"
 
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+
 #include "XMPNamespaces.h"
 #include "XMPUnicode.h"
 #include "XMPXmlTree.h"
@@ -108,10 +112,22 @@ class RdfReader {
   // A new named child (top-level property or field); a second one of the same name is an error.
   XMPNode* NewField(XMPNode& parent, std::uint32_t nameId, const XmlElement& where) {
     const std::string& name = Qualified(nameId, where);
-    if (parent.FindChild(name)) {
+    if (HasChildNamed(parent, name)) {
       Fail(kXMPErr_BadXMP, where, "duplicate property or field '" + name + "'");
     }
     return parent.AddChild(name);
+  }
+
+  // Duplicate detection: a linear search for small parents, a hash index for large ones, so
+  // that a packet with very many properties does not take quadratic time. Children are only
+  // appended while parsing and their names are unique, so the index grows in step.
+  bool HasChildNamed(const XMPNode& parent, const std::string& name) {
+    if (parent.mChildren.size() < 32) return parent.FindChild(name) != nullptr;
+    auto& index = mChildIndex[&parent];
+    for (size_t i = index.size(); i < parent.mChildren.size(); ++i) {
+      index.insert(parent.mChildren[i]->mName);
+    }
+    return index.count(name) != 0;
   }
 
   void CheckAbout(std::string_view aboutView, const XmlElement& where) {
@@ -298,8 +314,9 @@ class RdfReader {
   }
 
   void AttributeQualifier(XMPNode& node, const XmlAttribute& a, const XmlElement& e) {
+    // Attribute names of one element are unique (the XML parser checks), and the node gets
+    // no other qualifiers before these.
     const std::string& name = Qualified(a.mName, e);
-    if (node.FindQualifier(name)) Fail(kXMPErr_BadXMP, e, "duplicate qualifier '" + name + "'");
     node.AddQualifier(name, std::string(a.mValue),
                       KindOf(a) == Kind::kRdfType ? kXMP_PropValueIsURI : 0);
   }
@@ -373,9 +390,7 @@ class RdfReader {
       if (field.get() == value) {
         valueNode = std::move(field);
       } else {
-        if (node.FindQualifier(field->mName)) {
-          Fail(kXMPErr_BadXMP, where, "duplicate qualifier '" + field->mName + "'");
-        }
+        // Field names are already unique; only rdf:value's own qualifiers can collide.
         node.AdoptQualifier(std::move(field));
       }
     }
@@ -385,18 +400,24 @@ class RdfReader {
     node.mChildren = std::move(valueNode->mChildren);
     for (auto& child : node.mChildren)
       child->mParent = &node;
-    for (auto& q : valueNode->mQualifiers) {
-      if (node.FindQualifier(q->mName)) {
+    if (valueNode->mQualifiers.empty()) return;
+    std::unordered_set<std::string_view> names;
+    for (const auto& q : node.mQualifiers)
+      names.insert(q->mName);
+    for (const auto& q : valueNode->mQualifiers) {
+      if (!names.insert(q->mName).second) {
         Fail(kXMPErr_BadXMP, where, "duplicate qualifier '" + q->mName + "'");
       }
-      node.AdoptQualifier(std::move(q));
     }
+    for (auto& q : valueNode->mQualifiers)
+      node.AdoptQualifier(std::move(q));
   }
 
   XmlTree& mXml;
   XMPNode& mRoot;
   bool mAboutSeen = false;
   std::vector<XMPNode*> mSchemaOfName;
+  std::unordered_map<const XMPNode*, std::unordered_set<std::string_view>> mChildIndex;
 };
 
 // Drops NUL padding after the packet (common when a packet is cut from a file).
