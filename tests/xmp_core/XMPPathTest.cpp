@@ -41,6 +41,20 @@ TEST(XMPPath, ComposeAndResolveRoundTrip) {
   EXPECT_EQ(PathOfNode(*node), "dc:title[1]/?xml:lang");
 }
 
+TEST(XMPPath, TopLevelNameWithoutPrefixBelongsToTheSchema) {
+  // Callers name top-level properties by local name ("creator") with the schema's namespace.
+  SXMPMeta meta;
+  meta.SetProperty(kXMP_NS_XMP, "Rating", "3");
+  std::string value;
+  ASSERT_TRUE(meta.GetProperty(kXMP_NS_XMP, "xmp:Rating", &value));
+  EXPECT_EQ(value, "3");
+  meta.AppendArrayItem(kXMP_NS_DC, "creator", kXMP_PropArrayIsOrdered, "Ann");
+  EXPECT_TRUE(meta.DoesPropertyExist(kXMP_NS_DC, "creator[1]"));
+  EXPECT_EQ(xmpcore::ComposeArrayItemPath(kXMP_NS_DC, "creator", 1), "creator[1]");
+  meta.SetProperty(kXMP_NS_Transient, "MultiFileCount", "2");
+  EXPECT_TRUE(meta.DoesPropertyExist(kXMP_NS_Transient, "veltTransient:MultiFileCount"));
+}
+
 TEST(XMPPath, BadPathsAndArguments) {
   SXMPMeta meta;
   struct Case {
@@ -50,7 +64,8 @@ TEST(XMPPath, BadPathsAndArguments) {
   };
   const Case cases[] = {
       {kXMP_NS_DC, "", kXMPErr_BadXPath},
-      {kXMP_NS_DC, "title", kXMPErr_BadXPath},
+      {kXMP_NS_DC, "title/creator", kXMPErr_BadXPath},  // only the top level may omit it
+      {kXMP_NS_DC, "ti tle", kXMPErr_BadXPath},
       {kXMP_NS_DC, "xmp:title", kXMPErr_BadXPath},  // prefix of another schema
       {kXMP_NS_DC, "dc:title[", kXMPErr_BadXPath},
       {kXMP_NS_DC, "dc:title[0]", kXMPErr_BadXPath},

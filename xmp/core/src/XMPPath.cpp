@@ -32,8 +32,10 @@ class PathParser {
   }
   std::string Offset() const { return std::to_string(mPos); }
 
-  // "prefix:local", checked against the registry; returns the registered form.
-  std::string QualifiedName() {
+  // "prefix:local", checked against the registry; returns the registered form. A name without
+  // prefix is accepted only where `defaultPrefix` (with its colon) is given: the top-level
+  // property of a path, which belongs to the schema named by the call.
+  std::string QualifiedName(std::string_view defaultPrefix = {}) {
     size_t start = mPos;
     while (!AtEnd() && (IsNameChar(static_cast<unsigned char>(Peek())) || Peek() == ':'))
       ++mPos;
@@ -41,7 +43,10 @@ class PathParser {
     if (name.empty()) BadPath(mPath, "missing name at offset " + std::to_string(start));
     size_t colon = name.find(':');
     if (colon == std::string_view::npos) {
-      BadPath(mPath, "name '" + std::string(name) + "' has no namespace prefix");
+      if (defaultPrefix.empty() || !IsXMLName(name)) {
+        BadPath(mPath, "name '" + std::string(name) + "' has no namespace prefix");
+      }
+      return std::string(defaultPrefix) + std::string(name);
     }
     std::string_view prefix = name.substr(0, colon);
     std::string_view local = name.substr(colon + 1);
@@ -317,7 +322,7 @@ XMPExpandedPath ExpandXPath(std::string_view schemaNS, std::string_view path) {
   XMPExpandedPath steps;
   steps.push_back({XMPStepKind::kSchema, std::string(schemaNS), schemaPrefix, 0});
   PathParser parser(path);
-  std::string root = parser.QualifiedName();
+  std::string root = parser.QualifiedName(schemaPrefix);
   if (root.compare(0, schemaPrefix.size(), schemaPrefix) != 0) {
     BadPath(path, "prefix of '" + root + "' is not the schema's prefix '" + schemaPrefix + "'");
   }
