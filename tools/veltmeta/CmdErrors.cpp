@@ -5,42 +5,13 @@
 #include <vector>
 
 #include "Command.h"
+#include "Json.h"
 #include "veltmetadata/Errors.h"
 #include "veltmetadata/Lifecycle.h"
 
 namespace {
 
-std::string JsonString(const std::string& text) {
-  std::string out = "\"";
-  for (const unsigned char c : text) {
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        if (c < 0x20) {
-          char buffer[8];
-          std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
-          out += buffer;
-        } else {
-          out += static_cast<char>(c);
-        }
-    }
-  }
-  return out + "\"";
-}
+using veltmeta::JsonString;
 
 int RunErrors(const std::vector<std::string>& args) {
   bool json = false;

@@ -8,42 +8,13 @@
 #include <vector>
 
 #include "Command.h"
+#include "Json.h"
 #include "xmp/SXMPIterator.h"
 #include "xmp/SXMPMeta.h"
 
 namespace {
 
-std::string JsonString(const std::string& text) {
-  std::string out = "\"";
-  for (const unsigned char c : text) {
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\r':
-        out += "\\r";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        if (c < 0x20) {
-          char buffer[8];
-          std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
-          out += buffer;
-        } else {
-          out += static_cast<char>(c);
-        }
-    }
-  }
-  return out + "\"";
-}
+using veltmeta::JsonString;
 
 void PrintLeaves(const SXMPMeta& meta) {
   SXMPIterator it(meta, kXMP_IterJustLeafNodes);

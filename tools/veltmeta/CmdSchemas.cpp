@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "Command.h"
+#include "Json.h"
 #include "veltmetadata/Lifecycle.h"
 #include "veltmetadata/Registry.h"
 
@@ -13,34 +14,7 @@ namespace {
 using veltmetadata::PropertyDefinition;
 using veltmetadata::SchemaDefinition;
 
-std::string JsonString(const std::string& text) {
-  std::string out = "\"";
-  for (const unsigned char c : text) {
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      case '\t':
-        out += "\\t";
-        break;
-      default:
-        if (c < 0x20) {
-          char buffer[8];
-          std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
-          out += buffer;
-        } else {
-          out += static_cast<char>(c);
-        }
-    }
-  }
-  return out + "\"";
-}
+using veltmeta::JsonString;
 
 const char* Bool(bool value) {
   return value ? "true" : "false";
