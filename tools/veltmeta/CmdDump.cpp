@@ -9,34 +9,12 @@
 #include <vector>
 
 #include "Command.h"
+#include "Json.h"
 #include "xmp/SXMPFiles.h"
 #include "xmp/SXMPIterator.h"
 #include "xmp/SXMPMeta.h"
 
 namespace {
-
-std::string Json(const std::string& text) {
-  std::string out = "\"";
-  for (const unsigned char c : text) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c == '\n') {
-      out += "\\n";
-    } else if (c == '\r') {
-      out += "\\r";
-    } else if (c == '\t') {
-      out += "\\t";
-    } else if (c < 0x20) {
-      char buffer[8];
-      std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
-      out += buffer;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out + "\"";
-}
 
 std::string FormatCode(XMP_FileFormat format) {
   std::string s(4, ' ');
@@ -58,13 +36,14 @@ std::string DumpFile(const std::string& path) {
     XMP_OptionBits options = 0;
     while (it.Next(&ns, &xpath, &value, &options)) {
       if (options & kXMP_SchemaNode) continue;
-      leaves += (leaves.empty() ? "\n    [" : ",\n    [") + Json(ns) + ", " + Json(xpath) + ", " +
-                Json(value) + "]";
+      leaves += (leaves.empty() ? "\n    [" : ",\n    [") + veltmeta::JsonString(ns) + ", " +
+                veltmeta::JsonString(xpath) + ", " + veltmeta::JsonString(value) + "]";
     }
   }
   file.CloseFile();
-  return "  {\"file\": " + Json(path) + ", \"format\": " + Json(FormatCode(format)) +
-         ", \"xmp\": [" + leaves + (leaves.empty() ? "]}" : "\n  ]}");
+  return "  {\"file\": " + veltmeta::JsonString(path) +
+         ", \"format\": " + veltmeta::JsonString(FormatCode(format)) + ", \"xmp\": [" + leaves +
+         (leaves.empty() ? "]}" : "\n  ]}");
 }
 
 void Progress(std::size_t done, std::size_t total) {
