@@ -114,6 +114,8 @@ class FileHandler {
   // The format reported for an opened file; handlers covering several formats (the packet
   // scanner) answer from the extension.
   virtual std::uint32_t FormatOf(std::string_view extension) const { return Format(); }
+  // Whether a caller naming `format` at open time means this handler.
+  virtual bool Serves(std::uint32_t format) const { return format == Format(); }
   virtual std::uint32_t Flags() const = 0;
   virtual std::string_view Name() const = 0;
   // File name extensions, lower case without the dot; only a hint for detection order.

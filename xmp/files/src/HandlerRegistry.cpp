@@ -44,7 +44,7 @@ const FileHandler& ScanningHandler() {
 
 const FileHandler* FindHandler(std::uint32_t format) {
   for (const auto& h : Handlers()) {
-    if (h->Format() == format) return h.get();
+    if (h->Serves(format)) return h.get();
   }
   return nullptr;
 }

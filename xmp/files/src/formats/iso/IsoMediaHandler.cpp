@@ -15,6 +15,9 @@ class IsoMediaHandler : public FileHandler {
   std::uint32_t FormatOf(std::string_view extension) const override {
     return extension == "mov" || extension == "qt" ? kFormatMOV : kFormatMPEG4;
   }
+  bool Serves(std::uint32_t format) const override {
+    return format == kFormatMPEG4 || format == kFormatMOV;
+  }
   std::uint32_t Flags() const override { return kHandlerReadWrite; }
   std::string_view Name() const override { return "ISO base media / QuickTime"; }
   std::vector<std::string_view> Extensions() const override {

@@ -15,6 +15,9 @@ class RiffHandler : public FileHandler {
   std::uint32_t FormatOf(std::string_view extension) const override {
     return extension == "avi" ? kFormatAVI : kFormatWAV;
   }
+  bool Serves(std::uint32_t format) const override {
+    return format == kFormatWAV || format == kFormatAVI;
+  }
   std::uint32_t Flags() const override { return kHandlerReadWrite; }
   std::string_view Name() const override { return "RIFF (WAV, AVI)"; }
   std::vector<std::string_view> Extensions() const override { return {"wav", "wave", "avi"}; }
