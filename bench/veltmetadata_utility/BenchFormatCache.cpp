@@ -50,8 +50,7 @@ const std::vector<veltcore::UTF16String>& CachedFiles() {
     }
     std::atexit([] {
       std::error_code ec;
-      fs::remove_all(fs::temp_directory_path() /
-                         ("velt-bench-cache-" + std::to_string(::getpid())),
+      fs::remove_all(fs::temp_directory_path() / ("velt-bench-cache-" + std::to_string(::getpid())),
                      ec);
     });
     return paths;
@@ -114,8 +113,9 @@ class ScalingReporter : public benchmark::ConsoleReporter {
       if (run.threads == 1) mOne = rate->second.value;
       if (run.threads == 8 && mOne > 0) {
         const double scaling = rate->second.value / mOne;
-        GetOutputStream() << "hits/s scaling 8 threads over 1: " << scaling << "x (target >= "
-                          << kTargetScaling << "x, ratio " << scaling / kTargetScaling << ") on "
+        GetOutputStream() << "hits/s scaling 8 threads over 1: " << scaling
+                          << "x (target >= " << kTargetScaling << "x, ratio "
+                          << scaling / kTargetScaling << ") on "
                           << std::thread::hardware_concurrency() << " cores\n";
       }
     }

@@ -34,6 +34,7 @@ VELT_EXPORT void EraseCachedXMPFormat(const UTF16String& filePath);
 // Appends to `outFiles` (never cleared) the files that make up the media file: the file
 // itself, then its ".xmp" sidecar when one exists. False, with nothing appended, when the
 // file is missing or of no known format.
-VELT_EXPORT bool GetAssociatedFiles(const UTF16String& filePath, std::vector<UTF16String>& outFiles);
+VELT_EXPORT bool GetAssociatedFiles(const UTF16String& filePath,
+                                    std::vector<UTF16String>& outFiles);
 
 }  // namespace veltmetadata::utility

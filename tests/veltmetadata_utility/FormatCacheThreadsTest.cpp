@@ -31,8 +31,7 @@ TEST(FormatCacheThreads, EveryAnswerIsAFormatTheFileHad) {
   for (std::size_t i = 0; i < kFiles; ++i) {
     paths.push_back(dir / ("file" + std::to_string(i)));
     velttest::ReplaceWithSample(kFormatSamples[i % kSamples], paths[i], now);
-    allowed[i] = {kFormatSamples[i % kSamples].mFormat,
-                  kFormatSamples[(i + 1) % kSamples].mFormat};
+    allowed[i] = {kFormatSamples[i % kSamples].mFormat, kFormatSamples[(i + 1) % kSamples].mFormat};
   }
 
   std::atomic<bool> stop{false};
@@ -56,8 +55,7 @@ TEST(FormatCacheThreads, EveryAnswerIsAFormatTheFileHad) {
           fs::last_write_time(paths[i], now + std::chrono::seconds(n));
           break;
         case 2:
-          vu::AddCachedXMPFormat(velttest::U16(paths[i]), kFormatSamples[i % kSamples].mFormat,
-                                 {});
+          vu::AddCachedXMPFormat(velttest::U16(paths[i]), kFormatSamples[i % kSamples].mFormat, {});
           break;
         default:
           vu::EraseCachedXMPFormat(velttest::U16(paths[i]));

@@ -47,8 +47,8 @@ const std::string kTail = "</xfi:mruLists></xfi:fileinfo>";
 
 TEST_F(MRUListsTest, SavedListsLoadBackWithoutCarriageReturns) {
   veltmetadata::UpdateMRULists("dc:title", {u"B", u"A"});
-  veltmetadata::UpdateMRULists("k<&\"'>", {u"line1\r\nline2", u"<b> & 'c' \"d\"", u"\U0001F600 x",
-                                           u"", u"   "});
+  veltmetadata::UpdateMRULists(
+      "k<&\"'>", {u"line1\r\nline2", u"<b> & 'c' \"d\"", u"\U0001F600 x", u"", u"   "});
   veltmetadata::UpdateMRULists("empty", {});
   veltmetadata::UpdateMRULists("\xC3\xA9t\xC3\xA9", {u"\u00E9\u4E2D"});
   ASSERT_TRUE(veltmetadata::SerializeMRUList());
@@ -73,8 +73,9 @@ TEST_F(MRUListsTest, SavedListsLoadBackWithoutCarriageReturns) {
       "python3 -c \"import xml.etree.ElementTree as E;r=E.parse('" + MRUFile().string() +
       "').getroot();print('|'.join(l.get('key')+'='+','.join(i.text or '' for i in l) for l in "
       "r[0]))\"");
-  EXPECT_EQ(check, "dc:title=B,A|empty=|k<&\"'>=line1\nline2,<b> & 'c' \"d\",\xF0\x9F\x98\x80 x,,"
-                   "   |\xC3\xA9t\xC3\xA9=\xC3\xA9\xE4\xB8\xAD\n");
+  EXPECT_EQ(check,
+            "dc:title=B,A|empty=|k<&\"'>=line1\nline2,<b> & 'c' \"d\",\xF0\x9F\x98\x80 x,,"
+            "   |\xC3\xA9t\xC3\xA9=\xC3\xA9\xE4\xB8\xAD\n");
 }
 
 TEST_F(MRUListsTest, MemoryThenFirstListInFileWins) {
@@ -92,8 +93,7 @@ TEST_F(MRUListsTest, MemoryThenFirstListInFileWins) {
                                      "</xfi:mruList>" +
                                      kTail);
   veltmetadata::LoadMRUFile();
-  EXPECT_EQ(veltmetadata::GetMRULists(),
-            (MRUListMap{{"dup", {u"first"}}, {"mine", {u"memory"}}}));
+  EXPECT_EQ(veltmetadata::GetMRULists(), (MRUListMap{{"dup", {u"first"}}, {"mine", {u"memory"}}}));
 
   // An update replaces a whole list; an empty list keeps its key.
   veltmetadata::UpdateMRULists("dup", {});

@@ -1,6 +1,7 @@
 // veltmeta recent [PROPERTY...] [--json] [--clear]: the recently used values that
 // `veltmeta set` recorded, per property, most recent first; or, with --clear, forgets them.
-// Values of closed choices are shown with their labels.
+// Values of closed choices are shown with their labels (--json: a "labels" object from
+// value to label beside the "values" array).
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -53,16 +54,17 @@ void Print(const veltmeta::RecentLists& lists, bool json) {
   for (const auto& [key, values] : lists) {
     const auto labels = ClosedChoiceLabels(key);
     if (json) {
-      std::string items;
+      // Values as strings; a closed choice adds the labels of the values it knows.
+      std::string items, named;
       for (const std::string& value : values) {
-        items += items.empty() ? "" : ", ";
+        items += (items.empty() ? "" : ", ") + JsonString(value);
         const std::string label = LabelOf(labels, value);
-        items += label.empty() ? JsonString(value)
-                               : "{\"value\": " + JsonString(value) +
-                                     ", \"label\": " + JsonString(label) + "}";
+        if (!label.empty())
+          named += (named.empty() ? "" : ", ") + JsonString(value) + ": " + JsonString(label);
       }
-      std::printf("%s\n  {\"property\": %s, \"values\": [%s]}", first ? "" : ",",
-                  JsonString(key).c_str(), items.c_str());
+      std::printf("%s\n  {\"property\": %s, \"values\": [%s]%s}", first ? "" : ",",
+                  JsonString(key).c_str(), items.c_str(),
+                  labels.empty() ? "" : (", \"labels\": {" + named + "}").c_str());
     } else {
       std::printf("%s%s\n", key.c_str(), values.empty() ? "  (none)" : "");
       for (const std::string& value : values) {

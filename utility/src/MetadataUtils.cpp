@@ -63,9 +63,8 @@ bool Matches(const CachedXMPFormat& entry, const FileStamp& stamp) {
 
 // Inserts unless the path has an entry; the first detection to finish wins.
 void Record(const UTF16String& filePath, const CachedXMPFormat& entry) {
-  veltcore::threads::RecursiveLock lock(sXMPFormatCacheMutex,
-                                        "veltmetadata::utility::AddCachedXMPFormat",
-                                        kLockTimeoutMs);
+  veltcore::threads::RecursiveLock lock(
+      sXMPFormatCacheMutex, "veltmetadata::utility::AddCachedXMPFormat", kLockTimeoutMs);
   if (lock.Locked()) sXMPFormatCache.emplace(filePath, entry);
 }
 
@@ -99,8 +98,7 @@ unsigned int GetXMPFormat(const UTF16String& filePath) {
     if (!stamp) return kXMP_UnknownFile;
     {
       veltcore::threads::RecursiveLock lock(sXMPFormatCacheMutex,
-                                            "veltmetadata::utility::GetXMPFormat",
-                                            kLockTimeoutMs);
+                                            "veltmetadata::utility::GetXMPFormat", kLockTimeoutMs);
       if (lock.Locked()) {
         const auto found = sXMPFormatCache.find(filePath);
         if (found != sXMPFormatCache.end()) {
@@ -110,8 +108,8 @@ unsigned int GetXMPFormat(const UTF16String& filePath) {
       }
     }
     const unsigned int format = DoGetXMPFormat(veltcore::string::UTF16to8(filePath));
-    Record(filePath, {format, ToPTime(stamp->mModifiedTime), stamp->mSize, stamp->mDevice,
-                      stamp->mInode});
+    Record(filePath,
+           {format, ToPTime(stamp->mModifiedTime), stamp->mSize, stamp->mDevice, stamp->mInode});
     return format;
   } catch (...) {
     return kXMP_UnknownFile;  // out of memory while copying the path
@@ -158,13 +156,12 @@ bool GetAssociatedFiles(const UTF16String& filePath, std::vector<UTF16String>& o
         __FILE__, __LINE__, "veltmetadata::utility::GetAssociatedFiles", "false",
         std::string("Error locating associated files: ") + (e.GetErrMsg() ? e.GetErrMsg() : ""));
   } catch (const std::exception& e) {
-    veltcore::debug::DoSimpleAssert(__FILE__, __LINE__,
-                                    "veltmetadata::utility::GetAssociatedFiles", "false",
+    veltcore::debug::DoSimpleAssert(__FILE__, __LINE__, "veltmetadata::utility::GetAssociatedFiles",
+                                    "false",
                                     std::string("Error locating associated files: ") + e.what());
   } catch (...) {
-    veltcore::debug::DoSimpleAssert(__FILE__, __LINE__,
-                                    "veltmetadata::utility::GetAssociatedFiles", "false",
-                                    "Unknown error locating associated files!");
+    veltcore::debug::DoSimpleAssert(__FILE__, __LINE__, "veltmetadata::utility::GetAssociatedFiles",
+                                    "false", "Unknown error locating associated files!");
   }
   return answered;
 }
