@@ -49,9 +49,9 @@ std::vector<PackageRecord>& PackageList() {
   return packages;
 }
 
-// The package list stops before the view list (higher order stops first).
-const lifecycle::ParticipantRegistrar kPackagesParticipant{
-    {"extension packages", 60, {}, [] { PackageList().clear(); }}};
+const lifecycle::ParticipantRegistrar kPackagesParticipant{{"extension packages", 60, {},
+                                                             [] { PackageList().clear(); },
+                                                             lifecycle::kStopExtensionPackages}};
 
 void ReportManifest(const char* zstring, const UTF8String& file,
                     const std::vector<UTF8String>& args = {}) {
@@ -184,7 +184,7 @@ void LoadPackage(const PackageRecord& record) {
 }
 
 void LoadBuiltInViews() {
-  const auto module = registry::State().mModuleHandle;
+  const auto module = registry::sModuleHandle;
   for (const UTF16String& name : veltcore::utility::GetResourceNames(module, u"xml")) {
     const UTF8String resource = UTF16to8(name);
     if (!veltcore::string::ToLowerAscii(resource).ends_with("_view")) continue;

@@ -17,14 +17,6 @@ using veltcore::xml::AttributeList;
 using ParseState = ViewDefinitionsHandler::ParseState;
 namespace msg = view_messages;
 
-// "#{quot}" markers of a localised text made double quotes.
-UTF8String WithQuotes(UTF8String text) {
-  static constexpr std::string_view kMarker = "#{quot}";
-  for (std::size_t at = text.find(kMarker); at != UTF8String::npos; at = text.find(kMarker, at))
-    text.replace(at, kMarker.size(), 1, '"');
-  return text;
-}
-
 // The element names that stand for items, with the widget each one implies.
 bool MapItemElement(const UTF8String& name, UTF8String& mapped, UTF8String& widget) {
   if (name == "property") {
@@ -80,7 +72,11 @@ ViewDefinitionsHandler::ViewDefinitionsHandler(std::shared_ptr<const UTF8String>
 ViewDefinitionsHandler::~ViewDefinitionsHandler() = default;
 
 void ViewDefinitionsHandler::Report(const char* zstring, const UTF8String& argument) const {
-  SendError(kViewDefinitionParsingError, WithQuotes(ErrorDetail(zstring, {argument})),
+  // The markers of the localised template become quotes before the argument goes in, so
+  // that text from the file is shown as written.
+  const UTF8String text = veltcore::string::ReplaceZStringMarkers(
+      veltcore::config::Localizer::Get().Localize(std::string_view(zstring)));
+  SendError(kViewDefinitionParsingError, veltcore::string::ReplaceInString(text, {argument}),
             *mSourceName);
 }
 

@@ -30,12 +30,13 @@ UTF16String Localized(const UTF8String& text) {
   return UTF8to16(veltcore::config::Localizer::Get().Localize(std::string_view(text)));
 }
 
-// The view list and the load counter live until the final Terminate. They stop after the
-// package list (which stops at a higher order) and before the error list is cleared.
-const lifecycle::ParticipantRegistrar kViewsParticipant{{"views", 40, {}, [] {
-                                                           ViewList().clear();
-                                                           LoadCounter() = 0;
-                                                         }}};
+// The view list and the load counter live until the final Terminate.
+void StopViews() {
+  ViewList().clear();
+  LoadCounter() = 0;
+}
+const lifecycle::ParticipantRegistrar kViewsParticipant{
+    {"views", 40, {}, &StopViews, lifecycle::kStopFormattersAndViews}};
 
 }  // namespace
 
