@@ -79,7 +79,7 @@ TEST(RegistryTool, LeafPathsInTextJsonAndXml) {
   int status = -1;
   const std::string json = RunTool("leafpaths xmpMM --json", &status);
   EXPECT_EQ(status, 0);
-  const std::string qmt = RunTool("leafpaths qmt --json", &status);
+  const std::string qmt = RunTool("leafpaths crs --json", &status);
   const std::string text = RunTool("leafpaths xmpMM", &status);
   const std::string xml = RunTool("leafpaths xmpMM --xml", &status);
   EXPECT_EQ(status, 0);
