@@ -94,6 +94,9 @@ struct SXMPFiles::Impl {
   void Decode() {
     mFound = mHandler->Read(*mStorage);
     if (!mFound) return;
+    if (!mFound->mUnreadablePart.empty()) {
+      XMP_ReportWarning(mFound->mUnreadablePart + "; it is left out, and an update is refused");
+    }
     if (IsBlankBlock(mFound->mPacket)) {
       XMP_ReportWarning("the " + std::string(mHandler->Name()) +
                         " XMP block holds no packet, only padding; read as no XMP");
@@ -130,10 +133,13 @@ struct SXMPFiles::Impl {
     mParsed = true;
   }
 
-  // Raises the reason when the file's XMP cannot be read.
+  // Raises the reason when the file's XMP, or part of it, cannot be read.
   void RequireReadable() {
     Load();
     if (mUnreadable) throw *mUnreadable;
+    if (mFound && !mFound->mUnreadablePart.empty()) {
+      throw XMP_Error(kXMPErr_BadFileFormat, "'" + mPath + "': " + mFound->mUnreadablePart);
+    }
     if (!mParsed && !mStandard.empty()) {
       SXMPMeta scratch;
       Parse(scratch);
