@@ -157,9 +157,9 @@ std::string ToUtf8Packet(std::string_view raw) {
   try {
     return xmpcore::ToUTF8(text, encoding);
   } catch (const XMP_Error& e) {
-    throw XMP_Error(kXMPErr_BadUnicode, std::string("the ") + EncodingName(encoding) +
-                                            " packet starting at byte " + std::to_string(start) +
-                                            " is not valid text: " + e.GetErrMsg());
+    throw XMP_Error(kXMPErr_BadUnicode, std::string("the XMP packet is not valid ") +
+                                            EncodingName(encoding) + ": " + e.GetErrMsg() +
+                                            " (counted from its first character)");
   }
 }
 
