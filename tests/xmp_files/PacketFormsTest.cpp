@@ -163,6 +163,7 @@ TEST_F(PacketForms, LenientFormsReadAndWrittenBackClean) {
       {"xmp-in-subifd.tif", "subifd", true, "", ""},
   };
   TempDir dir;
+  std::string files;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.mFile);
     auto file = dir / c.mFile;
@@ -181,9 +182,14 @@ TEST_F(PacketForms, LenientFormsReadAndWrittenBackClean) {
     EXPECT_EQ(c.mStandardMark.empty() ? 1u : Count(bytes, c.mStandardMark), 1u);
     EXPECT_EQ(c.mLegacyMark.empty() ? 0u : Count(bytes, c.mLegacyMark), 0u);
     EXPECT_EQ(Pixels(file), pixels);
-    if (HaveCommand("exiftool")) {
-      EXPECT_EQ(RunCommand("exiftool -a -s3 -XMP-xmp:Label '" + file.string() + "'"), "written\n");
-    }
+    files += " '" + file.string() + "'";
+  }
+  // ExifTool, in one run, finds one label in each file (a second copy would show twice).
+  if (HaveCommand("exiftool")) {
+    std::string expected;
+    for (std::size_t i = 0; i < std::size(cases); ++i)
+      expected += "written\n";
+    EXPECT_EQ(RunCommand("exiftool -q -a -s3 -XMP-xmp:Label" + files), expected);
   }
   // JPEG fill between segments is copied through a rewrite.
   EXPECT_EQ(Count(ReadFile(dir / "fill-bytes.jpg"), std::string("\0\0\0\xFF\xFF\xFF\xDB", 7)), 1u);

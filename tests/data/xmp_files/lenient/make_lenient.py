@@ -141,3 +141,17 @@ new0 = ifd(entries + [(330, 4, 1, sub_at)], 0)
 sub += body + new0
 sub[4:8] = struct.pack("<I", new0_at)
 save("xmp-in-subifd.tif", bytes(sub))
+
+# ---- Audio and video (fuzz seeds) ----------------------------------------------------------
+with open(os.path.join(HERE, "..", "riff", "tone.wav"), "rb") as f:
+    wav = f.read()
+pmx = label("wave").encode("utf-16-le") + b"\0"  # odd NUL padding cuts the last unit
+wav += b"_PMX" + struct.pack("<I", len(pmx)) + pmx + b"\0" * (len(pmx) & 1)
+save("utf16le.wav", wav[:4] + struct.pack("<I", len(wav) - 8) + wav[8:])
+with open(os.path.join(HERE, "..", "iso", "moov_first.mp4"), "rb") as f:
+    mp4 = f.read()
+xmp_uuid = bytes.fromhex("BE7ACFCB97A942E89C71999491E3AFAC")
+payload = label("movie").encode("utf-32-be")
+save("utf32be.mp4", mp4 + struct.pack(">I", 24 + len(payload)) + b"uuid" + xmp_uuid + payload)
+# A sidecar in UTF-16LE with a byte-order mark.
+save("utf16le.xmp", label("sidecar").encode("utf-16"))
