@@ -69,6 +69,20 @@ TEST_F(PacketForms, Utf16AndUtf32InEveryContainer) {
       EXPECT_EQ(Label(file), label);
     }
   }
+  // Packet scanning finds them too.
+  TempDir dir;
+  for (const Form& form : forms) {
+    WriteFile(dir / "doc.pdf", "%PDF-1.4\n" +
+                                   Encoded(LabelPacket("scan"), form.mEncoding, form.mBom, 1) +
+                                   "\n%%EOF\n");
+    SXMPFiles f((dir / "doc.pdf").string(), kXMP_UnknownFile,
+                kXMPFiles_OpenForRead | kXMPFiles_OpenUsePacketScanning);
+    SXMPMeta meta;
+    std::string label;
+    ASSERT_TRUE(f.GetXMP(&meta)) << &form - forms;
+    EXPECT_TRUE(meta.GetProperty(kXMP_NS_XMP, "xmp:Label", &label));
+    EXPECT_EQ(label, "scan");
+  }
 }
 
 // A packet we cannot read makes GetXMP fail; an update is refused and the file keeps every
