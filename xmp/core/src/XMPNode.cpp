@@ -191,4 +191,44 @@ std::string LowerAscii(std::string_view text) {
   return out;
 }
 
+bool LangEqual(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+int NodeDepth(const XMPNode& node) {
+  int depth = 0;
+  for (const XMPNode* n = &node; n->mParent && !n->IsSchema(); n = n->mParent)
+    ++depth;
+  return depth;
+}
+
+void RequireRoomForChild(const XMPNode& parent) {
+  if (NodeDepth(parent) + 1 > kMaxNodeDepth) {
+    throw XMP_Error(kXMPErr_BadXPath, "properties may not be nested deeper than " +
+                                          std::to_string(kMaxNodeDepth) + " levels");
+  }
+}
+
+int SubtreeHeight(const XMPNode& node) {
+  int height = 0;
+  std::vector<std::pair<const XMPNode*, int>> pending{{&node, 0}};
+  while (!pending.empty()) {
+    auto [n, level] = pending.back();
+    pending.pop_back();
+    height = std::max(height, level);
+    for (const auto& child : n->mChildren)
+      pending.emplace_back(child.get(), level + 1);
+    for (const auto& q : n->mQualifiers)
+      pending.emplace_back(q.get(), level + 1);
+  }
+  return height;
+}
+
 }  // namespace xmpcore

@@ -87,5 +87,20 @@ void DeleteNode(XMPNode* node);
 
 // ASCII lower-casing, for language tags.
 std::string LowerAscii(std::string_view text);
+// True when two language tags are equal without regard to ASCII case.
+bool LangEqual(std::string_view a, std::string_view b);
+
+// The deepest data tree a caller may build and a packet may hold: levels below the schema
+// (a top-level property is level 1, each field, item and qualifier one more). Written out,
+// such a tree stays well within the element nesting the parser accepts.
+inline constexpr int kMaxNodeDepth = 128;
+
+// The level of `node` in its tree as counted for kMaxNodeDepth (0 for a root or schema).
+int NodeDepth(const XMPNode& node);
+// Raises XMP_Error kXMPErr_BadXPath when a child of `parent` would be deeper than
+// kMaxNodeDepth.
+void RequireRoomForChild(const XMPNode& parent);
+// The number of levels of the subtree below `node` (0 for a leaf), found without recursion.
+int SubtreeHeight(const XMPNode& node);
 
 }  // namespace xmpcore

@@ -127,11 +127,6 @@ XMP_OptionBits FormFor(const XMPPathStep& next) {
   }
 }
 
-bool LangEqual(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  return LowerAscii(a) == LowerAscii(b);
-}
-
 // Makes an existing, empty simple node into the composite form `form`.
 bool AdoptForm(XMPNode& node, XMP_OptionBits form) {
   if (node.IsComposite()) return true;
