@@ -209,11 +209,15 @@ int NodeDepth(const XMPNode& node) {
   return depth;
 }
 
-void RequireRoomForChild(const XMPNode& parent) {
-  if (NodeDepth(parent) + 1 > kMaxNodeDepth) {
+void RequireDepth(size_t depth) {
+  if (depth > static_cast<size_t>(kMaxNodeDepth)) {
     throw XMP_Error(kXMPErr_BadXPath, "properties may not be nested deeper than " +
                                           std::to_string(kMaxNodeDepth) + " levels");
   }
+}
+
+void RequireRoomForChild(const XMPNode& parent) {
+  RequireDepth(static_cast<size_t>(NodeDepth(parent)) + 1);
 }
 
 int SubtreeHeight(const XMPNode& node) {

@@ -97,8 +97,9 @@ inline constexpr int kMaxNodeDepth = 128;
 
 // The level of `node` in its tree as counted for kMaxNodeDepth (0 for a root or schema).
 int NodeDepth(const XMPNode& node);
-// Raises XMP_Error kXMPErr_BadXPath when a child of `parent` would be deeper than
-// kMaxNodeDepth.
+// Raise XMP_Error kXMPErr_BadXPath when a node at level `depth`, or a child of `parent`,
+// would be deeper than kMaxNodeDepth.
+void RequireDepth(size_t depth);
 void RequireRoomForChild(const XMPNode& parent);
 // The number of levels of the subtree below `node` (0 for a leaf), found without recursion.
 int SubtreeHeight(const XMPNode& node);
