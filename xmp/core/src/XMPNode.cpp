@@ -49,6 +49,25 @@ bool ListsEqual(const std::vector<std::unique_ptr<XMPNode>>& a,
 
 }  // namespace
 
+XMPNode::~XMPNode() {
+  if (mChildren.empty() && mQualifiers.empty()) return;
+  // Detach every descendant into one list before any is destroyed: each then frees with
+  // empty lists of its own.
+  std::vector<std::unique_ptr<XMPNode>> pending;
+  auto take = [&pending](std::vector<std::unique_ptr<XMPNode>>& nodes) {
+    for (auto& node : nodes) {
+      if (node) pending.push_back(std::move(node));  // moved-from entries are null
+    }
+    nodes.clear();
+  };
+  take(mChildren);
+  take(mQualifiers);
+  for (size_t i = 0; i < pending.size(); ++i) {
+    take(pending[i]->mChildren);
+    take(pending[i]->mQualifiers);
+  }
+}
+
 XMPNode* XMPNode::FindChild(std::string_view name) const {
   return FindIn(mChildren, name);
 }

@@ -24,6 +24,8 @@ class XMPNode {
       : mName(std::move(name)), mValue(std::move(value)), mOptions(options), mParent(parent) {}
   XMPNode(const XMPNode&) = delete;
   XMPNode& operator=(const XMPNode&) = delete;
+  // Frees the subtree without recursion, so that no tree is too deep to free.
+  ~XMPNode();
 
   std::string mName;
   std::string mValue;

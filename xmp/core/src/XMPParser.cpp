@@ -357,26 +357,28 @@ class RdfReader {
   // than the API lets a caller build.
   class Level {
    public:
-    Level(RdfReader& reader, const XmlElement& e) : mReader(reader) {
-      if (++mReader.mDepth > kMaxNodeDepth) {
+    Level(RdfReader& reader, const XmlElement& e, int levels) : mReader(reader), mLevels(levels) {
+      if ((mReader.mDepth += levels) > kMaxNodeDepth) {
         reader.Fail(kXMPErr_BadXMP, e,
                     "properties nested deeper than " + std::to_string(kMaxNodeDepth) + " levels");
       }
     }
-    ~Level() { --mReader.mDepth; }
+    ~Level() { mReader.mDepth -= mLevels; }
     Level(const Level&) = delete;
     Level& operator=(const Level&) = delete;
 
    private:
     RdfReader& mReader;
+    int mLevels;
   };
 
   // A property element: a top-level property, a structure field or an array item. `fields`
   // is the index of `parent`'s named children (null for an array).
   void PropertyElement(XMPNode& parent, FieldIndex* fields, const XmlElement& e,
                        std::string_view inheritedLang) {
-    Level level(*this, e);
     Kind kind = KindOf(e);
+    // rdf:value holds its node's own value: it is on the node's level.
+    Level level(*this, e, kind == Kind::kRdfValue ? 0 : 1);
     XMPNode* node;
     if (parent.IsArray()) {
       if (kind != Kind::kRdfLi) Fail(kXMPErr_BadRDF, e, "an array may only hold rdf:li items");
