@@ -13,7 +13,7 @@ const char* kExNS = "http://example.com/lenient/";
 
 std::string Body(const std::string& body, const std::string& descriptionAttributes = "") {
   return "<rdf:RDF xmlns:rdf='http://www.w3.org/1999/02/22-rdf-syntax-ns#'>"
-         "<rdf:Description rdf:about='' xmlns:ex='" +
+         "<rdf:Description rdf:about='' xmlns:lt='" +
          std::string(kExNS) + "' xmlns:dc='http://purl.org/dc/elements/1.1/' " +
          descriptionAttributes + ">" + body + "</rdf:Description>";
 }
@@ -33,7 +33,7 @@ struct Parsed {
 };
 
 Parsed Parse(const std::string& packet) {
-  SXMPMeta::RegisterNamespace(kExNS, "ex");
+  SXMPMeta::RegisterNamespace(kExNS, "lt");
   Parsed out;
   XMP_WarningScope scope([&](const std::string& w) { out.warnings.push_back(w); });
   out.meta.ParseFromBuffer(packet);
@@ -50,7 +50,7 @@ std::string Errors(const std::string& packet) {
 }
 
 TEST(XMPLenient, PacketWrapperAndBytesAfterThePacket) {
-  const std::string xmp = Packet("<ex:a>1</ex:a>");
+  const std::string xmp = Packet("<lt:a>1</lt:a>");
   const std::string header = "<?xpacket begin='\xEF\xBB\xBF' id='W5M0MpCehiHzreSzNTczkc9d'?>\n";
   struct Case {
     std::string packet;
@@ -64,11 +64,11 @@ TEST(XMPLenient, PacketWrapperAndBytesAfterThePacket) {
       {header + xmp + "</x:xmpmeta></rdf:RDF>", true},
       {header + xmp + "<?xpacket end='w'?><?xpacket end='w'?>", true},
       {header + xmp + "<?xpacket end='w", true},
-      {Body("<ex:a>1</ex:a>") + "</rdf:RDF>garbage", true},
+      {Body("<lt:a>1</lt:a>") + "</rdf:RDF>garbage", true},
   };
   for (const auto& c : cases) {
     Parsed p = Parse(c.packet);
-    EXPECT_EQ(p.Get("ex:a"), "1") << c.packet;
+    EXPECT_EQ(p.Get("lt:a"), "1") << c.packet;
     EXPECT_EQ(p.warnings.size(), c.warns ? 1u : 0u) << c.packet;
   }
   // What precedes the packet is still XML: a broken document stays an error.
@@ -92,21 +92,21 @@ TEST(XMPLenient, MetaWrapperUnderAnotherPrefixWithThePrefixRebound) {
 
 TEST(XMPLenient, RepeatedPropertiesAndIdentifiersAreReadWithWarnings) {
   Parsed p = Parse(Packet(
-      "<ex:a>first</ex:a><ex:b>b</ex:b><ex:a>second</ex:a>"
-      "<ex:c rdf:ID='stmt1'>c</ex:c>"
-      "<ex:d rdf:bagID='bag1'><rdf:Bag rdf:ID='x'><rdf:li>d1</rdf:li></rdf:Bag></ex:d>"
-      "<ex:e><rdf:Description rdf:nodeID='n1' ex:f='f'/></ex:e>",
-      "ex:g='g' ex:g2='g2' rdf:aboutEach='#all'"));
-  EXPECT_EQ(p.Get("ex:a"), "first");
-  EXPECT_EQ(p.Get("ex:c"), "c");
-  EXPECT_EQ(p.Get("ex:d[1]"), "d1");
-  EXPECT_EQ(p.Get("ex:e/ex:f"), "f");
-  EXPECT_EQ(p.Get("ex:g"), "g");
+      "<lt:a>first</lt:a><lt:b>b</lt:b><lt:a>second</lt:a>"
+      "<lt:c rdf:ID='stmt1'>c</lt:c>"
+      "<lt:d rdf:bagID='bag1'><rdf:Bag rdf:ID='x'><rdf:li>d1</rdf:li></rdf:Bag></lt:d>"
+      "<lt:e><rdf:Description rdf:nodeID='n1' lt:f='f'/></lt:e>",
+      "lt:g='g' lt:g2='g2' rdf:aboutEach='#all'"));
+  EXPECT_EQ(p.Get("lt:a"), "first");
+  EXPECT_EQ(p.Get("lt:c"), "c");
+  EXPECT_EQ(p.Get("lt:d[1]"), "d1");
+  EXPECT_EQ(p.Get("lt:e/lt:f"), "f");
+  EXPECT_EQ(p.Get("lt:g"), "g");
   ASSERT_EQ(p.warnings.size(), 6u);
   std::string all;
   for (const auto& w : p.warnings)
     all += w + "\n";
-  for (const char* expected : {"'ex:a' is repeated", "rdf:ID='stmt1'", "rdf:bagID='bag1'",
+  for (const char* expected : {"'lt:a' is repeated", "rdf:ID='stmt1'", "rdf:bagID='bag1'",
                                "rdf:ID='x'", "rdf:nodeID='n1'", "rdf:aboutEach='#all'"}) {
     EXPECT_NE(all.find(expected), std::string::npos) << expected << " in\n" << all;
   }
@@ -115,51 +115,51 @@ TEST(XMPLenient, RepeatedPropertiesAndIdentifiersAreReadWithWarnings) {
 TEST(XMPLenient, NodeIdReferencesAreCopiedOrRefused) {
   // A top-level description of a blank node, and a nested one, each referred to twice.
   Parsed p = Parse(
-      Body("<ex:a rdf:nodeID='top'/><ex:list><rdf:Seq><rdf:li rdf:nodeID='top'/>"
-           "<rdf:li rdf:nodeID='inner'/></rdf:Seq></ex:list>"
-           "<ex:b><rdf:Description rdf:nodeID='inner' ex:v='in'/></ex:b>") +
-      "<rdf:Description rdf:nodeID='top' xmlns:ex='" + kExNS +
-      "'><ex:v>t</ex:v></rdf:Description></rdf:RDF>");
+      Body("<lt:a rdf:nodeID='top'/><lt:list><rdf:Seq><rdf:li rdf:nodeID='top'/>"
+           "<rdf:li rdf:nodeID='inner'/></rdf:Seq></lt:list>"
+           "<lt:b><rdf:Description rdf:nodeID='inner' lt:v='in'/></lt:b>") +
+      "<rdf:Description rdf:nodeID='top' xmlns:lt='" + kExNS +
+      "'><lt:v>t</lt:v></rdf:Description></rdf:RDF>");
   EXPECT_TRUE(p.warnings.empty());
-  EXPECT_EQ(p.Get("ex:a/ex:v"), "t");
-  EXPECT_EQ(p.Get("ex:list[1]/ex:v"), "t");
-  EXPECT_EQ(p.Get("ex:list[2]/ex:v"), "in");
-  EXPECT_EQ(p.Get("ex:b/ex:v"), "in");
-  EXPECT_FALSE(p.meta.DoesPropertyExist(kExNS, "ex:v"));  // not a property of the document
+  EXPECT_EQ(p.Get("lt:a/lt:v"), "t");
+  EXPECT_EQ(p.Get("lt:list[1]/lt:v"), "t");
+  EXPECT_EQ(p.Get("lt:list[2]/lt:v"), "in");
+  EXPECT_EQ(p.Get("lt:b/lt:v"), "in");
+  EXPECT_FALSE(p.meta.DoesPropertyExist(kExNS, "lt:v"));  // not a property of the document
 
-  EXPECT_NE(Errors(Packet("<ex:a rdf:nodeID='nowhere'/>")).find("'nowhere' names no node"),
+  EXPECT_NE(Errors(Packet("<lt:a rdf:nodeID='nowhere'/>")).find("'nowhere' names no node"),
             std::string::npos);
-  EXPECT_NE(Errors(Packet("<ex:a><rdf:Description rdf:nodeID='me'><ex:b rdf:nodeID='me'/>"
-                          "</rdf:Description></ex:a>"))
+  EXPECT_NE(Errors(Packet("<lt:a><rdf:Description rdf:nodeID='me'><lt:b rdf:nodeID='me'/>"
+                          "</rdf:Description></lt:a>"))
                 .find("refers to itself"),
             std::string::npos);
   // Copies of copies may not multiply the tree beyond the packet's size.
-  std::string chain = "<ex:n0><rdf:Description rdf:nodeID='n0' ex:leaf='x'/></ex:n0>";
+  std::string chain = "<lt:n0><rdf:Description rdf:nodeID='n0' lt:leaf='x'/></lt:n0>";
   for (int i = 1; i < 30; ++i) {
     std::string id = "n" + std::to_string(i), prev = "n" + std::to_string(i - 1);
-    chain += "<ex:" + id + "><rdf:Description rdf:nodeID='" + id + "'><ex:l rdf:nodeID='" +
-             prev + "'/><ex:r rdf:nodeID='" + prev + "'/></rdf:Description></ex:" + id + ">";
+    chain += "<lt:" + id + "><rdf:Description rdf:nodeID='" + id + "'><lt:l rdf:nodeID='" +
+             prev + "'/><lt:r rdf:nodeID='" + prev + "'/></rdf:Description></lt:" + id + ">";
   }
   EXPECT_NE(Errors(Packet(chain)).find("copy more nodes"), std::string::npos);
 }
 
 TEST(XMPLenient, InvalidRdfFormsAreRefused) {
   const std::pair<const char*, const char*> forms[] = {
-      {"<ex:a rdf:value='v' rdf:parseType='Resource'><ex:b>1</ex:b></ex:a>", "rdf:parseType"},
-      {"<ex:a rdf:value='v'>text</ex:a>", "with text"},
-      {"<ex:a rdf:value='v' rdf:resource='http://r/'/>", "with rdf:resource"},
-      {"<ex:a rdf:parseType='Resource' rdf:resource='http://r/'/>", "with rdf:resource"},
-      {"<ex:a><rdf:Bag ex:b='1'><rdf:li>x</rdf:li></rdf:Bag></ex:a>", "on an array"},
-      {"<ex:a><rdf:Alt ex:b='1'/></ex:a>", "on an array"},
-      {"<ex:a rdf:about='http://elsewhere/'>x</ex:a>", "rdf:about on a property"},
+      {"<lt:a rdf:value='v' rdf:parseType='Resource'><lt:b>1</lt:b></lt:a>", "rdf:parseType"},
+      {"<lt:a rdf:value='v'>text</lt:a>", "with text"},
+      {"<lt:a rdf:value='v' rdf:resource='http://r/'/>", "with rdf:resource"},
+      {"<lt:a rdf:parseType='Resource' rdf:resource='http://r/'/>", "with rdf:resource"},
+      {"<lt:a><rdf:Bag lt:b='1'><rdf:li>x</rdf:li></rdf:Bag></lt:a>", "on an array"},
+      {"<lt:a><rdf:Alt lt:b='1'/></lt:a>", "on an array"},
+      {"<lt:a rdf:about='http://elsewhere/'>x</lt:a>", "rdf:about on a property"},
   };
   for (const auto& [form, fragment] : forms) {
     std::string why = Errors(Packet(form));
     EXPECT_NE(why.find(fragment), std::string::npos) << form << ": " << why;
     EXPECT_NE(why.find("at line 1"), std::string::npos) << why;
   }
-  std::string second = "<x:xmpmeta xmlns:x='adobe:ns:meta/'>" + Body("<ex:a>1</ex:a>") +
-                       "</rdf:RDF>" + Body("<ex:b>2</ex:b>") + "</rdf:RDF></x:xmpmeta>";
+  std::string second = "<x:xmpmeta xmlns:x='adobe:ns:meta/'>" + Body("<lt:a>1</lt:a>") +
+                       "</rdf:RDF>" + Body("<lt:b>2</lt:b>") + "</rdf:RDF></x:xmpmeta>";
   EXPECT_NE(Errors(second).find("a second rdf:RDF"), std::string::npos);
 }
 
@@ -170,26 +170,26 @@ bool SameTree(const Parsed& a, const Parsed& b) {
 TEST(XMPLenient, LanguagesFollowXmlScopeAndCompareWithoutCase) {
   // The same language written on the property, on the array, on each item.
   Parsed onArray = Parse(Packet(
-      "<ex:t><rdf:Alt xml:lang='fr'><rdf:li>un</rdf:li><rdf:li>deux</rdf:li></rdf:Alt></ex:t>"
-      "<ex:s rdf:parseType='Resource'><ex:f xml:lang='de'>x</ex:f></ex:s>"));
+      "<lt:t><rdf:Alt xml:lang='fr'><rdf:li>un</rdf:li><rdf:li>deux</rdf:li></rdf:Alt></lt:t>"
+      "<lt:s rdf:parseType='Resource'><lt:f xml:lang='de'>x</lt:f></lt:s>"));
   Parsed onItems = Parse(
-      Packet("<ex:t><rdf:Alt><rdf:li xml:lang='fr'>un</rdf:li><rdf:li xml:lang='fr'>deux</rdf:li>"
-             "</rdf:Alt></ex:t><ex:s><rdf:Description xml:lang='de'><ex:f>x</ex:f>"
-             "</rdf:Description></ex:s>"));
+      Packet("<lt:t><rdf:Alt><rdf:li xml:lang='fr'>un</rdf:li><rdf:li xml:lang='fr'>deux</rdf:li>"
+             "</rdf:Alt></lt:t><lt:s><rdf:Description xml:lang='de'><lt:f>x</lt:f>"
+             "</rdf:Description></lt:s>"));
   EXPECT_TRUE(SameTree(onArray, onItems));
   EXPECT_EQ(onArray.warnings.size(), 1u);  // two items in French: the first is kept
-  EXPECT_EQ(onArray.meta.CountArrayItems(kExNS, "ex:t"), 1);
-  EXPECT_EQ(onArray.Get("ex:t[1]"), "un");
-  EXPECT_EQ(onArray.Get("ex:s/ex:f/?xml:lang"), "de");
-  Parsed onElement = Parse(Packet("<ex:b xml:lang='it'><rdf:Bag><rdf:li>a</rdf:li></rdf:Bag></ex:b>"));
-  EXPECT_EQ(onElement.Get("ex:b[1]/?xml:lang"), "it");
+  EXPECT_EQ(onArray.meta.CountArrayItems(kExNS, "lt:t"), 1);
+  EXPECT_EQ(onArray.Get("lt:t[1]"), "un");
+  EXPECT_EQ(onArray.Get("lt:s/lt:f/?xml:lang"), "de");
+  Parsed onElement = Parse(Packet("<lt:b xml:lang='it'><rdf:Bag><rdf:li>a</rdf:li></rdf:Bag></lt:b>"));
+  EXPECT_EQ(onElement.Get("lt:b[1]/?xml:lang"), "it");
 
   // xml:lang="" ends the scope: no language, and the tree survives a round trip.
-  Parsed empty = Parse(Packet("<ex:a xml:lang=''>plain</ex:a>"
-                              "<ex:s rdf:parseType='Resource'><ex:f xml:lang=''>x</ex:f></ex:s>",
+  Parsed empty = Parse(Packet("<lt:a xml:lang=''>plain</lt:a>"
+                              "<lt:s rdf:parseType='Resource'><lt:f xml:lang=''>x</lt:f></lt:s>",
                               "xml:lang='en'"));
-  EXPECT_EQ(empty.Get("ex:a/?xml:lang"), "<missing>");
-  EXPECT_EQ(empty.Get("ex:s/ex:f/?xml:lang"), "<missing>");
+  EXPECT_EQ(empty.Get("lt:a/?xml:lang"), "<missing>");
+  EXPECT_EQ(empty.Get("lt:s/lt:f/?xml:lang"), "<missing>");
   for (XMP_OptionBits form : {XMP_OptionBits(0), kXMP_UseCompactFormat, kXMP_UseCanonicalFormat}) {
     std::string written;
     for (const Parsed* p : {&empty, &onArray}) {
@@ -199,8 +199,8 @@ TEST(XMPLenient, LanguagesFollowXmlScopeAndCompareWithoutCase) {
   }
   // A structure qualified with a language keeps fields without one apart when written.
   SXMPMeta built;
-  built.SetStructField(kExNS, "ex:s", kExNS, "f", "no language");
-  built.SetQualifier(kExNS, "ex:s", kXMP_NS_XML, "lang", "en");
+  built.SetStructField(kExNS, "lt:s", kExNS, "f", "no language");
+  built.SetQualifier(kExNS, "lt:s", kXMP_NS_XML, "lang", "en");
   std::string written;
   built.SerializeToBuffer(&written, kXMP_UseCompactFormat);
   Parsed back = Parse(written);

@@ -62,6 +62,7 @@ struct Context {
   int mMaxDepth;
   std::string mError;  // set by a handler that stops the parser
   size_t mRootEnd = std::string_view::npos;  // bytes fed up to the end of the root element
+  size_t mInputEnd = 0;                      // bytes that will have been fed at the end
   std::unordered_map<std::string, std::uint32_t, NameHash, std::equal_to<>> mNameIds;
 
   std::uint32_t Intern(const char* raw) {
@@ -141,7 +142,11 @@ void XMLCALL OnText(void* data, const XML_Char* text, int length) {
   if (tree.mStack.empty()) return;
   XmlElement& element = tree.mElements[tree.mStack.back()];
   if (element.mChildCount == 0) {
-    element.mText = tree.mText.Append(element.mText, {text, static_cast<size_t>(length)});
+    // XML only shortens text (entities, line ends): the text ends within the input left.
+    auto at = static_cast<size_t>(XML_GetCurrentByteIndex(ctx->mParser));
+    size_t bound = element.mText.size() + (ctx->mInputEnd > at ? ctx->mInputEnd - at : 0);
+    element.mText =
+        tree.mText.Append(element.mText, {text, static_cast<size_t>(length)}, bound);
   }
   if (!element.mHasText) {
     for (int i = 0; i < length; ++i) {
@@ -205,7 +210,8 @@ std::string_view XmlTextStore::Store(std::string_view text) {
   return {at, text.size()};
 }
 
-std::string_view XmlTextStore::Append(std::string_view current, std::string_view more) {
+std::string_view XmlTextStore::Append(std::string_view current, std::string_view more,
+                                      size_t finalBound) {
   if (current.empty()) return Store(more);
   if (more.empty()) return current;
   const size_t size = current.size() + more.size();
@@ -216,7 +222,7 @@ std::string_view XmlTextStore::Append(std::string_view current, std::string_view
     mRoom -= more.size();
     return {current.data(), size};
   }
-  const size_t capacity = size * 2;
+  const size_t capacity = std::max(size, std::min(size * 2, finalBound));
   if (atTop && !mBlocks.empty() && current.data() == mBlocks.back().mData.get()) {
     // The text owns the last block: grow that block (realloc may extend it in place).
     Block& block = mBlocks.back();
@@ -287,7 +293,7 @@ std::pair<size_t, size_t> FindPacketHeader(std::string_view text) {
 void XmlTree::Parse(std::string_view utf8, int maxDepth) {
   std::unique_ptr<XML_ParserStruct, ParserDeleter> parser(XML_ParserCreateNS("UTF-8", kSeparator));
   if (!parser) throw XMP_Error(kXMPErr_NoMemory, "cannot create the XML parser");
-  Context ctx{this, parser.get(), maxDepth, {}, std::string_view::npos, {}};
+  Context ctx{this, parser.get(), maxDepth, {}, std::string_view::npos, utf8.size(), {}};
   XML_SetUserData(parser.get(), &ctx);
   XML_SetReturnNSTriplet(parser.get(), 1);
   XML_SetElementHandler(parser.get(), OnStart, OnEnd);
@@ -308,9 +314,16 @@ void XmlTree::Parse(std::string_view utf8, int maxDepth) {
   } else {
     headerBegin = headerEnd = 0;
   }
-  if (status == XML_STATUS_OK) {
-    std::string_view rest = utf8.substr(headerEnd);
-    status = XML_Parse(parser.get(), rest.data(), static_cast<int>(rest.size()), XML_TRUE);
+  ctx.mInputEnd = utf8.size() - skipped;
+  // Fed in pieces, so that expat's own buffer stays small however large the packet is.
+  constexpr size_t kPiece = 64 * 1024;
+  std::string_view rest = utf8.substr(headerEnd);
+  while (status == XML_STATUS_OK) {
+    std::string_view piece = rest.substr(0, kPiece);
+    rest.remove_prefix(piece.size());
+    status = XML_Parse(parser.get(), piece.data(), static_cast<int>(piece.size()),
+                       rest.empty() ? XML_TRUE : XML_FALSE);
+    if (rest.empty()) break;
   }
   const bool complete = ctx.mError.empty() && ctx.mRootEnd != std::string_view::npos;
   if (complete) {

@@ -105,7 +105,9 @@ class XmlTextStore {
   std::string_view Store(std::string_view text);
   // Returns `current` (the view returned last by Store or Append) extended by `more`. The
   // text may move; earlier views of it are then invalid, all other views stay valid.
-  std::string_view Append(std::string_view current, std::string_view more);
+  // `finalBound`, when known, is the most the text can grow to: room beyond it is not taken.
+  std::string_view Append(std::string_view current, std::string_view more,
+                          size_t finalBound = static_cast<size_t>(-1));
   // Bytes held in blocks, for tests and benchmarks.
   size_t Capacity() const;
 
