@@ -232,14 +232,19 @@ class RdfReader {
       if (name.mNamespace.empty()) {
         Fail(kXMPErr_BadRDF, where, "'" + name.mLocal + "' has no namespace");
       }
-      // The packet's prefix is only a suggestion; reserved ones are never taken.
-      std::string_view suggested = name.mPrefix;
-      if (suggested.empty() || suggested == "xml" || suggested == "xmlns" || suggested == "rdf") {
-        suggested = "ns";
+      auto known = mPrefixOf.find(name.mNamespace);
+      if (known == mPrefixOf.end()) {
+        // The packet's prefix is only a suggestion; reserved ones are never taken.
+        std::string_view suggested = name.mPrefix;
+        if (suggested.empty() || suggested == "xml" || suggested == "xmlns" ||
+            suggested == "rdf") {
+          suggested = "ns";
+        }
+        std::string prefix;
+        RegisterNamespace(name.mNamespace, suggested, &prefix);
+        known = mPrefixOf.emplace(name.mNamespace, std::move(prefix)).first;
       }
-      std::string prefix;
-      RegisterNamespace(name.mNamespace, suggested, &prefix);
-      name.mQualified = prefix + name.mLocal;
+      name.mQualified = known->second + name.mLocal;
     }
     return name.mQualified;
   }
@@ -648,6 +653,7 @@ class RdfReader {
   std::vector<Schema*> mSchemaOfName;
   std::unordered_map<std::string_view, Schema> mSchemas;  // keyed by the schema node's name
   std::unordered_map<std::string_view, NodeId> mNodeIds;
+  std::unordered_map<std::string_view, std::string> mPrefixOf;  // namespace -> its prefix
 };
 
 // Drops NUL padding after the packet (common when a packet is cut from a file).
