@@ -245,16 +245,17 @@ int RunSet(const std::vector<std::string>& args) {
     }
   }
   const std::vector<std::string> report = ApplyAndCommit(providers, assignments);
-  int status = 0;
+  std::size_t failed = 0;
   for (const auto& provider : providers.mFiles) {
     if (provider->WriteError().empty()) continue;
     std::fprintf(stderr, "veltmeta set: %s: not written: %s\n", provider->File().c_str(),
                  provider->WriteError().c_str());
-    status = 1;
+    ++failed;
   }
+  if (failed == providers.mFiles.size()) return 1;  // nothing changed anywhere
   for (const std::string& line : report)
     std::printf("%s\n", line.c_str());
-  return status;
+  return failed == 0 ? 0 : 1;
 }
 
 }  // namespace
