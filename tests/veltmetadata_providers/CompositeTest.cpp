@@ -132,6 +132,19 @@ TEST_F(CompositeTest, ListenersNeverOutliveTheirComposite) {
   EXPECT_EQ(after.mCalls, 1);
   EXPECT_EQ(composite, nullptr);
 
+  // A provider added twice is merged and written twice, without harm; null is ignored.
+  auto twice = File("red", "a");
+  auto doubled = Aggregate({twice});
+  doubled->AddProvider(twice, true);
+  doubled->AddProvider(nullptr, true);
+  {
+    MetaDataUpdateAccess access(doubled);
+    ASSERT_TRUE(SetValue(*access, Prop(kXMP_NS_XMP, "Label"), "again"));
+    access.AddChange(Prop(kXMP_NS_XMP, "Label"));
+  }
+  EXPECT_EQ(twice->mWrites, 2);
+  EXPECT_EQ(Display(twice->Stored(), Prop(kXMP_NS_XMP, "Label")), "again");
+
   // A composite never contains itself, directly or through another one.
   auto outer = std::make_shared<AggregateProvider>();
   auto inner = Aggregate({outer});
