@@ -125,6 +125,8 @@ PanelBuilder::PanelBuilder(Format format, PanelValueLookup lookup)
 void PanelBuilder::StartView(const veltmetadata::ViewInfo& info) {
   mPrune = info.mPruneEmptyProperties;
   mFirstJsonItem = true;
+  mAnyShown = false;
+  mPendingSeparator = false;
   const std::string label = info.mLabel.empty() ? info.mName : Localized(info.mLabel);
   if (mFormat == Format::kText) {
     mOutput = label + "\n" + std::string(label.size(), '=') + "\n";
@@ -142,6 +144,22 @@ void PanelBuilder::BuildItem(const veltmetadata::ViewItemPtr& item) {
   if (!item) return;
   const Node node = Render(*item);
   if (!node.mVisible) return;
+  // A separator shows only between two shown items, once.
+  if (node.mWidget == "separator") {
+    mPendingSeparator = mAnyShown;
+    return;
+  }
+  if (mPendingSeparator) {
+    mPendingSeparator = false;
+    Node separator;
+    separator.mWidget = "separator";
+    Emit(separator);
+  }
+  mAnyShown = true;
+  Emit(node);
+}
+
+void PanelBuilder::Emit(const Node& node) {
   if (mFormat == Format::kText) {
     WriteText(node, 0);
   } else {
@@ -157,10 +175,22 @@ PanelBuilder::Node PanelBuilder::Render(const ViewItem& item) const {
   node.mWidget = item.mWidgetName;
   node.mLabel = ToUTF8(item.GetLabel());
   node.mName = QualifiedPath(item.mPath);
+  bool pendingSeparator = false;
   for (const auto& child : item.mChildItems) {
     if (!child) continue;
     Node rendered = Render(*child);
-    if (rendered.mVisible) node.mChildren.push_back(std::move(rendered));
+    if (!rendered.mVisible) continue;
+    if (rendered.mWidget == "separator") {
+      pendingSeparator = !node.mChildren.empty();
+      continue;
+    }
+    if (pendingSeparator) {
+      Node separator;
+      separator.mWidget = "separator";
+      node.mChildren.push_back(std::move(separator));
+      pendingSeparator = false;
+    }
+    node.mChildren.push_back(std::move(rendered));
   }
   if (item.mWidgetName == "separator") return node;
   if (item.mPath.empty()) {
@@ -230,7 +260,7 @@ void PanelBuilder::WriteText(const Node& node, int depth) {
     mOutput += indent + node.mLabel + ":" + (node.mDisplay.empty() ? "" : " " + node.mDisplay) +
                "\n";
   } else {
-    if (node.mWidget == "section") mOutput += "\n";
+    if (node.mWidget == "section" && !mOutput.ends_with("\n\n")) mOutput += "\n";
     mOutput += indent + node.mLabel + "\n";
   }
   for (const Node& child : node.mChildren)

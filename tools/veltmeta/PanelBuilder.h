@@ -51,6 +51,7 @@ class PanelBuilder : public veltmetadata::ViewBuilderInterface {
   struct Node;
   Node Render(const veltmetadata::ViewItem& item) const;
   Node RenderFormatter(const veltmetadata::ViewItem& item) const;
+  void Emit(const Node& node);
   void WriteText(const Node& node, int depth);
   void WriteJson(const Node& node, int depth);
 
@@ -58,6 +59,8 @@ class PanelBuilder : public veltmetadata::ViewBuilderInterface {
   PanelValueLookup mLookup;
   bool mPrune = false;
   bool mFirstJsonItem = true;
+  bool mAnyShown = false;          // an item has been written
+  bool mPendingSeparator = false;  // a separator waits for the next shown item
   std::string mOutput;
 };
 
