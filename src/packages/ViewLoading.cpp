@@ -58,16 +58,18 @@ void ReportManifest(const char* zstring, const UTF8String& file,
   SendError(kExtensionManifestParsingError, ErrorDetail(zstring, args), file);
 }
 
-// Whether `path`, with every link resolved, lies inside `folder` (also resolved). Paths that
-// cannot be resolved count as outside.
-bool IsInside(const fs::path& path, const fs::path& folder) {
+// Whether `entry`, found in `folder` (directly, or in a sub-folder already found to stay
+// inside it), stays inside once links are resolved. Only a link needs resolving: anything
+// else lies where it was found. A link that cannot be resolved counts as leading outside.
+bool IsInside(const fs::path& entry, const fs::path& folder) {
   std::error_code ec;
-  const fs::path target = fs::canonical(path, ec);
+  if (!fs::is_symlink(entry, ec)) return !ec;
+  const fs::path target = fs::canonical(entry, ec);
   if (ec) return false;
   const fs::path root = fs::canonical(folder, ec);
   if (ec) return false;
-  const auto [rootEnd, targetIt] = std::mismatch(root.begin(), root.end(), target.begin(),
-                                                 target.end());
+  const auto [rootEnd, targetIt] =
+      std::mismatch(root.begin(), root.end(), target.begin(), target.end());
   return rootEnd == root.end() && targetIt != target.end();
 }
 
