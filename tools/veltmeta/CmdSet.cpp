@@ -220,7 +220,12 @@ int RunSet(const std::vector<std::string>& args) {
   std::vector<Assignment> assignments(args.size() - first);
   for (std::size_t i = first; i < args.size(); ++i) {
     if (!IsAssignment(args[i])) {
-      std::fprintf(stderr, "veltmeta set: '%s' is not PROPERTY=VALUE\n", args[i].c_str());
+      const std::size_t colon = args[i].find(':');
+      if (colon != std::string::npos && colon < args[i].find('='))
+        std::fprintf(stderr, "veltmeta set: unknown prefix '%s' in '%s'\n",
+                     args[i].substr(0, colon).c_str(), args[i].c_str());
+      else
+        std::fprintf(stderr, "veltmeta set: '%s' is not PROPERTY=VALUE\n", args[i].c_str());
       return 2;
     }
     const Failure failure = ParseAssignment(args[i], assignments[i - first]);
