@@ -16,6 +16,8 @@
 // No locks: the caller owns the handle and must not use it from two threads at once. The
 // functions read the registry and must not overlap its loading or Terminate.
 
+#include <memory>
+
 #include "veltcore/Export.h"
 #include "veltmetadata/Definitions.h"
 #include "veltmetadata/Path.h"
@@ -135,5 +137,21 @@ VELT_EXPORT int CountArrayItems(__XMPMeta__* inMeta, const Path& inPath);
 // exceptions pass.
 VELT_EXPORT bool ApplyTemplate(__XMPMeta__* inMeta, __XMPMeta__* inTemplate,
                                TemplateImportOptions inOptions);
+
+// ---- Values of providers -------------------------------------------------------------------
+
+class MetaDataProvider;
+
+// A node of a provider's metadata.
+struct VELT_EXPORT Value {
+  Path mPath;
+  std::shared_ptr<MetaDataProvider> mProvider;
+};
+
+// Writes `inNumber` into the value's node as text with 17 significant digits (C format
+// "%1.*lg"), which reads back as the same double, through an update access on its provider, and commits it as a change of
+// mPath when something was written. Equal values, a null provider or one without metadata
+// write nothing. No exception passes.
+VELT_EXPORT void SetMinimalFloatValue(const Value& inValue, double inNumber);
 
 }  // namespace veltmetadata
