@@ -24,8 +24,8 @@ constexpr std::size_t kProperties = 300;
 
 // Empty custom folders, so that only the built-in definitions are loaded.
 void UseEmptyFolders() {
-  const auto path = std::filesystem::temp_directory_path() /
-                    ("velt-bench-values-" + std::to_string(::getpid()));
+  const auto path =
+      std::filesystem::temp_directory_path() / ("velt-bench-values-" + std::to_string(::getpid()));
   std::filesystem::create_directories(path / "prefs");
   std::filesystem::create_directories(path / "system");
   ::setenv("VELTCORE_PREFS_DIR", (path / "prefs").c_str(), 1);
@@ -97,8 +97,8 @@ Sample MakeSample() {
   SXMPMeta meta;
   Sample sample;
   std::size_t properties = 0;
-  for (const char* prefix : {"dc", "xmp", "xmpRights", "exif", "tiff", "aux", "exifEX",
-                             "photoshop", "Iptc4xmpCore", "Iptc4xmpExt", "xmpMM", "plus"}) {
+  for (const char* prefix : {"dc", "xmp", "xmpRights", "exif", "tiff", "aux", "exifEX", "photoshop",
+                             "Iptc4xmpCore", "Iptc4xmpExt", "xmpMM", "plus"}) {
     std::string ns;
     if (!SXMPMeta::GetNamespaceURI(prefix, &ns)) continue;
     const auto schema = NamespaceDefinition(ns);
@@ -130,7 +130,8 @@ void BM_DisplayReadEveryLeaf(benchmark::State& state) {
     const auto parsedAt = std::chrono::steady_clock::now();
     read = 0;
     UTF8String text;
-    for (const Path& leaf : sample.mLeaves) read += GetValue(parsed.GetInternalRef(), leaf, text);
+    for (const Path& leaf : sample.mLeaves)
+      read += GetValue(parsed.GetInternalRef(), leaf, text);
     const auto end = std::chrono::steady_clock::now();
     benchmark::DoNotOptimize(text);
     parseSeconds += std::chrono::duration<double>(parsedAt - start).count();
