@@ -26,9 +26,9 @@ const Targets& StartOnce() {
     veltcore::datetime::SetTimeLocaleOverride("de_DE.UTF-8");
     Initialize();
     Targets t;
-    for (const char* name : {"ExposureTime", "ShutterSpeedValue", "FNumber", "ApertureValue",
-                             "SubjectDistance", "GPSLatitude", "DateTimeOriginal",
-                             "PixelXDimension", "ISOSpeedRatings"}) {
+    for (const char* name :
+         {"ExposureTime", "ShutterSpeedValue", "FNumber", "ApertureValue", "SubjectDistance",
+          "GPSLatitude", "DateTimeOriginal", "PixelXDimension", "ISOSpeedRatings"}) {
       t.mPaths.push_back(PathForSchemaNameAndPropertyName(kXMP_NS_EXIF, name));
     }
     t.mPaths.push_back(PathForSchemaNameAndPropertyName(kXMP_NS_TIFF, "Orientation"));

@@ -44,8 +44,8 @@ VELT_EXPORT UTF8String FormatValue(__XMPMeta__* inMeta, const Path& inPath,
 // it stands for; the aggregate schema's ImageSize, ImageResolution, ShutterSpeed and
 // PhotographicSensitivity are built from EXIF and TIFF values. False when neither applies or
 // the values are missing; `outResult` tells why.
-VELT_EXPORT bool GetConstructedValue(__XMPMeta__* inMeta, const Path& inPath,
-                                     UTF8String& outValue, GetValueResult* outResult);
+VELT_EXPORT bool GetConstructedValue(__XMPMeta__* inMeta, const Path& inPath, UTF8String& outValue,
+                                     GetValueResult* outResult);
 
 // A stored XMP date in the user's short date and time format (see veltcore/DateFormat.h),
 // moved to local time. Texts that are no valid date, and dates before 1601, come back as

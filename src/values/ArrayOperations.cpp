@@ -48,8 +48,8 @@ bool AddArrayItem(__XMPMeta__* inMeta, const Path& inPath, int index) {
       meta.SetArrayItem(ns, name, position, "", itemOptions | kXMP_InsertBeforeItem);
     } else {
       const bool ordered = PrimitiveTypeOfPath(inPath) == kPrimitiveType_Seq;
-      meta.AppendArrayItem(ns, name, ordered ? kXMP_PropArrayIsOrdered : kXMP_PropValueIsArray,
-                           "", itemOptions);
+      meta.AppendArrayItem(ns, name, ordered ? kXMP_PropArrayIsOrdered : kXMP_PropValueIsArray, "",
+                           itemOptions);
     }
     return true;
   } catch (const XMP_Error& error) {

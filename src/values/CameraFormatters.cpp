@@ -14,15 +14,15 @@ namespace {
 
 // Shutter speeds cameras offer, longest first: whole and tenths of seconds, then fractions.
 constexpr std::array<double, 70> kStandardExposureTimes = {
-    30,         25,         20,         15,          13,         10,         8,
-    6,          5,          4,          3.2,         3,          2.5,        2,
-    1.6,        1.5,        1.3,        1,           0.8,        0.7,        0.6,
-    0.5,        0.4,        0.3,        1.0 / 4,     1.0 / 5,    1.0 / 6,    1.0 / 8,
-    1.0 / 10,   1.0 / 13,   1.0 / 15,   1.0 / 20,    1.0 / 25,   1.0 / 30,   1.0 / 40,
-    1.0 / 45,   1.0 / 50,   1.0 / 60,   1.0 / 80,    1.0 / 90,   1.0 / 100,  1.0 / 125,
-    1.0 / 160,  1.0 / 180,  1.0 / 200,  1.0 / 250,   1.0 / 320,  1.0 / 350,  1.0 / 400,
-    1.0 / 500,  1.0 / 640,  1.0 / 750,  1.0 / 800,   1.0 / 1000, 1.0 / 1250, 1.0 / 1500,
-    1.0 / 1600, 1.0 / 2000, 1.0 / 2500, 1.0 / 3000,  1.0 / 3200, 1.0 / 4000, 1.0 / 5000,
+    30,         25,         20,         15,          13,          10,          8,
+    6,          5,          4,          3.2,         3,           2.5,         2,
+    1.6,        1.5,        1.3,        1,           0.8,         0.7,         0.6,
+    0.5,        0.4,        0.3,        1.0 / 4,     1.0 / 5,     1.0 / 6,     1.0 / 8,
+    1.0 / 10,   1.0 / 13,   1.0 / 15,   1.0 / 20,    1.0 / 25,    1.0 / 30,    1.0 / 40,
+    1.0 / 45,   1.0 / 50,   1.0 / 60,   1.0 / 80,    1.0 / 90,    1.0 / 100,   1.0 / 125,
+    1.0 / 160,  1.0 / 180,  1.0 / 200,  1.0 / 250,   1.0 / 320,   1.0 / 350,   1.0 / 400,
+    1.0 / 500,  1.0 / 640,  1.0 / 750,  1.0 / 800,   1.0 / 1000,  1.0 / 1250,  1.0 / 1500,
+    1.0 / 1600, 1.0 / 2000, 1.0 / 2500, 1.0 / 3000,  1.0 / 3200,  1.0 / 4000,  1.0 / 5000,
     1.0 / 6000, 1.0 / 6400, 1.0 / 8000, 1.0 / 10000, 1.0 / 12000, 1.0 / 12800, 1.0 / 16000};
 
 constexpr const char* kSecondsZString = "$$$/veltmetadata/format/unit/second=@0 sec";
@@ -36,7 +36,9 @@ std::optional<double> StandardTimeNear(double t) {
   return std::nullopt;
 }
 
-double NearestInteger(double value) { return std::floor(value + 0.5); }
+double NearestInteger(double value) {
+  return std::floor(value + 0.5);
+}
 
 // The standard exposure time `t` stands for; times no camera offers are rounded instead.
 double SnapExposureTime(double t) {
@@ -48,7 +50,7 @@ double SnapExposureTime(double t) {
   }
   if (t >= 10) return NearestInteger(t);
   if (t >= 0.5) return NearestInteger(t * 10) / 10;
-  const double d = t >= 0.05        ? 1
+  const double d = t >= 0.05          ? 1
                    : t >= 1.0 / 130   ? 0.2
                    : t >= 1.0 / 750   ? 0.1
                    : t >= 1.0 / 1300  ? 0.02

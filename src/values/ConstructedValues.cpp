@@ -11,11 +11,19 @@ namespace {
 
 using values::SetResult;
 
-Path Exif(const char* name) { return PathForSchemaNameAndPropertyName(kXMP_NS_EXIF, name); }
-Path ExifEX(const char* name) { return PathForSchemaNameAndPropertyName(kXMP_NS_ExifEX, name); }
-Path Tiff(const char* name) { return PathForSchemaNameAndPropertyName(kXMP_NS_TIFF, name); }
+Path Exif(const char* name) {
+  return PathForSchemaNameAndPropertyName(kXMP_NS_EXIF, name);
+}
+Path ExifEX(const char* name) {
+  return PathForSchemaNameAndPropertyName(kXMP_NS_ExifEX, name);
+}
+Path Tiff(const char* name) {
+  return PathForSchemaNameAndPropertyName(kXMP_NS_TIFF, name);
+}
 
-bool IsRotated(int orientation) { return orientation >= 5 && orientation <= 8; }
+bool IsRotated(int orientation) {
+  return orientation >= 5 && orientation <= 8;
+}
 
 // Reads the TIFF orientation. False (with its result) when it is there but cannot be read.
 bool ReadOrientation(__XMPMeta__* meta, const Path& path, int& orientation,
@@ -78,8 +86,7 @@ ValueConstructor ShutterSpeed() {
 }
 
 ValueConstructor PhotographicSensitivity() {
-  return [sensitivityPath = ExifEX("PhotographicSensitivity"),
-          typePath = ExifEX("SensitivityType"),
+  return [sensitivityPath = ExifEX("PhotographicSensitivity"), typePath = ExifEX("SensitivityType"),
           firstRating = CreatePathFromArrayItem(Exif("ISOSpeedRatings"), 1)](
              __XMPMeta__* meta, const Path&, UTF8String& out, GetValueResult* result) {
     int sensitivity = 0;

@@ -59,10 +59,16 @@ ValueFormatter OfRational(UTF8String (*text)(double), double (*transform)(double
   };
 }
 
-double Identity(double value) { return value; }
+double Identity(double value) {
+  return value;
+}
 // APEX values: Tv = -log2(t), Av = 2 log2(N).
-double ApexSeconds(double tv) { return std::pow(2.0, -tv); }
-double ApexFNumber(double av) { return std::pow(2.0, av / 2); }
+double ApexSeconds(double tv) {
+  return std::pow(2.0, -tv);
+}
+double ApexFNumber(double av) {
+  return std::pow(2.0, av / 2);
+}
 
 UTF8String DistanceFormatter(__XMPMeta__*, const Path&, const UTF8String& raw) {
   return formatting::DistanceText(raw);
@@ -79,8 +85,8 @@ void FillFormatters(FormatterTables& tables) {
   AddToPathMap(formatters, exif("MaxApertureValue"),
                OfRational(formatting::FNumberText, ApexFNumber));
   AddToPathMap(formatters, exif("SubjectDistance"), ValueFormatter(DistanceFormatter));
-  AddToPathMap(formatters, PathForSchemaNameAndPropertyName(kXMP_NS_EXIF_Aux,
-                                                            "ApproximateFocusDistance"),
+  AddToPathMap(formatters,
+               PathForSchemaNameAndPropertyName(kXMP_NS_EXIF_Aux, "ApproximateFocusDistance"),
                ValueFormatter(DistanceFormatter));
 }
 
@@ -114,9 +120,13 @@ const lifecycle::ParticipantRegistrar kRegistrar{{"value formatters", 8, StartFo
 
 }  // namespace
 
-void RegisterValueFormatter(const ValueFormatter& inFormatter) { sValueFormatter = inFormatter; }
+void RegisterValueFormatter(const ValueFormatter& inFormatter) {
+  sValueFormatter = inFormatter;
+}
 
-ValueFormatter RegisteredValueFormatter() { return sValueFormatter; }
+ValueFormatter RegisteredValueFormatter() {
+  return sValueFormatter;
+}
 
 UTF8String FormatValue(__XMPMeta__* inMeta, const Path& inPath, const UTF8String& inRawValue) {
   if (sValueFormatter) {

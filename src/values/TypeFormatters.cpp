@@ -20,8 +20,8 @@ constexpr const char* kDegreeSign = "\xC2\xB0";
 
 // A date-time that can be shown: a full calendar date and a valid time of day.
 bool IsShowable(const XMP_DateTime& value) {
-  if (value.hasDate && (value.year < 0 || value.month < 1 || value.month > 12 || value.day < 1 ||
-                        value.day > 31)) {
+  if (value.hasDate &&
+      (value.year < 0 || value.month < 1 || value.month > 12 || value.day < 1 || value.day > 31)) {
     return false;
   }
   if (value.hasTime && (value.hour < 0 || value.hour > 23 || value.minute < 0 ||
@@ -48,7 +48,8 @@ double LeadingReal(const std::string& part) {
 // The last UTF-8 character of a text starts at the returned offset.
 std::size_t LastCharacterStart(const std::string& text) {
   std::size_t at = text.size() - 1;
-  while (at > 0 && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80) --at;
+  while (at > 0 && (static_cast<unsigned char>(text[at]) & 0xC0) == 0x80)
+    --at;
   return at;
 }
 

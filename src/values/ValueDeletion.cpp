@@ -21,8 +21,7 @@ constexpr const char* kDeletedProperties = "DeletedProperties";
 // Whether the node at `path` lies on the way to (or is) the node at `target`.
 bool LiesOnWayTo(const std::string& path, const std::string& target) {
   if (target.compare(0, path.size(), path) != 0) return false;
-  return target.size() == path.size() || target[path.size()] == '/' ||
-         target[path.size()] == '[';
+  return target.size() == path.size() || target[path.size()] == '/' || target[path.size()] == '[';
 }
 
 // Visits the children of a container (the schema when `containerPath` is empty) and deletes,

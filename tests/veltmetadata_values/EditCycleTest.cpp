@@ -29,11 +29,13 @@ TEST_F(ValueEditCycleTest, ExifToolFileIsShownEditedAndReadBackByExifTool) {
   TempDir dir;
   const auto file = CopySample(dir, "sample.jpg");
   int status = -1;
-  RunCommand("exiftool -q -overwrite_original -XMP-exif:ExposureTime=1/250 -XMP-exif:FNumber=2.8 "
-             "-XMP-exif:GPSLatitude=37.81 '-XMP-exif:DateTimeOriginal=2026:12:05 15:04:05+02:00' "
-             "-XMP-dc:Subject=one '-XMP-dc:Subject=two; three' -XMP-dc:Title=Hello "
-             "-XMP-dc:Title-de=Hallo '" + file.string() + "'",
-             &status);
+  RunCommand(
+      "exiftool -q -overwrite_original -XMP-exif:ExposureTime=1/250 -XMP-exif:FNumber=2.8 "
+      "-XMP-exif:GPSLatitude=37.81 '-XMP-exif:DateTimeOriginal=2026:12:05 15:04:05+02:00' "
+      "-XMP-dc:Subject=one '-XMP-dc:Subject=two; three' -XMP-dc:Title=Hello "
+      "-XMP-dc:Title-de=Hallo '" +
+          file.string() + "'",
+      &status);
   ASSERT_EQ(status, 0);
 
   SXMPMeta meta;
@@ -63,7 +65,8 @@ TEST_F(ValueEditCycleTest, ExifToolFileIsShownEditedAndReadBackByExifTool) {
   // One ExifTool run for every item (FNumber is gone, so it prints nothing).
   EXPECT_EQ(RunCommand("exiftool -s -s -sep '|' -XMP-dc:Title -XMP-dc:Title-de -XMP-dc:Subject "
                        "-XMP-exif:ExposureTime -XMP-exif:DateTimeOriginal -XMP-exif:GPSLatitude "
-                       "-XMP-exif:FNumber '" + file.string() + "'"),
+                       "-XMP-exif:FNumber '" +
+                       file.string() + "'"),
             "Title: Bonjour\n"
             "Title-de: Hallo\n"
             "Subject: alpha|b; c\n"

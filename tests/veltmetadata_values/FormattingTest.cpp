@@ -89,17 +89,12 @@ TEST_F(ValueFormattingTest, ExposureTimesSnapWithinTwoPercentElseRound) {
       {"8170/1000000", "1/120 sec"},  // just outside: rounded in steps of 1/5 s
       {"7841/1000000", "1/125 sec"},  // just inside 1/125 - 2%
       {"1/64", "1/60 sec"},           // a power of two for a nominal time
-      {"1/1024", "1/1000 sec"},
-      {"1/3", "0.3 sec"},
-      {"55/100", "0.6 sec"},
-      {"123/10", "12.0 sec"},
-      {"1024/1", "1024.0 sec"},
-      {"10241/10", ">1024 sec"},
-      {"1/70000", "1/70000 sec"},
-      {"0/1", "0 sec"},
-      {"-1/5", "0 sec"},
+      {"1/1024", "1/1000 sec"},      {"1/3", "0.3 sec"},       {"55/100", "0.6 sec"},
+      {"123/10", "12.0 sec"},        {"1024/1", "1024.0 sec"}, {"10241/10", ">1024 sec"},
+      {"1/70000", "1/70000 sec"},    {"0/1", "0 sec"},         {"-1/5", "0 sec"},
   };
-  for (const auto& c : cases) EXPECT_EQ(Exif("ExposureTime", c.stored), c.shown) << c.stored;
+  for (const auto& c : cases)
+    EXPECT_EQ(Exif("ExposureTime", c.stored), c.shown) << c.stored;
 }
 
 TEST_F(ValueFormattingTest, ConstructedAndAliasedValues) {

@@ -25,11 +25,14 @@ class ValueOperationsTest : public ValuesFixture {
 TEST_F(ValueOperationsTest, GatheredFilesThatDisagreeReadAsMultipleUntilSetOrDeleted) {
   SXMPMeta gathered;
   for (const char* title : {"One", "Two"}) {
-    const SXMPMeta file = Packet(
-        std::string("<dc:title><rdf:Alt><rdf:li xml:lang='x-default'>") + title +
-        "</rdf:li></rdf:Alt></dc:title><dc:subject><rdf:Bag><rdf:li>same</rdf:li></rdf:Bag>"
-        "</dc:subject><dc:creator><rdf:Seq><rdf:li>" + title + "</rdf:li></rdf:Seq></dc:creator>"
-        "<vtest:Count>" + (title[0] == 'O' ? "1" : "2") + "</vtest:Count>");
+    const SXMPMeta file =
+        Packet(std::string("<dc:title><rdf:Alt><rdf:li xml:lang='x-default'>") + title +
+               "</rdf:li></rdf:Alt></dc:title><dc:subject><rdf:Bag><rdf:li>same</rdf:li></rdf:Bag>"
+               "</dc:subject><dc:creator><rdf:Seq><rdf:li>" +
+               title +
+               "</rdf:li></rdf:Seq></dc:creator>"
+               "<vtest:Count>" +
+               (title[0] == 'O' ? "1" : "2") + "</vtest:Count>");
     SXMPUtils::CollectProperties(file, &gathered, 0);
   }
   __XMPMeta__* handle = gathered.GetInternalRef();
@@ -198,8 +201,9 @@ TEST_F(ValueOperationsTest, DeletingFieldsRemovesEmptiedStructuresButNeverArrayI
   EXPECT_FALSE(DeleteValue(handle, second));  // already empty
 
   // A structure that keeps another field stays.
-  meta = Packet("<vtest:Outer rdf:parseType='Resource'><vtf:Note>n</vtf:Note><vtf:Inner "
-                "rdf:parseType='Resource'><vtf:Leaf>x</vtf:Leaf></vtf:Inner></vtest:Outer>");
+  meta = Packet(
+      "<vtest:Outer rdf:parseType='Resource'><vtf:Note>n</vtf:Note><vtf:Inner "
+      "rdf:parseType='Resource'><vtf:Leaf>x</vtf:Leaf></vtf:Inner></vtest:Outer>");
   EXPECT_TRUE(DeleteValue(meta.GetInternalRef(), Field(Field(outer, "Inner"), "Leaf")));
   EXPECT_FALSE(HasValue(meta.GetInternalRef(), Field(outer, "Inner")));
   EXPECT_EQ(Display(meta, Field(outer, "Note")), "n");
@@ -207,8 +211,9 @@ TEST_F(ValueOperationsTest, DeletingFieldsRemovesEmptiedStructuresButNeverArrayI
 }
 
 TEST_F(ValueOperationsTest, ArrayItemsAreInsertedDeletedAndCounted) {
-  SXMPMeta meta = Packet("<dc:creator><rdf:Seq><rdf:li>A</rdf:li><rdf:li>B</rdf:li></rdf:Seq>"
-                         "</dc:creator>");
+  SXMPMeta meta = Packet(
+      "<dc:creator><rdf:Seq><rdf:li>A</rdf:li><rdf:li>B</rdf:li></rdf:Seq>"
+      "</dc:creator>");
   __XMPMeta__* handle = meta.GetInternalRef();
   EXPECT_TRUE(AddArrayItem(handle, Dc("creator"), 0));
   EXPECT_EQ(Items(meta, Dc("creator")), (std::vector<std::string>{"", "A", "B"}));

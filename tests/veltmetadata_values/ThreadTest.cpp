@@ -49,12 +49,15 @@ TEST(ValueThreadTest, DisplayReadsOnFourThreadsOverSeparateObjects) {
       const SXMPMeta meta = Packet(body);
       for (int round = 0; round < 20; ++round) {
         seen[t].clear();
-        for (const Path& path : paths) seen[t].push_back(Display(meta, path));
+        for (const Path& path : paths)
+          seen[t].push_back(Display(meta, path));
       }
     });
   }
-  for (auto& thread : threads) thread.join();
-  for (int t = 0; t < kThreads; ++t) EXPECT_EQ(seen[t], expected) << "thread " << t;
+  for (auto& thread : threads)
+    thread.join();
+  for (int t = 0; t < kThreads; ++t)
+    EXPECT_EQ(seen[t], expected) << "thread " << t;
   EXPECT_EQ(GetErrorInfos().size() % (kThreads * 20), 0u);
   veltcore::datetime::SetTimeLocaleOverride("");
   Terminate();

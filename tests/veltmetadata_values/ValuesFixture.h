@@ -45,20 +45,23 @@ class ValuesFixture : public LibraryFixture {
  protected:
   void SetUp() override {
     LibraryFixture::SetUp();
-    const std::string field = std::string("<xmp_field namespace='") + kValuesFieldNs +
-                              "' prefix='vtf' ";
-    const std::string doc =
-        std::string("<?xml version='1.0'?>\n<xmp_definitions>") +
-        "<xmp_type name='vt_inner'>" + field + "name='Leaf' type='text'/></xmp_type>"
-        "<xmp_type name='vt_outer'>" + field + "name='Inner' type='vt_inner'/>" + field +
-        "name='Note' type='text'/></xmp_type>"
-        "<xmp_schema namespace='" + kValuesNs + "' prefix='vtest'>"
-        "<xmp_property name='Count' type='integer'/>"
-        "<xmp_property name='Flag' type='boolean'/>"
-        "<xmp_property name='Ratio' type='real'/>"
-        "<xmp_property name='Outer' type='vt_outer'/>"
-        "<xmp_property name='Entries' type='seq' element_type='vt_outer'/>"
-        "</xmp_schema></xmp_definitions>";
+    const std::string field =
+        std::string("<xmp_field namespace='") + kValuesFieldNs + "' prefix='vtf' ";
+    const std::string doc = std::string("<?xml version='1.0'?>\n<xmp_definitions>") +
+                            "<xmp_type name='vt_inner'>" + field +
+                            "name='Leaf' type='text'/></xmp_type>"
+                            "<xmp_type name='vt_outer'>" +
+                            field + "name='Inner' type='vt_inner'/>" + field +
+                            "name='Note' type='text'/></xmp_type>"
+                            "<xmp_schema namespace='" +
+                            kValuesNs +
+                            "' prefix='vtest'>"
+                            "<xmp_property name='Count' type='integer'/>"
+                            "<xmp_property name='Flag' type='boolean'/>"
+                            "<xmp_property name='Ratio' type='real'/>"
+                            "<xmp_property name='Outer' type='vt_outer'/>"
+                            "<xmp_property name='Entries' type='seq' element_type='vt_outer'/>"
+                            "</xmp_schema></xmp_definitions>";
     veltmetadata::ParseBufferAndRegisterDefinitions(doc, "values-test.xml", false);
     ASSERT_NE(veltmetadata::NamespaceDefinition(kValuesNs), nullptr);
   }

@@ -78,7 +78,9 @@ bool Format(const char* pattern, const struct tm& fields, locale_t locale, UTF8S
 
 }  // namespace
 
-void SetTimeLocaleOverride(const UTF8String& localeName) { Cache().SetOverride(localeName); }
+void SetTimeLocaleOverride(const UTF8String& localeName) {
+  Cache().SetOverride(localeName);
+}
 
 UTF8String TimeLocaleName() {
   UTF8String name = Cache().Override();
