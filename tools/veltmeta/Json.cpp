@@ -5,8 +5,13 @@
 namespace veltmeta {
 
 std::string JsonString(const std::string& text) {
-  std::string out = "\"";
-  out.reserve(text.size() + 2);
+  std::string out;
+  AppendJsonString(out, text);
+  return out;
+}
+
+void AppendJsonString(std::string& out, std::string_view text) {
+  out += '"';
   for (const unsigned char c : text) {
     switch (c) {
       case '"':
@@ -34,7 +39,7 @@ std::string JsonString(const std::string& text) {
         }
     }
   }
-  return out + "\"";
+  out += '"';
 }
 
 }  // namespace veltmeta
