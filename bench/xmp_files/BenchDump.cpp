@@ -55,7 +55,7 @@ class Data {
     fs::create_directories(mDir / "batch");
     const fs::path base = mDir / "base.jpg";
     // About 95 KB of image data, as a small camera JPEG has.
-    if (!Run("convert -seed 7 -size 360x270 plasma:fractal -quality 93 '" + base.string() +
+    if (!Run("convert -seed 7 -size 470x350 plasma:fractal -quality 95 '" + base.string() +
              "'")) {
       return;
     }

@@ -12,7 +12,12 @@ std::string JsonString(const std::string& text) {
 
 void AppendJsonString(std::string& out, std::string_view text) {
   out += '"';
-  for (const unsigned char c : text) {
+  std::size_t plain = 0;  // start of the run of characters copied as they are
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x20 && c != '"' && c != '\\') continue;
+    out.append(text, plain, i - plain);
+    plain = i + 1;
     switch (c) {
       case '"':
         out += "\\\"";
@@ -29,16 +34,14 @@ void AppendJsonString(std::string& out, std::string_view text) {
       case '\t':
         out += "\\t";
         break;
-      default:
-        if (c < 0x20) {
-          char buffer[8];
-          std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
-          out += buffer;
-        } else {
-          out += static_cast<char>(c);
-        }
+      default: {
+        char buffer[8];
+        std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
+        out += buffer;
+      }
     }
   }
+  out.append(text, plain, text.size() - plain);
   out += '"';
 }
 
