@@ -55,8 +55,7 @@ class Data {
     fs::create_directories(mDir / "batch");
     const fs::path base = mDir / "base.jpg";
     // About 95 KB of image data, as a small camera JPEG has.
-    if (!Run("convert -seed 7 -size 470x350 plasma:fractal -quality 95 '" + base.string() +
-             "'")) {
+    if (!Run("convert -seed 7 -size 470x350 plasma:fractal -quality 95 '" + base.string() + "'")) {
       return;
     }
     SXMPMeta meta;
@@ -175,19 +174,22 @@ int main(int argc, char** argv) {
   const double expat = reporter.Ms("BM_ExpatTokenizeLargePacket");
   const double extended = reporter.Ms("BM_ReadExtendedJpeg");
   if (exif > 0 && one > 0) {
-    std::printf("dump of %d JPEGs: veltmeta -j 1 %.0f ms, exiftool %.0f ms: %.1fx faster "
-                "(target >= 50x)\n",
-                kFiles, one, exif, exif / one);
+    std::printf(
+        "dump of %d JPEGs: veltmeta -j 1 %.0f ms, exiftool %.0f ms: %.1fx faster "
+        "(target >= 50x)\n",
+        kFiles, one, exif, exif / one);
   }
   if (one > 0 && two > 0) {
-    std::printf("dump of %d JPEGs: -j 2 %.0f ms vs -j 1 %.0f ms: speed-up %.2fx (target >= "
-                "1.7x on 2 cores)\n",
-                kFiles, two, one, one / two);
+    std::printf(
+        "dump of %d JPEGs: -j 2 %.0f ms vs -j 1 %.0f ms: speed-up %.2fx (target >= "
+        "1.7x on 2 cores)\n",
+        kFiles, two, one, one / two);
   }
   if (expat > 0 && extended > 0) {
-    std::printf("1.7 MB extended XMP: read %.1f ms, expat tokenizing %.1f ms: ratio %.2f "
-                "(target < 3)\n",
-                extended, expat, extended / expat);
+    std::printf(
+        "1.7 MB extended XMP: read %.1f ms, expat tokenizing %.1f ms: ratio %.2f "
+        "(target < 3)\n",
+        extended, expat, extended / expat);
   }
   benchmark::Shutdown();
   return 0;

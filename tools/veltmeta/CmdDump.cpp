@@ -47,8 +47,7 @@ FileOutput DumpFile(const std::string& path) {
     r.mMessages += "veltmeta dump: warning: " + message + "\n";
   });
   try {
-    SXMPFiles file(path, kXMP_UnknownFile,
-                   kXMPFiles_OpenForRead | kXMPFiles_OpenUsePacketScanning);
+    SXMPFiles file(path, kXMP_UnknownFile, kXMPFiles_OpenForRead | kXMPFiles_OpenUsePacketScanning);
     XMP_FileFormat format = kXMP_UnknownFile;
     file.GetFileInfo(nullptr, nullptr, &format);
     std::string& out = r.mJson;

@@ -104,8 +104,7 @@ struct SXMPFiles::Impl {
     }
     mStandard = CleanPacket(ToUtf8Packet(mFound->mPacket));
     if (mStandard.empty()) {
-      throw XMP_Error(kXMPErr_BadXMP, "the " + std::string(mHandler->Name()) +
-                                          " XMP block of " +
+      throw XMP_Error(kXMPErr_BadXMP, "the " + std::string(mHandler->Name()) + " XMP block of " +
                                           std::to_string(mFound->mPacket.size()) +
                                           " bytes holds no XMP packet");
     }
@@ -127,8 +126,8 @@ struct SXMPFiles::Impl {
         meta.DeleteProperty(kXMP_NS_XMP_Note, "xmpNote:HasExtendedXMP");
       }
     } catch (const XMP_Error& e) {
-      mUnreadable = XMP_Error(e.GetID(), "'" + mPath + "': the XMP packet cannot be read: " +
-                                             e.GetErrMsg());
+      mUnreadable =
+          XMP_Error(e.GetID(), "'" + mPath + "': the XMP packet cannot be read: " + e.GetErrMsg());
       throw *mUnreadable;
     }
     mParsed = true;
