@@ -18,9 +18,9 @@ TEST(FilesTool, SetThenDumpAndErrors) {
   std::string out = RunCommand(
       Tool() + " set '" + jpg.string() + "' 'dc:format=image/jpeg' xmp:Rating=5 2>&1", &status);
   EXPECT_EQ(status, 0) << out;
-  EXPECT_NE(out.find("xmp:Rating: (none) -> '5'"), std::string::npos) << out;
+  EXPECT_NE(out.find("xmp:Rating: <no value> -> 5"), std::string::npos) << out;
   out = RunCommand(Tool() + " set '" + jpg.string() + "' xmp:Rating=2 2>&1", &status);
-  EXPECT_NE(out.find("xmp:Rating: '5' -> '2'"), std::string::npos) << out;
+  EXPECT_NE(out.find("xmp:Rating: 5 -> 2"), std::string::npos) << out;
   if (HaveCommand("exiftool")) {
     EXPECT_EQ(ExifToolTag(jpg, "XMP-xmp:Rating"), "2");
     EXPECT_EQ(ExifToolTag(jpg, "XMP-dc:Format"), "image/jpeg");
@@ -29,7 +29,7 @@ TEST(FilesTool, SetThenDumpAndErrors) {
   // A bad assignment writes nothing.
   const std::string before = ReadFile(jpg);
   out = RunCommand(Tool() + " set '" + jpg.string() + "' xmp:Rating=1 nosuch:x=1 2>&1", &status);
-  EXPECT_EQ(status, 1);
+  EXPECT_EQ(status, 2);
   EXPECT_NE(out.find("unknown prefix 'nosuch'"), std::string::npos) << out;
   EXPECT_EQ(ReadFile(jpg), before);
 
@@ -55,26 +55,6 @@ TEST(FilesTool, SetThenDumpAndErrors) {
   EXPECT_EQ(status, 0);
   EXPECT_NE(out.find("warning: "), std::string::npos) << out;
   EXPECT_NE(out.find("Raw profile type xmp"), std::string::npos) << out;
-}
-
-// dump on several threads prints what one thread prints, in argument order, over files of
-// every format, broken ones included (built with VELT_TSAN, this is the race check).
-TEST(FilesTool, DumpOnThreadsKeepsArgumentOrder) {
-  std::string files;
-  for (const char* folder : {"images", "lenient", "iso", "riff", "mpeg"}) {
-    for (const auto& e : std::filesystem::directory_iterator(DataFile("xmp_files/") / folder)) {
-      if (e.path().extension() != ".sh" && e.path().extension() != ".py")
-        files += " '" + e.path().string() + "'";
-    }
-  }
-  files += " '" + DataFile("xmp_files/none.jpg").string() + "'" + files;
-  int one = -1, four = -1;
-  const std::string serial = RunCommand(Tool() + " dump -j 1" + files + " 2>&1", &one);
-  const std::string threaded = RunCommand(Tool() + " dump -j 4" + files + " 2>&1", &four);
-  EXPECT_EQ(one, 1);  // none.jpg
-  EXPECT_EQ(four, 1);
-  EXPECT_EQ(threaded, serial);
-  EXPECT_NE(serial.find("utf16be.jpg"), std::string::npos);
 }
 
 }  // namespace

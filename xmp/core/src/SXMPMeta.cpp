@@ -382,6 +382,7 @@ void SXMPMeta::SetArrayItem(const std::string& ns, const std::string& arrayPath,
     throw XMP_Error(kXMPErr_BadXPath, "array '" + arrayPath + "' does not exist");
   }
   if (!array->IsArray()) throw XMP_Error(kXMPErr_BadXPath, "'" + arrayPath + "' is not an array");
+  xmpcore::RequireRoomForChild(*array);
   if ((options & kXMP_InsertBeforeItem) && (options & kXMP_InsertAfterItem)) {
     throw XMP_Error(kXMPErr_BadOptions, "insert before and after at once");
   }
@@ -423,6 +424,11 @@ void SXMPMeta::AppendArrayItem(const std::string& ns, const std::string& arrayPa
     throw XMP_Error(kXMPErr_BadOptions, "a structure or array item cannot have a value");
   }
   XMPNode* array = FindNode(mHandle->mTree, ns, arrayPath, false);
+  if (array) {
+    xmpcore::RequireRoomForChild(*array);
+  } else {
+    xmpcore::RequireDepth(xmpcore::ExpandXPath(ns, arrayPath).size());  // the new item
+  }
   if (!array) {
     if (!(arrayForm & kXMP_PropValueIsArray)) {
       throw XMP_Error(kXMPErr_BadOptions,
@@ -517,22 +523,21 @@ bool SXMPMeta::DoesQualifierExist(const std::string& ns, const std::string& prop
 // ---- Multiple values ----------------------------------------------------------------------
 
 bool SXMPMeta::HasMultipleValues(const std::string& ns, const std::string& path) const {
-  xmpcore::XMPExpandedPath steps = xmpcore::ExpandXPath(ns, path);
-  // The deepest node that exists on the path answers: a marked structure or array stands for
-  // all of its (dropped) content.
-  while (steps.size() > 1) {
-    if (const XMPNode* node = FindNode(mHandle->mTree, steps, false)) {
-      return node->HasMultipleValues();
-    }
-    steps.pop_back();
+  const xmpcore::XMPExpandedPath steps = xmpcore::ExpandXPath(ns, path);
+  // A mark covers the node and everything below it: walk down from the top-level property
+  // and answer true at the first marked node on the way.
+  for (std::size_t length = 2; length <= steps.size(); ++length) {
+    const xmpcore::XMPExpandedPath prefix(steps.begin(),
+                                          steps.begin() + static_cast<std::ptrdiff_t>(length));
+    const XMPNode* node = FindNode(mHandle->mTree, prefix, false);
+    if (node == nullptr) return false;
+    if (node->HasMultipleValues()) return true;
   }
   return false;
 }
 
 void SXMPMeta::ClearMultipleValues(const std::string& ns, const std::string& path) {
-  XMPNode* node = FindNode(mHandle->mTree, ns, path, true);
-  if (!node->HasMultipleValues()) return;
-  node->mOptions &= ~kXMP_PropHasMultipleValues;
-  node->mValue.clear();
-  node->ClearChildren();
+  if (XMPNode* node = FindNode(mHandle->mTree, ns, path, false)) {
+    node->mOptions &= ~kXMP_PropHasMultipleValues;
+  }
 }

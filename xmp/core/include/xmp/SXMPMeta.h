@@ -55,7 +55,9 @@ class VELT_EXPORT SXMPMeta {
   // namespace is already registered with another prefix, it keeps that one; when the prefix
   // belongs to another namespace, a generated prefix ("prefix_1_") is assigned. Either way
   // the result is false and `registeredPrefix` (when given) receives the prefix with ':'.
-  // An empty URI or a prefix that is not an XML name raises kXMPErr_BadParam.
+  // An empty URI, a prefix that is not an XML name, or a reserved prefix (xml, xmlns, rdf)
+  // for a namespace other than its own raises kXMPErr_BadParam; a URI that is not UTF-8
+  // raises kXMPErr_BadUnicode.
   static bool RegisterNamespace(const std::string& uri, const std::string& suggestedPrefix,
                                 std::string* registeredPrefix = nullptr);
   // The prefix of a registered namespace followed by ':'; false when not registered.
@@ -233,10 +235,15 @@ class VELT_EXPORT SXMPMeta {
 
   // ---- Multiple values of collected objects -------------------------------------------------
 
-  // True when the property was marked by the collecting merge as holding differing values.
+  // The collecting merge (SXMPUtils::CollectProperties) marks the nodes whose values differ
+  // between the collected objects: a top-level property, or, inside structures that every
+  // object has, only the differing or partly present fields. A marked node keeps no value or
+  // children of its own.
+  // True when the node at `path` or one of its ancestors is marked (a node below a marked one
+  // is part of a differing whole).
   bool HasMultipleValues(const std::string& ns, const std::string& path) const;
-  // Ends that state: the property stays, with an empty value and no children. Creates the
-  // property (empty) when it does not exist.
+  // Clears the mark of the node at `path` itself (its ancestors keep theirs). Writing a
+  // value with the setters clears it too. Never creates a node.
   void ClearMultipleValues(const std::string& ns, const std::string& path);
 
  private:
