@@ -10,7 +10,7 @@ set_target_properties(veltmetadata PROPERTIES VERSION ${PROJECT_VERSION}
                                               SOVERSION ${PROJECT_VERSION_MAJOR})
 target_link_libraries(veltmetadata PRIVATE EXPAT::EXPAT ZLIB::ZLIB Threads::Threads)
 target_link_libraries(veltmetadata PUBLIC Boost::boost)
-if(NOT VELT_SANITIZE)
+if(NOT VELT_SANITIZE AND NOT VELT_TSAN)
   # Every symbol must resolve inside the image; sanitizer runtimes come with the executable.
   target_link_options(veltmetadata PRIVATE -Wl,--no-undefined)
 endif()

@@ -15,9 +15,9 @@ class PacketForms : public FilesTest {};
 
 // One sample per container; ".xmp" is a sidecar made from nothing.
 const std::vector<std::string> kContainers = {
-    "images/sample.jpg", "images/sample.png", "images/sample.gif", "images/sample-ii.tif",
-    "iso/moov_first.mp4", "iso/movie.mov", "riff/tone.wav", "riff/video.avi", "mpeg/v23.mp3",
-    "sidecar.xmp"};
+    "images/sample.jpg",  "images/sample.png", "images/sample.gif", "images/sample-ii.tif",
+    "iso/moov_first.mp4", "iso/movie.mov",     "riff/tone.wav",     "riff/video.avi",
+    "mpeg/v23.mp3",       "sidecar.xmp"};
 
 std::filesystem::path Copy(const TempDir& dir, const std::string& relative) {
   std::filesystem::path to = dir / std::filesystem::path(relative).filename().string();
@@ -72,9 +72,9 @@ TEST_F(PacketForms, Utf16AndUtf32InEveryContainer) {
   // Packet scanning finds them too.
   TempDir dir;
   for (const Form& form : forms) {
-    WriteFile(dir / "doc.pdf", "%PDF-1.4\n" +
-                                   Encoded(LabelPacket("scan"), form.mEncoding, form.mBom, 1) +
-                                   "\n%%EOF\n");
+    WriteFile(
+        dir / "doc.pdf",
+        "%PDF-1.4\n" + Encoded(LabelPacket("scan"), form.mEncoding, form.mBom, 1) + "\n%%EOF\n");
     SXMPFiles f((dir / "doc.pdf").string(), kXMP_UnknownFile,
                 kXMPFiles_OpenForRead | kXMPFiles_OpenUsePacketScanning);
     SXMPMeta meta;

@@ -1,13 +1,21 @@
-// veltmeta dump FILE...: for each file, the detected format and every leaf of its XMP, as a
-// JSON array with one object per file: {"file", "format" (four-character code), "xmp"
+// veltmeta dump [-j N] FILE...: for each file, the detected format and every leaf of its XMP,
+// as a JSON array with one object per file: {"file", "format" (four-character code), "xmp"
 // ([namespace URI, XMP path, value] per leaf, in document order)}. A file that cannot be read
 // gets a one-line error on stderr; the others are still dumped, and the exit status is 1.
 // Warnings about recoveries made while reading (a legacy chunk read, a duplicate packet
 // ignored) go to stderr, one a line; they do not change the exit status.
+//
+// Files are read on N threads (default: the number of cores) and printed in argument order,
+// each as soon as it and the files before it are done.
 #include <unistd.h>
 
+#include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "Command.h"
@@ -19,34 +27,111 @@
 
 namespace {
 
-std::string FormatCode(XMP_FileFormat format) {
-  std::string s(4, ' ');
+// What one file gives: its JSON object ("" when it could not be read) and its stderr lines.
+struct FileOutput {
+  std::string mJson;
+  std::string mMessages;
+};
+
+void AppendFormat(std::string& out, XMP_FileFormat format) {
+  std::string code(4, ' ');
   for (int i = 0; i < 4; ++i)
-    s[static_cast<std::size_t>(i)] = static_cast<char>(format >> (24 - 8 * i));
-  return s;
+    code[static_cast<std::size_t>(i)] = static_cast<char>(format >> (24 - 8 * i));
+  veltmeta::AppendJsonString(out, code);
 }
 
-// The JSON object of one file; throws XMP_Error when the file cannot be read.
-std::string DumpFile(const std::string& path) {
-  SXMPFiles file(path, kXMP_UnknownFile, kXMPFiles_OpenForRead | kXMPFiles_OpenUsePacketScanning);
-  XMP_FileFormat format = kXMP_UnknownFile;
-  file.GetFileInfo(nullptr, nullptr, &format);
-  SXMPMeta meta;
-  std::string leaves;
-  if (file.GetXMP(&meta)) {
-    SXMPIterator it(meta, kXMP_IterJustLeafNodes);
-    std::string ns, xpath, value;
-    XMP_OptionBits options = 0;
-    while (it.Next(&ns, &xpath, &value, &options)) {
-      if (options & kXMP_SchemaNode) continue;
-      leaves += (leaves.empty() ? "\n    [" : ",\n    [") + veltmeta::JsonString(ns) + ", " +
-                veltmeta::JsonString(xpath) + ", " + veltmeta::JsonString(value) + "]";
+// Reads one file; errors and warnings become its stderr lines.
+FileOutput DumpFile(const std::string& path) {
+  FileOutput r;
+  XMP_WarningScope warnings([&r](const std::string& message) {
+    r.mMessages += "veltmeta dump: warning: " + message + "\n";
+  });
+  try {
+    SXMPFiles file(path, kXMP_UnknownFile, kXMPFiles_OpenForRead | kXMPFiles_OpenUsePacketScanning);
+    XMP_FileFormat format = kXMP_UnknownFile;
+    file.GetFileInfo(nullptr, nullptr, &format);
+    std::string& out = r.mJson;
+    out += "  {\"file\": ";
+    veltmeta::AppendJsonString(out, path);
+    out += ", \"format\": ";
+    AppendFormat(out, format);
+    out += ", \"xmp\": [";
+    SXMPMeta meta;
+    bool any = false;
+    if (file.GetXMP(&meta)) {
+      SXMPIterator it(meta, kXMP_IterJustLeafNodes);
+      std::string ns, xpath, value;
+      XMP_OptionBits options = 0;
+      while (it.Next(&ns, &xpath, &value, &options)) {
+        if (options & kXMP_SchemaNode) continue;
+        out += any ? ",\n    [" : "\n    [";
+        veltmeta::AppendJsonString(out, ns);
+        out += ", ";
+        veltmeta::AppendJsonString(out, xpath);
+        out += ", ";
+        veltmeta::AppendJsonString(out, value);
+        out += ']';
+        any = true;
+      }
     }
+    file.CloseFile();
+    out += any ? "\n  ]}" : "]}";
+  } catch (const XMP_Error& e) {
+    r.mJson.clear();
+    r.mMessages += "veltmeta dump: cannot read '" + path + "': " + e.GetErrMsg() + "\n";
   }
-  file.CloseFile();
-  return "  {\"file\": " + veltmeta::JsonString(path) +
-         ", \"format\": " + veltmeta::JsonString(FormatCode(format)) + ", \"xmp\": [" + leaves +
-         (leaves.empty() ? "]}" : "\n  ]}");
+  return r;
+}
+
+// Runs DumpFile over `paths` on `jobs` threads and hands the outputs to `print` in order, on
+// the calling thread. Workers stay at most a bounded number of files ahead of the printer,
+// so memory does not grow with the number of files.
+template <typename Print>
+void DumpInOrder(const std::vector<std::string>& paths, unsigned jobs, Print print) {
+  if (jobs <= 1 || paths.size() <= 1) {
+    for (std::size_t i = 0; i < paths.size(); ++i)
+      print(i, DumpFile(paths[i]));
+    return;
+  }
+  const std::size_t window = 4u * jobs;
+  std::vector<std::optional<FileOutput>> done(paths.size());
+  std::mutex mutex;
+  std::condition_variable ready, room;
+  std::size_t next = 0, printed = 0;
+  auto work = [&] {
+    while (true) {
+      std::size_t i;
+      {
+        std::unique_lock lock(mutex);
+        room.wait(lock, [&] { return next >= paths.size() || next < printed + window; });
+        if (next >= paths.size()) return;
+        i = next++;
+      }
+      FileOutput output = DumpFile(paths[i]);
+      {
+        std::lock_guard lock(mutex);
+        done[i] = std::move(output);
+      }
+      ready.notify_one();
+    }
+  };
+  std::vector<std::thread> workers;
+  for (unsigned k = 0; k < jobs; ++k)
+    workers.emplace_back(work);
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    FileOutput output;
+    {
+      std::unique_lock lock(mutex);
+      ready.wait(lock, [&] { return done[i].has_value(); });
+      output = std::move(*done[i]);
+      done[i].reset();
+      printed = i + 1;
+    }
+    room.notify_all();
+    print(i, std::move(output));
+  }
+  for (std::thread& t : workers)
+    t.join();
 }
 
 void Progress(std::size_t done, std::size_t total) {
@@ -58,34 +143,51 @@ void Progress(std::size_t done, std::size_t total) {
   std::fflush(stderr);
 }
 
+// Parses "-j N" / "-jN" before the files; 0 jobs when the value is bad.
+std::vector<std::string> ParseJobs(const std::vector<std::string>& args, unsigned* jobs) {
+  std::vector<std::string> files;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    if (files.empty() && a.rfind("-j", 0) == 0) {
+      std::string value = a.size() > 2 ? a.substr(2) : (i + 1 < args.size() ? args[++i] : "");
+      char* end = nullptr;
+      long n = std::strtol(value.c_str(), &end, 10);
+      *jobs = value.empty() || *end != '\0' || n < 1 || n > 1024 ? 0 : static_cast<unsigned>(n);
+      continue;
+    }
+    files.push_back(a);
+  }
+  return files;
+}
+
 int RunDump(const std::vector<std::string>& args) {
-  if (args.empty()) {
-    std::fprintf(stderr, "usage: veltmeta dump FILE...\n");
+  unsigned jobs = std::max(1u, std::thread::hardware_concurrency());
+  const std::vector<std::string> files = ParseJobs(args, &jobs);
+  if (files.empty() || jobs == 0) {
+    std::fprintf(stderr, "usage: veltmeta dump [-j N] FILE...\n");
     return 2;
   }
   SXMPMeta::Initialize();
   SXMPFiles::Initialize();
-  const bool bar = args.size() > 1 && ::isatty(STDERR_FILENO);
+  const bool bar = files.size() > 1 && ::isatty(STDERR_FILENO);
   int status = 0;
   bool first = true;
-  XMP_WarningScope warnings([bar](const std::string& message) {
-    if (bar) std::fprintf(stderr, "\n");
-    std::fprintf(stderr, "veltmeta dump: warning: %s\n", message.c_str());
-  });
-  std::printf("[");
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    try {
-      std::string object = DumpFile(args[i]);
-      std::printf("%s\n%s", first ? "" : ",", object.c_str());
-      first = false;
-    } catch (const XMP_Error& e) {
-      if (bar) std::fprintf(stderr, "\n");
-      std::fprintf(stderr, "veltmeta dump: cannot read '%s': %s\n", args[i].c_str(), e.GetErrMsg());
-      status = 1;
+  std::fputs("[", stdout);
+  DumpInOrder(files, jobs, [&](std::size_t i, FileOutput output) {
+    if (!output.mMessages.empty()) {
+      if (bar) std::fputs("\n", stderr);
+      std::fputs(output.mMessages.c_str(), stderr);
     }
-    if (bar) Progress(i + 1, args.size());
-  }
-  std::printf("%s]\n", first ? "" : "\n");
+    if (output.mJson.empty()) {
+      status = 1;
+    } else {
+      std::fputs(first ? "\n" : ",\n", stdout);
+      std::fwrite(output.mJson.data(), 1, output.mJson.size(), stdout);
+      first = false;
+    }
+    if (bar) Progress(i + 1, files.size());
+  });
+  std::fputs(first ? "]\n" : "\n]\n", stdout);
   SXMPFiles::Terminate();
   SXMPMeta::Terminate();
   return status;
@@ -94,5 +196,5 @@ int RunDump(const std::vector<std::string>& args) {
 }  // namespace
 
 static veltmeta::CommandRegistrar kReg{
-    {"dump", "dump FILE...", "print the format and every XMP leaf of media files as JSON",
-     &RunDump}};
+    {"dump", "dump [-j N] FILE...",
+     "print the format and every XMP leaf of media files as JSON (N threads)", &RunDump}};

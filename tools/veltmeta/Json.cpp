@@ -5,9 +5,19 @@
 namespace veltmeta {
 
 std::string JsonString(const std::string& text) {
-  std::string out = "\"";
-  out.reserve(text.size() + 2);
-  for (const unsigned char c : text) {
+  std::string out;
+  AppendJsonString(out, text);
+  return out;
+}
+
+void AppendJsonString(std::string& out, std::string_view text) {
+  out += '"';
+  std::size_t plain = 0;  // start of the run of characters copied as they are
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x20 && c != '"' && c != '\\') continue;
+    out.append(text, plain, i - plain);
+    plain = i + 1;
     switch (c) {
       case '"':
         out += "\\\"";
@@ -24,17 +34,15 @@ std::string JsonString(const std::string& text) {
       case '\t':
         out += "\\t";
         break;
-      default:
-        if (c < 0x20) {
-          char buffer[8];
-          std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
-          out += buffer;
-        } else {
-          out += static_cast<char>(c);
-        }
+      default: {
+        char buffer[8];
+        std::snprintf(buffer, sizeof buffer, "\\u%04x", c);
+        out += buffer;
+      }
     }
   }
-  return out + "\"";
+  out.append(text, plain, text.size() - plain);
+  out += '"';
 }
 
 }  // namespace veltmeta

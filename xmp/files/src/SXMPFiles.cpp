@@ -104,8 +104,7 @@ struct SXMPFiles::Impl {
     }
     mStandard = CleanPacket(ToUtf8Packet(mFound->mPacket));
     if (mStandard.empty()) {
-      throw XMP_Error(kXMPErr_BadXMP, "the " + std::string(mHandler->Name()) +
-                                          " XMP block of " +
+      throw XMP_Error(kXMPErr_BadXMP, "the " + std::string(mHandler->Name()) + " XMP block of " +
                                           std::to_string(mFound->mPacket.size()) +
                                           " bytes holds no XMP packet");
     }
@@ -113,21 +112,22 @@ struct SXMPFiles::Impl {
   }
 
   // Parses the packets into `meta` (erased first); the extended part completes the standard
-  // packet: its properties win where both have one, and the pointer to it is dropped.
+  // packet: its properties win where both have one, and the pointer to it is dropped. The
+  // large extended part is parsed in place and the small standard packet merged into it.
   void Parse(SXMPMeta& meta) {
     try {
-      meta.ParseFromBuffer(mStandard);
-      if (!mExtended.empty()) {
-        SXMPMeta extended;
-        extended.ParseFromBuffer(mExtended);
-        SXMPUtils::ApplyTemplate(&meta, extended,
-                                 kXMPTemplate_AddNewProperties |
-                                     kXMPTemplate_ReplaceExistingProperties);
+      if (mExtended.empty()) {
+        meta.ParseFromBuffer(mStandard);
+      } else {
+        meta.ParseFromBuffer(mExtended);
+        SXMPMeta standard;
+        standard.ParseFromBuffer(mStandard);
+        SXMPUtils::ApplyTemplate(&meta, standard, kXMPTemplate_AddNewProperties);
         meta.DeleteProperty(kXMP_NS_XMP_Note, "xmpNote:HasExtendedXMP");
       }
     } catch (const XMP_Error& e) {
-      mUnreadable = XMP_Error(e.GetID(), "'" + mPath + "': the XMP packet cannot be read: " +
-                                             e.GetErrMsg());
+      mUnreadable =
+          XMP_Error(e.GetID(), "'" + mPath + "': the XMP packet cannot be read: " + e.GetErrMsg());
       throw *mUnreadable;
     }
     mParsed = true;

@@ -36,7 +36,7 @@ struct GifXmp {
 };
 
 struct GifLayout {
-  std::vector<GifXmp> mXmps;  // every XMP extension, in file order
+  std::vector<GifXmp> mXmps;         // every XMP extension, in file order
   std::uint64_t mTrailerOffset = 0;  // of the 0x3B trailer (or the end when missing)
 };
 

@@ -224,8 +224,9 @@ class JpegHandler : public FileHandler {
       // The standard packet is unreadable itself, which reading it will report.
     }
     if (guid.empty()) {
-      XMP_ReportWarning("JPEG holds extended XMP segments that no standard packet names; "
-                        "they are ignored, and a write drops them");
+      XMP_ReportWarning(
+          "JPEG holds extended XMP segments that no standard packet names; "
+          "they are ignored, and a write drops them");
       return found;
     }
     found->mExtended = AssembleExtended(file, parts, guid);
@@ -238,8 +239,8 @@ class JpegHandler : public FileHandler {
                           });
       });
       if (named) {
-        found->mUnreadablePart = "the extended XMP named " + guid +
-                                 " is incomplete or does not match its digest";
+        found->mUnreadablePart =
+            "the extended XMP named " + guid + " is incomplete or does not match its digest";
       } else {
         XMP_ReportWarning("the extended XMP named " + guid +
                           " is missing; the standard packet is read alone");

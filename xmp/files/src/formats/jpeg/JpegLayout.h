@@ -23,9 +23,9 @@ struct JpegLayout {
 };
 
 // Lists the segments. Runs of 0x00 or 0xFF fill between segments are skipped (a rewrite
-// copies the bytes between segments as they are). Not strict (reading): a broken segment ends the list, and what was found
-// before it is kept. Strict (writing): any inconsistency throws FileError (bad format), so that
-// a file is never rewritten from a misunderstood structure.
+// copies the bytes between segments as they are). Not strict (reading): a broken segment ends the
+// list, and what was found before it is kept. Strict (writing): any inconsistency throws FileError
+// (bad format), so that a file is never rewritten from a misunderstood structure.
 JpegLayout ParseJpeg(Storage& file, bool strict);
 
 }  // namespace xmpfiles

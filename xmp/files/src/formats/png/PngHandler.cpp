@@ -238,8 +238,9 @@ class PngHandler : public FileHandler {
                         " XMP chunks; the first is read, a write keeps only it");
     }
     if (!standard.empty() && !legacy.empty()) {
-      XMP_ReportWarning("PNG holds a legacy 'Raw profile type xmp' chunk beside its XMP chunk; "
-                        "it is ignored, and a write removes it");
+      XMP_ReportWarning(
+          "PNG holds a legacy 'Raw profile type xmp' chunk beside its XMP chunk; "
+          "it is ignored, and a write removes it");
     } else if (standard.empty()) {
       XMP_ReportWarning("PNG XMP read from a legacy 'Raw profile type xmp' " + legacy[0].mType +
                         " chunk; a write replaces it with a standard XMP chunk");

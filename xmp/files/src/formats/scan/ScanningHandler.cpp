@@ -56,8 +56,8 @@ std::string Widen(std::string_view ascii, std::size_t unit, bool big) {
 const std::array<Markers, 5>& Forms() {
   static const std::array<Markers, 5> kForms = [] {
     std::array<Markers, 5> forms;
-    const std::pair<std::size_t, bool> kinds[5] = {{1, true}, {2, true}, {2, false}, {4, true},
-                                                   {4, false}};
+    const std::pair<std::size_t, bool> kinds[5] = {
+        {1, true}, {2, true}, {2, false}, {4, true}, {4, false}};
     for (std::size_t i = 0; i < 5; ++i) {
       auto [unit, big] = kinds[i];
       forms[i] = {Widen(kBegin, unit, big), Widen(kEnd, unit, big), Widen("?>", unit, big)};

@@ -130,7 +130,8 @@ std::vector<std::uint64_t> LinkedIfds(Storage& file, const TiffIfd& ifd) {
     const std::uint16_t type = GetU16(e + 2, ifd.mEndian);
     if (GetU16(e, ifd.mEndian) != kTagSubIfds || (type != 4 && type != 13)) continue;
     const std::uint32_t count = std::min<std::uint32_t>(GetU32(e + 4, ifd.mEndian), kMaxIfds);
-    const std::uint64_t at = count <= 1 ? ifd.mIfdOffset + 2 + 12 * i + 8 : GetU32(e + 8, ifd.mEndian);
+    const std::uint64_t at =
+        count <= 1 ? ifd.mIfdOffset + 2 + 12 * i + 8 : GetU32(e + 8, ifd.mEndian);
     if (4ull * count > file.Remaining(at)) continue;
     Bytes values = file.Read(at, 4u * count);
     for (std::uint32_t k = 0; k < count; ++k)
@@ -256,8 +257,7 @@ class TiffHandler : public FileHandler {
                         "removes the others");
     } else if (!others.empty()) {
       ifd = &others[0];
-      XMP_ReportWarning("TIFF XMP read from the IFD at offset " +
-                        std::to_string(ifd->mIfdOffset) +
+      XMP_ReportWarning("TIFF XMP read from the IFD at offset " + std::to_string(ifd->mIfdOffset) +
                         " instead of the first IFD; a write moves it to the first IFD");
     }
     if (ifd == nullptr || ifd->mXmpLength == 0) return std::nullopt;
