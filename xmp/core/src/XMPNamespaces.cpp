@@ -73,9 +73,10 @@ class Registry {
 
   void Reset() {
     std::unique_lock lock(mMutex);
-    mUriToPrefix.clear();
-    mPrefixToUri.clear();
-    mNextSuffix.clear();
+    // Fresh tables, not cleared ones: their bucket arrays would stay at the largest size seen.
+    mUriToPrefix = TextMap();
+    mPrefixToUri = TextMap();
+    mNextSuffix = {};
     for (const auto& ns : kStandard)
       Add(ns.mURI, std::string(ns.mPrefix) + ':');
   }
