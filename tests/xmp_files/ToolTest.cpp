@@ -18,9 +18,9 @@ TEST(FilesTool, SetThenDumpAndErrors) {
   std::string out = RunCommand(
       Tool() + " set '" + jpg.string() + "' 'dc:format=image/jpeg' xmp:Rating=5 2>&1", &status);
   EXPECT_EQ(status, 0) << out;
-  EXPECT_NE(out.find("xmp:Rating: (none) -> '5'"), std::string::npos) << out;
+  EXPECT_NE(out.find("xmp:Rating: <no value> -> 5"), std::string::npos) << out;
   out = RunCommand(Tool() + " set '" + jpg.string() + "' xmp:Rating=2 2>&1", &status);
-  EXPECT_NE(out.find("xmp:Rating: '5' -> '2'"), std::string::npos) << out;
+  EXPECT_NE(out.find("xmp:Rating: 5 -> 2"), std::string::npos) << out;
   if (HaveCommand("exiftool")) {
     EXPECT_EQ(ExifToolTag(jpg, "XMP-xmp:Rating"), "2");
     EXPECT_EQ(ExifToolTag(jpg, "XMP-dc:Format"), "image/jpeg");
@@ -29,7 +29,7 @@ TEST(FilesTool, SetThenDumpAndErrors) {
   // A bad assignment writes nothing.
   const std::string before = ReadFile(jpg);
   out = RunCommand(Tool() + " set '" + jpg.string() + "' xmp:Rating=1 nosuch:x=1 2>&1", &status);
-  EXPECT_EQ(status, 1);
+  EXPECT_EQ(status, 2);
   EXPECT_NE(out.find("unknown prefix 'nosuch'"), std::string::npos) << out;
   EXPECT_EQ(ReadFile(jpg), before);
 

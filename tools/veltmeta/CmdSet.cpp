@@ -8,6 +8,7 @@
 // unknown properties and wrong-typed values exit with 2, missing, unreadable, read-only or
 // unwritable files with 1, one line on stderr and no file touched. A write that fails is
 // reported per file (exit 1); that file stays as it was.
+#include <cctype>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -38,8 +39,21 @@ struct Failure {
   std::string mMessage;
 };
 
+// "PREFIX:...=..." with an XML-name prefix; a file path never starts that way unless it is
+// a bare name with a colon before an equals sign.
 bool IsAssignment(const std::string& arg) {
-  return veltmeta::StartsWithKnownPrefix(arg) && arg.find('=') != std::string::npos;
+  const std::size_t colon = arg.find(':');
+  const std::size_t eq = arg.find('=');
+  if (colon == std::string::npos || colon == 0 || eq == std::string::npos || eq < colon) {
+    return false;
+  }
+  const auto start = static_cast<unsigned char>(arg[0]);
+  if (!std::isalpha(start) && start != '_') return false;
+  for (std::size_t i = 1; i < colon; ++i) {
+    const auto c = static_cast<unsigned char>(arg[i]);
+    if (!std::isalnum(c) && c != '_' && c != '-' && c != '.') return false;
+  }
+  return true;
 }
 
 // The bytes of a value file, or of standard input for "-".
