@@ -120,17 +120,21 @@ TEST_F(CompositeTest, ListenersNeverOutliveTheirComposite) {
   proxy->Reset(proxy->mPacket);  // the composite is gone: nothing is called
 
   // A listener that drops the composite's last reference in the middle of a notification.
-  auto composite = Aggregate({proxy});
+  auto composite = Aggregate({proxy, File("blue", "b")});  // a merged object of its own
   auto nested = Aggregate({composite, File("x", "y")});
   CountingListener killer;
   killer.mOnCall = [&] { composite.reset(); nested.reset(); };
   composite->NotifyWhenMetaDataChanged(killer.mListener);
+  std::string seenAfterKill;
+  composite->NotifyWhenMetaDataChanged(std::make_shared<MetaDataChangedFunction>(
+      [&](__XMPMeta__* meta) { seenAfterKill = Stored(meta, kXMP_NS_DC, "dc:format"); }));
   CountingListener after;
   proxy->NotifyWhenMetaDataChanged(after.mListener);
   proxy->Reset(proxy->mPacket);
   EXPECT_EQ(killer.mCalls, 1);
   EXPECT_EQ(after.mCalls, 1);
   EXPECT_EQ(composite, nullptr);
+  EXPECT_EQ(seenAfterKill, "image/jpeg");  // the handle outlived the composite's last owner
 
   // A provider added twice is merged and written twice, without harm; null is ignored.
   auto twice = File("red", "a");
