@@ -186,7 +186,13 @@ std::string PropertyLabel(const Path& path) {
   return prefix + path.mPathDescription;
 }
 
-std::vector<Path> LeafPaths(__XMPMeta__* meta, const Path& path) {
+namespace {
+
+std::vector<Path> LeafPathsBelow(__XMPMeta__* meta, const Path& path, int depth) {
+  // A structure type that contains itself would expand without end: stop at a depth no
+  // real schema reaches and show the node itself.
+  constexpr int kMaxDepth = 16;
+  if (depth > kMaxDepth) return {path};
   std::vector<Path> leaves;
   if (auto itemType = ItemStructTypeOf(path)) {
     int count = 0;
@@ -197,7 +203,8 @@ std::vector<Path> LeafPaths(__XMPMeta__* meta, const Path& path) {
     }
     if (count == 0) return {path};
     for (int i = 1; i <= count; ++i) {
-      for (const Path& leaf : LeafPaths(meta, veltmetadata::CreatePathFromArrayItem(path, i)))
+      for (const Path& leaf :
+           LeafPathsBelow(meta, veltmetadata::CreatePathFromArrayItem(path, i), depth + 1))
         leaves.push_back(leaf);
     }
     return leaves;
@@ -206,12 +213,18 @@ std::vector<Path> LeafPaths(__XMPMeta__* meta, const Path& path) {
     for (const auto& field : type->mFields) {
       const Path fieldPath = veltmetadata::CreatePathFromStructureField(path, field);
       if (fieldPath.empty()) continue;
-      for (const Path& leaf : LeafPaths(meta, fieldPath))
+      for (const Path& leaf : LeafPathsBelow(meta, fieldPath, depth + 1))
         leaves.push_back(leaf);
     }
     return leaves;
   }
   return {path};
+}
+
+}  // namespace
+
+std::vector<Path> LeafPaths(__XMPMeta__* meta, const Path& path) {
+  return LeafPathsBelow(meta, path, 0);
 }
 
 std::string CheckMediaFile(const std::string& file, bool forWrite) {
