@@ -18,11 +18,11 @@ class CompositeTest : public ValuesFixture {
   // A file's metadata: a shared format, a per-file label, a structure whose Note is shared
   // and whose Inner/Leaf differs.
   static std::shared_ptr<MemoryProvider> File(const std::string& label, const std::string& leaf) {
-    return MemoryProvider::Of(Packet(
-        "<dc:format>image/jpeg</dc:format><xmp:Label>" + label +
-        "</xmp:Label><vtest:Outer rdf:parseType='Resource'><vtf:Note>shared</vtf:Note>"
-        "<vtf:Inner rdf:parseType='Resource'><vtf:Leaf>" + leaf +
-        "</vtf:Leaf></vtf:Inner></vtest:Outer>"));
+    return MemoryProvider::Of(
+        Packet("<dc:format>image/jpeg</dc:format><xmp:Label>" + label +
+               "</xmp:Label><vtest:Outer rdf:parseType='Resource'><vtf:Note>shared</vtf:Note>"
+               "<vtf:Inner rdf:parseType='Resource'><vtf:Leaf>" +
+               leaf + "</vtf:Leaf></vtf:Inner></vtest:Outer>"));
   }
   static std::shared_ptr<AggregateProvider> Aggregate(const ProviderList& list) {
     return std::make_shared<AggregateProvider>(ProviderRange{list.begin(), list.end()});
@@ -123,7 +123,10 @@ TEST_F(CompositeTest, ListenersNeverOutliveTheirComposite) {
   auto composite = Aggregate({proxy, File("blue", "b")});  // a merged object of its own
   auto nested = Aggregate({composite, File("x", "y")});
   CountingListener killer;
-  killer.mOnCall = [&] { composite.reset(); nested.reset(); };
+  killer.mOnCall = [&] {
+    composite.reset();
+    nested.reset();
+  };
   composite->NotifyWhenMetaDataChanged(killer.mListener);
   std::string seenAfterKill;
   composite->NotifyWhenMetaDataChanged(std::make_shared<MetaDataChangedFunction>(
@@ -163,7 +166,8 @@ TEST_F(CompositeTest, ListenersNeverOutliveTheirComposite) {
 
 TEST_F(CompositeTest, DisjointSchemasGoToTheirOwnersAndNeverToTheBase) {
   auto base = File("red", "a");
-  auto owner = MemoryProvider::Of(Packet("<vtest:Count>3</vtest:Count><vtest:Ratio>0.5</vtest:Ratio>"));
+  auto owner =
+      MemoryProvider::Of(Packet("<vtest:Count>3</vtest:Count><vtest:Ratio>0.5</vtest:Ratio>"));
   auto schema = NamespaceDefinition(kValuesNs);
   auto disjoint = std::make_shared<DisjointSchemaProxyProvider>();
   EXPECT_EQ(*MetaDataReadAccess(disjoint), nullptr);

@@ -131,9 +131,12 @@ std::string CheckType(Assignment& a) {
       std::string lower;
       for (char c : v)
         lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-      if (lower == "true" || lower == "1") a.mValue = "True";
-      else if (lower == "false" || lower == "0") a.mValue = "False";
-      else return a.mProperty + ": " + v + " is not a boolean (True or False)";
+      if (lower == "true" || lower == "1")
+        a.mValue = "True";
+      else if (lower == "false" || lower == "0")
+        a.mValue = "False";
+      else
+        return a.mProperty + ": " + v + " is not a boolean (True or False)";
       return "";
     }
     case veltmetadata::kPrimitiveType_ClosedChoice: {
@@ -179,10 +182,14 @@ std::string Shown(const std::string& value) {
   if (value.size() > 200) return "<" + std::to_string(value.size()) + " bytes>";
   std::string out;
   for (char c : value) {
-    if (c == '\n') out += "\\n";
-    else if (c == '\r') out += "\\r";
-    else if (c == '\t') out += "\\t";
-    else out += c;
+    if (c == '\n')
+      out += "\\n";
+    else if (c == '\r')
+      out += "\\r";
+    else if (c == '\t')
+      out += "\\t";
+    else
+      out += c;
   }
   return out;
 }
@@ -192,10 +199,14 @@ std::string CurrentValue(__XMPMeta__* meta, const Path& path) {
   veltmetadata::GetValueResult result = veltmetadata::kGetValueResult_NoValue;
   veltmetadata::GetValue(meta, path, text, &result);
   switch (result) {
-    case veltmetadata::kGetValueResult_Success: return Shown(text);
-    case veltmetadata::kGetValueResult_MultipleValues: return "<multiple values>";
-    case veltmetadata::kGetValueResult_NoValue: return "<no value>";
-    default: return "<unreadable value>";
+    case veltmetadata::kGetValueResult_Success:
+      return Shown(text);
+    case veltmetadata::kGetValueResult_MultipleValues:
+      return "<multiple values>";
+    case veltmetadata::kGetValueResult_NoValue:
+      return "<no value>";
+    default:
+      return "<unreadable value>";
   }
 }
 
@@ -226,8 +237,9 @@ int RunSet(const std::vector<std::string>& args) {
     ++first;
   veltmeta::ToolSession session;
   if (first == 0 || first == args.size()) {
-    std::fprintf(stderr, "usage: veltmeta set FILE... PROPERTY=VALUE... (PROPERTY<=FILE, "
-                         "PROPERTY<=- for standard input)\n");
+    std::fprintf(stderr,
+                 "usage: veltmeta set FILE... PROPERTY=VALUE... (PROPERTY<=FILE, "
+                 "PROPERTY<=- for standard input)\n");
     return 2;
   }
   const std::vector<std::string> files(args.begin(), args.begin() + static_cast<long>(first));
