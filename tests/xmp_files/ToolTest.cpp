@@ -47,6 +47,14 @@ TEST(FilesTool, SetThenDumpAndErrors) {
   EXPECT_NE(out.find("\"format\": \"PNG \", \"xmp\": []"), std::string::npos) << out;
   EXPECT_NE(err.find("missing.jpg"), std::string::npos) << err;
   EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+
+  // A recovery is a warning on stderr; the exit status stays 0.
+  out = RunCommand(Tool() + " dump '" + DataFile("xmp_files/lenient/raw-profile.png").string() +
+                       "' 2>&1 >/dev/null",
+                   &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_NE(out.find("warning: "), std::string::npos) << out;
+  EXPECT_NE(out.find("Raw profile type xmp"), std::string::npos) << out;
 }
 
 }  // namespace
