@@ -149,9 +149,9 @@ struct VELT_EXPORT Value {
 };
 
 // Writes `inNumber` into the value's node as text with 17 significant digits (C format
-// "%1.*lg"), which reads back as the same double, through an update access on its provider, and commits it as a change of
-// mPath when something was written. Equal values, a null provider or one without metadata
-// write nothing. No exception passes.
+// "%1.*lg"), which reads back as the same double, through an update access on its provider, and
+// commits it as a change of mPath when something was written. Equal values, a null provider or one
+// without metadata write nothing. No exception passes.
 VELT_EXPORT void SetMinimalFloatValue(const Value& inValue, double inNumber);
 
 }  // namespace veltmetadata

@@ -8,12 +8,14 @@
 // unknown properties and wrong-typed values exit with 2, missing, unreadable, read-only or
 // unwritable files with 1, one line on stderr and no file touched. A write that fails is
 // reported per file (exit 1); that file stays as it was.
+#include <cctype>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Command.h"
@@ -38,8 +40,21 @@ struct Failure {
   std::string mMessage;
 };
 
+// "PREFIX:...=..." with an XML-name prefix; a file path never starts that way unless it is
+// a bare name with a colon before an equals sign.
 bool IsAssignment(const std::string& arg) {
-  return veltmeta::StartsWithKnownPrefix(arg) && arg.find('=') != std::string::npos;
+  const std::size_t colon = arg.find(':');
+  const std::size_t eq = arg.find('=');
+  if (colon == std::string::npos || colon == 0 || eq == std::string::npos || eq < colon) {
+    return false;
+  }
+  const auto start = static_cast<unsigned char>(arg[0]);
+  if (!std::isalpha(start) && start != '_') return false;
+  for (std::size_t i = 1; i < colon; ++i) {
+    const auto c = static_cast<unsigned char>(arg[i]);
+    if (!std::isalnum(c) && c != '_' && c != '-' && c != '.') return false;
+  }
+  return true;
 }
 
 // The bytes of a value file, or of standard input for "-".
@@ -117,9 +132,12 @@ std::string CheckType(Assignment& a) {
       std::string lower;
       for (char c : v)
         lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-      if (lower == "true" || lower == "1") a.mValue = "True";
-      else if (lower == "false" || lower == "0") a.mValue = "False";
-      else return a.mProperty + ": " + v + " is not a boolean (True or False)";
+      if (lower == "true" || lower == "1")
+        a.mValue = "True";
+      else if (lower == "false" || lower == "0")
+        a.mValue = "False";
+      else
+        return a.mProperty + ": " + v + " is not a boolean (True or False)";
       return "";
     }
     case veltmetadata::kPrimitiveType_ClosedChoice: {
@@ -165,10 +183,14 @@ std::string Shown(const std::string& value) {
   if (value.size() > 200) return "<" + std::to_string(value.size()) + " bytes>";
   std::string out;
   for (char c : value) {
-    if (c == '\n') out += "\\n";
-    else if (c == '\r') out += "\\r";
-    else if (c == '\t') out += "\\t";
-    else out += c;
+    if (c == '\n')
+      out += "\\n";
+    else if (c == '\r')
+      out += "\\r";
+    else if (c == '\t')
+      out += "\\t";
+    else
+      out += c;
   }
   return out;
 }
@@ -178,32 +200,44 @@ std::string CurrentValue(__XMPMeta__* meta, const Path& path) {
   veltmetadata::GetValueResult result = veltmetadata::kGetValueResult_NoValue;
   veltmetadata::GetValue(meta, path, text, &result);
   switch (result) {
-    case veltmetadata::kGetValueResult_Success: return Shown(text);
-    case veltmetadata::kGetValueResult_MultipleValues: return "<multiple values>";
-    case veltmetadata::kGetValueResult_NoValue: return "<no value>";
-    default: return "<unreadable value>";
+    case veltmetadata::kGetValueResult_Success:
+      return Shown(text);
+    case veltmetadata::kGetValueResult_MultipleValues:
+      return "<multiple values>";
+    case veltmetadata::kGetValueResult_NoValue:
+      return "<no value>";
+    default:
+      return "<unreadable value>";
   }
 }
 
+// What a commit did: the report lines, and the values written (property as given, value),
+// in assignment order.
+struct CommitResult {
+  std::vector<std::string> mReport;
+  std::vector<std::pair<std::string, std::string>> mWritten;
+};
+
 // Applies the assignments through one update access on the aggregate; its end is the
-// commit, which writes every file. Returns the report lines.
-std::vector<std::string> ApplyAndCommit(const veltmeta::ToolProviders& providers,
-                                        const std::vector<Assignment>& assignments) {
-  std::vector<std::string> report;
+// commit, which writes every file.
+CommitResult ApplyAndCommit(const veltmeta::ToolProviders& providers,
+                            const std::vector<Assignment>& assignments) {
+  CommitResult result;
   veltmetadata::MetaDataUpdateAccess access(providers.mAggregate);
   for (const Assignment& a : assignments) {
     const std::string before = CurrentValue(*access, a.mPath);
     const bool changed = a.mValue.empty() ? veltmetadata::DeleteValue(*access, a.mPath)
                                           : veltmetadata::SetValue(*access, a.mPath, a.mValue);
     if (!changed) {
-      report.push_back(a.mProperty + ": unchanged");
+      result.mReport.push_back(a.mProperty + ": unchanged");
       continue;
     }
     access.AddChange(a.mPath);
     const std::string after = a.mValue.empty() ? "<no value>" : CurrentValue(*access, a.mPath);
-    report.push_back(a.mProperty + ": " + before + " -> " + after);
+    result.mReport.push_back(a.mProperty + ": " + before + " -> " + after);
+    if (!a.mValue.empty()) result.mWritten.emplace_back(a.mProperty, a.mValue);
   }
-  return report;
+  return result;
 }
 
 int RunSet(const std::vector<std::string>& args) {
@@ -212,8 +246,9 @@ int RunSet(const std::vector<std::string>& args) {
     ++first;
   veltmeta::ToolSession session;
   if (first == 0 || first == args.size()) {
-    std::fprintf(stderr, "usage: veltmeta set FILE... PROPERTY=VALUE... (PROPERTY<=FILE, "
-                         "PROPERTY<=- for standard input)\n");
+    std::fprintf(stderr,
+                 "usage: veltmeta set FILE... PROPERTY=VALUE... (PROPERTY<=FILE, "
+                 "PROPERTY<=- for standard input)\n");
     return 2;
   }
   const std::vector<std::string> files(args.begin(), args.begin() + static_cast<long>(first));
@@ -249,7 +284,7 @@ int RunSet(const std::vector<std::string>& args) {
       return 1;
     }
   }
-  const std::vector<std::string> report = ApplyAndCommit(providers, assignments);
+  const CommitResult result = ApplyAndCommit(providers, assignments);
   std::size_t failed = 0;
   for (const auto& provider : providers.mFiles) {
     if (provider->WriteError().empty()) continue;
@@ -258,7 +293,7 @@ int RunSet(const std::vector<std::string>& args) {
     ++failed;
   }
   if (failed == providers.mFiles.size()) return 1;  // nothing changed anywhere
-  for (const std::string& line : report)
+  for (const std::string& line : result.mReport)
     std::printf("%s\n", line.c_str());
   return failed == 0 ? 0 : 1;
 }
