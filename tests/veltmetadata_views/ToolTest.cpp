@@ -121,4 +121,32 @@ TEST_F(ViewsTool, MergedFilesShowMultipleValuesAndBadArgumentsFail) {
   }
 }
 
+TEST_F(ViewsTool, ConvertPanelsMakesAPackageWhoseViewLoads) {
+  const auto panel = mDir / "panels" / "studio";
+  std::filesystem::create_directories(panel);
+  velttest::WriteFile(panel / "manifest.xml",
+                      "<panel xmlns='http://ns.veltmetadata.org/xmp/fileinfo/' name='Studio' "
+                      "type='generic' propertyDescriptionFile='studio.xml'/>");
+  velttest::WriteFile(panel / "studio.xml",
+                      "<xmp_definitions><xmp_schema namespace='http://example.com/studio/' "
+                      "prefix='studio'><xmp_property name='Room' type='text'/></xmp_schema>"
+                      "</xmp_definitions>");
+  int status = -1;
+  const std::string folder = (mDir / "panels").string();
+  EXPECT_EQ(RunTool("convert-panels '" + folder + "'", &status).rfind("SUCCESS - Converted", 0), 0u);
+  EXPECT_EQ(status, 0);
+  EXPECT_NE(RunTool("views", &status).find("imported_Studio"), std::string::npos);
+  EXPECT_EQ(RunTool("errors", &status, true), "");
+  // Converting again leaves the package alone; a broken panel fails the command.
+  EXPECT_EQ(RunTool("convert-panels '" + folder + "'", &status).rfind("INFO - ", 0), 0u);
+  EXPECT_EQ(status, 0);
+  std::filesystem::remove_all(std::filesystem::path(getenv("VELTCORE_PREFS_DIR")) / "Orvane");
+  velttest::WriteFile(panel / "studio.xml", "<xmp_definitions>");
+  EXPECT_EQ(RunTool("convert-panels '" + folder + "'", &status).rfind("FAILURE - ", 0), 0u);
+  EXPECT_EQ(status, 1);
+  RunTool("convert-panels --panels 5.0", &status);
+  EXPECT_EQ(status, 2);
+  std::filesystem::remove_all(std::filesystem::path(getenv("VELTCORE_PREFS_DIR")) / "Orvane");
+}
+
 }  // namespace

@@ -21,27 +21,6 @@ using veltmeta::PanelValue;
 
 constexpr const char* kUsage = "usage: veltmeta view NAME FILE... [--json]";
 
-// UTF-8 (as file names come on the command line) to UTF-16; a byte that starts no valid
-// sequence is taken as it stands.
-std::u16string ToUTF16(const std::string& text) {
-  std::u16string out;
-  for (std::size_t i = 0; i < text.size();) {
-    const auto byte = static_cast<unsigned char>(text[i]);
-    const int length = byte < 0x80 ? 1 : byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
-    char32_t c = length == 1 ? byte : byte & (0xFF >> (length + 1));
-    for (int k = 1; k < length && i + k < text.size(); ++k)
-      c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-    i += static_cast<std::size_t>(length);
-    if (c >= 0x10000) {
-      out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-      out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(c);
-    }
-  }
-  return out;
-}
-
 struct Session {
   Session() {
     veltmetadata::Initialize();
@@ -56,7 +35,7 @@ struct Session {
 std::shared_ptr<veltmetadata::MetaDataProvider> ProviderFor(const std::vector<std::string>& files) {
   std::vector<std::shared_ptr<veltmetadata::MetaDataProvider>> providers;
   for (const auto& file : files)
-    providers.push_back(std::make_shared<veltmetadata::FileProvider>(ToUTF16(file)));
+    providers.push_back(std::make_shared<veltmetadata::FileProvider>(veltmeta::ToUTF16(file)));
   if (providers.size() == 1) return providers.front();
   auto aggregate = std::make_shared<veltmetadata::AggregateProvider>();
   for (std::size_t i = 0; i < providers.size(); ++i)
