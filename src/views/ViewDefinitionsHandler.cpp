@@ -57,11 +57,18 @@ std::vector<UTF8String> Split(const UTF8String& text, char separator) {
 
 // The path of a schema's top-level property; empty, without an assertion, when the schema or
 // the property is not registered (a view file naming an unknown property is a content error).
+// A dynamic schema has every property, so any name resolves there.
 Path PropertyPath(const UTF8String& uri, const UTF8String& name) {
   const auto schema = NamespaceDefinition(uri);
   if (!schema) return Path();
-  if (!schema->mDynamic && !PropertyNameDefinition(schema, name)) return Path();
-  return PathForSchemaNameAndPropertyName(uri, name);
+  if (PropertyNameDefinition(schema, name)) return PathForSchemaNameAndPropertyName(uri, name);
+  if (!schema->mDynamic) return Path();
+  Path path;
+  path.mNamespace = uri;
+  path.mPathDescription = name;
+  path.mEntryName = name;
+  path.mParentId = uri;
+  return path;
 }
 
 }  // namespace

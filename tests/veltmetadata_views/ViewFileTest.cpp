@@ -16,7 +16,8 @@ const std::string kNs = kViewsNamespace;
 const std::string kDeclarations =
     " xmlns:dc='http://purl.org/dc/elements/1.1/' xmlns:exif='http://ns.adobe.com/exif/1.0/'"
     " xmlns:xmpDM='http://ns.adobe.com/xmp/1.0/DynamicMedia/'"
-    " xmlns:Iptc4xmpCore='http://iptc.org/std/Iptc4xmpCore/1.0/xmlns/'";
+    " xmlns:Iptc4xmpCore='http://iptc.org/std/Iptc4xmpCore/1.0/xmlns/'"
+    " xmlns:pma='http://ns.veltmetadata.org/xmp/planning/assignment/1.0/'";
 
 // A document with one view "v" holding `items`.
 std::string Doc(const std::string& items) {
@@ -109,10 +110,14 @@ TEST_F(ViewFile, ItemsAttributesParametersAndChoices) {
       "  <choice value='a' label='$$$/test/choice=Alpha'/><other:x xmlns:other='urn:o'/>"
       "</item>"
       "<property name='dc:title' labelRef='dc:description' descriptionRef='dc:rights'/>"
-      "<note label='plain note'/>"));
+      "<note label='plain note'/>"
+      "<property name='pma:AnyName'/>"));
   ASSERT_EQ(views.size(), 1u);
   const auto& items = views[0]->mItems;
-  ASSERT_EQ(items.size(), 6u);
+  ASSERT_EQ(items.size(), 7u);
+  // Any name of a dynamic schema resolves.
+  EXPECT_EQ(items[6]->mQualifiedName.mLocalName, "AnyName");
+  EXPECT_TRUE(PathEntryDefinition(items[6]->mPath));
 
   EXPECT_EQ(items[0]->mWidgetName, "separator");
   EXPECT_TRUE(items[0]->mPath.empty());
