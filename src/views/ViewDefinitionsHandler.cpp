@@ -141,8 +141,7 @@ void ViewDefinitionsHandler::StartElementWithNamespace(const UTF8String& namespa
   }
 }
 
-void ViewDefinitionsHandler::StartInViews(const UTF8String& name,
-                                          const AttributeList& attributes) {
+void ViewDefinitionsHandler::StartInViews(const UTF8String& name, const AttributeList& attributes) {
   if (name != "view") return;
   mCurrentView = std::make_shared<ViewDefinition>();
   for (const Attribute& attribute : attributes) {
@@ -194,8 +193,7 @@ void ViewDefinitionsHandler::StartInItem(const UTF8String& name, const Attribute
       if (attribute.mLocalName == "label") label = attribute.mValue;
     }
     choice->mLabelZString = UTF8to16(label);
-    choice->mLabel =
-        UTF8to16(veltcore::config::Localizer::Get().Localize(std::string_view(label)));
+    choice->mLabel = UTF8to16(veltcore::config::Localizer::Get().Localize(std::string_view(label)));
     mCurrentItem->mChoices.push_back(std::move(choice));
     mState = ParseState::kInChoice;
   } else if (mapped == "item") {

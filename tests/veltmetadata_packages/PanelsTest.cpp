@@ -70,8 +70,8 @@ TEST_F(Panels, ConvertedPanelLoadsAfterRestart) {
   // Text that is not UTF-8 (here Latin-1) is copied as it is.
   Write(panel / "loc" / "acme_fr_FR.txt", "$$$/acme/Size=Taille \xE9\n");
   // The 3.0 and 2.0 generations look for a panel class instead of the type.
-  const std::string none = "INFO - No Generic Panels found in folder '" + mPanels.Path().string() +
-                           "' to convert.\n\n";
+  const std::string none =
+      "INFO - No Generic Panels found in folder '" + mPanels.Path().string() + "' to convert.\n\n";
   EXPECT_EQ(Convert(kTaviPanels30, mPanels.Path(), mRoot), none);
   EXPECT_FALSE(fs::exists(mRoot / "acme"));
 
@@ -147,18 +147,21 @@ TEST_F(Panels, RefusalsAreReportedAndNothingOutsideIsTouched) {
     return "Cannot convert '" + panel.string() + "'. ";
   };
   const std::string tail = "' leads outside the panel folder and is not read.\n\n";
-  EXPECT_EQ(report,
-            "FAILURE - " + cannot(badName) +
-                "The manifest value '../../secret.xml' is not a plain file name.\n\n"
-                "FAILURE - " + cannot(badLoc) + "The manifest value 'x/y' is not a plain file name.\n\n"
-                "FAILURE - " + cannot(linkedDefs) + "'" + (linkedDefs / "acme.xml").string() + tail +
-                "FAILURE - " + cannot(p / "d_linkedpanel") + "'" + (p / "d_linkedpanel").string() +
-                tail + "FAILURE - " + cannot(broken) + "Found invalid XML in '" +
-                (broken / "acme.xml").string() + "'.\n\n" + "INFO - " + cannot(occupied) +
-                "Extension Package folder '" + (root / "f_occupied").string() +
-                "' already exists.\n\n" + "FAILURE - " + cannot(linkedLoc) + "'" +
-                (linkedLoc / "loc").string() + tail + "SUCCESS - Converted '" + linkedLoc.string() +
-                "' to '" + (root / "g_linkedloc").string() + "'\n\n");
+  EXPECT_EQ(report, "FAILURE - " + cannot(badName) +
+                        "The manifest value '../../secret.xml' is not a plain file name.\n\n"
+                        "FAILURE - " +
+                        cannot(badLoc) +
+                        "The manifest value 'x/y' is not a plain file name.\n\n"
+                        "FAILURE - " +
+                        cannot(linkedDefs) + "'" + (linkedDefs / "acme.xml").string() + tail +
+                        "FAILURE - " + cannot(p / "d_linkedpanel") + "'" +
+                        (p / "d_linkedpanel").string() + tail + "FAILURE - " + cannot(broken) +
+                        "Found invalid XML in '" + (broken / "acme.xml").string() + "'.\n\n" +
+                        "INFO - " + cannot(occupied) + "Extension Package folder '" +
+                        (root / "f_occupied").string() + "' already exists.\n\n" + "FAILURE - " +
+                        cannot(linkedLoc) + "'" + (linkedLoc / "loc").string() + tail +
+                        "SUCCESS - Converted '" + linkedLoc.string() + "' to '" +
+                        (root / "g_linkedloc").string() + "'\n\n");
   EXPECT_FALSE(fs::exists(root / "g_linkedloc" / "loc"));
   EXPECT_TRUE(fs::is_symlink(root / "f_occupied"));
   EXPECT_FALSE(fs::exists(outside / "nowhere"));

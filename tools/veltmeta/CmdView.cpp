@@ -89,9 +89,8 @@ int RunView(const std::vector<std::string>& args) {
     }
     return value;
   };
-  veltmeta::PanelBuilder panel(json ? veltmeta::PanelBuilder::Format::kJson
-                                    : veltmeta::PanelBuilder::Format::kText,
-                               lookup);
+  veltmeta::PanelBuilder panel(
+      json ? veltmeta::PanelBuilder::Format::kJson : veltmeta::PanelBuilder::Format::kText, lookup);
   veltmetadata::BuildView(view, panel);
   std::fputs(panel.Output().c_str(), stdout);
   return 0;

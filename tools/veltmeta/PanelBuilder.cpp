@@ -238,8 +238,8 @@ PanelBuilder::Node PanelBuilder::RenderFormatter(const ViewItem& item) const {
   bool any = false;
   std::vector<std::string> parts;
   for (const auto& child : item.mChildItems) {
-    const PanelValue value = child && mLookup && !child->mPath.empty() ? mLookup(child->mPath)
-                                                                       : PanelValue();
+    const PanelValue value =
+        child && mLookup && !child->mPath.empty() ? mLookup(child->mPath) : PanelValue();
     node.mMultiple = node.mMultiple || value.mState == PanelValue::kMultiple;
     const bool has = value.mState != PanelValue::kNone;
     any = any || has;
@@ -276,8 +276,8 @@ void PanelBuilder::WriteText(const Node& node, int depth) {
   if (node.mWidget == "separator") {
     mOutput += "\n";
   } else if (node.mShowsValue) {
-    mOutput += indent + node.mLabel + ":" + (node.mDisplay.empty() ? "" : " " + node.mDisplay) +
-               "\n";
+    mOutput +=
+        indent + node.mLabel + ":" + (node.mDisplay.empty() ? "" : " " + node.mDisplay) + "\n";
   } else {
     if (node.mWidget == "section" && !mOutput.ends_with("\n\n")) mOutput += "\n";
     mOutput += indent + node.mLabel + "\n";

@@ -66,9 +66,8 @@ SchemaDefinitionList KeptSchemas(const SchemaDefinitionList& schemas) {
       properties.push_back(property);
     }
     if (properties.empty()) continue;
-    auto target = std::find_if(kept.begin(), kept.end(), [&](const auto& k) {
-      return k->mNamespace == schema->mNamespace;
-    });
+    auto target = std::find_if(kept.begin(), kept.end(),
+                               [&](const auto& k) { return k->mNamespace == schema->mNamespace; });
     if (target == kept.end()) {
       auto copy = std::make_shared<SchemaDefinition>(*schema);
       copy->mProperties.clear();
@@ -210,8 +209,8 @@ class FolderConversion {
     if (!kept.empty()) {
       const File schemaFile = package.SubDir("schema").GetFile(info.propertyDescriptionFile);
       if (!WriteSchemaFile({kept, definitions.second}, schemaFile) || !schemaFile.Exists()) {
-        Failure(panel, u"Schema definition file '" + schemaFile.FullPath() +
-                           u"' cannot be created.");
+        Failure(panel,
+                u"Schema definition file '" + schemaFile.FullPath() + u"' cannot be created.");
         return false;
       }
     }
@@ -295,8 +294,8 @@ void ConvertGenericPanelsFolder(TaviVersion version, const UTF16String& folder,
 void LoadAndConvertGenericPanels(TaviVersion version, UTF16String& report) {
   const UTF16String user = PanelsDefinitionsUserDirectory(version);
   if (!user.empty()) {
-    ConvertGenericPanelsFolder(
-        version, user, veltcore::string::UTF8to16(CustomExtensionsUserDirectory()), report);
+    ConvertGenericPanelsFolder(version, user,
+                               veltcore::string::UTF8to16(CustomExtensionsUserDirectory()), report);
   }
   const UTF16String machine = PanelsDefinitionsGlobalDirectory(version);
   if (!machine.empty()) {
