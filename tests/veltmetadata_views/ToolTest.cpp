@@ -115,6 +115,7 @@ TEST_F(ViewsTool, MergedFilesShowMultipleValuesAndBadArgumentsFail) {
   for (const auto& [args, expected] :
        std::vector<std::pair<std::string, int>>{{"view nosuchview '" + a + "'", 1},
                                                 {"view basic '" + a + ".missing'", 1},
+           {"view basic '" + notMedia.string() + "'", 1},
                                                 {"view basic", 2},
                                                 {"view basic --bogus '" + a + "'", 2}}) {
     const std::string out = RunTool(args, &status, true);

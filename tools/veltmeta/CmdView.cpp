@@ -14,6 +14,7 @@
 #include "veltmetadata/Lifecycle.h"
 #include "veltmetadata/MetaDataAccess.h"
 #include "veltmetadata/MetaDataOperations.h"
+#include "xmp/SXMPFiles.h"
 
 namespace {
 
@@ -74,6 +75,18 @@ int RunView(const std::vector<std::string>& args) {
     std::fprintf(stderr, "veltmeta view: no view named '%s' (see veltmeta views)\n",
                  rest[0].c_str());
     return 1;
+  }
+  for (const auto& file : files) {
+    XMP_FileFormat format = kXMP_UnknownFile;
+    try {
+      format = SXMPFiles::CheckFileFormat(file);
+    } catch (...) {
+    }
+    if (format == kXMP_UnknownFile) {
+      std::fprintf(stderr, "veltmeta view: '%s' is no media file with a known format\n",
+                   file.c_str());
+      return 1;
+    }
   }
   const auto provider = ProviderFor(files);
   veltmetadata::MetaDataReadAccess access(provider);
