@@ -112,10 +112,12 @@ TEST_F(ViewsTool, MergedFilesShowMultipleValuesAndBadArgumentsFail) {
   const std::string origin = RunTool("view origin '" + a + "' '" + b + "'", &status);
   EXPECT_NE(origin.find("  City: Porto\n"), std::string::npos) << origin;
 
+  const auto notMedia = mDir / "notes.txt";
+  velttest::WriteFile(notMedia, "plain text, no media file");
   for (const auto& [args, expected] :
        std::vector<std::pair<std::string, int>>{{"view nosuchview '" + a + "'", 1},
                                                 {"view basic '" + a + ".missing'", 1},
-           {"view basic '" + notMedia.string() + "'", 1},
+                                                {"view basic '" + notMedia.string() + "'", 1},
                                                 {"view basic", 2},
                                                 {"view basic --bogus '" + a + "'", 2}}) {
     const std::string out = RunTool(args, &status, true);
