@@ -20,6 +20,15 @@ write_basic_package_version_file(${CMAKE_CURRENT_BINARY_DIR}/veltmetadataConfigV
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/veltmetadataConfig.cmake
               ${CMAKE_CURRENT_BINARY_DIR}/veltmetadataConfigVersion.cmake
         DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/veltmetadata)
+# pkg-config: the prefix relative to the folder the .pc file is installed in (${pcfiledir}),
+# so that `cmake --install --prefix P` works for any P. An absolute library or include folder
+# cannot move with the prefix; the configured prefix is kept then.
+if(IS_ABSOLUTE "${CMAKE_INSTALL_LIBDIR}" OR IS_ABSOLUTE "${CMAKE_INSTALL_INCLUDEDIR}")
+  set(VELT_PC_PREFIX "${CMAKE_INSTALL_PREFIX}")
+else()
+  file(RELATIVE_PATH pc_to_prefix "/prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig" "/prefix")
+  set(VELT_PC_PREFIX "\${pcfiledir}/${pc_to_prefix}")
+endif()
 configure_file(${PROJECT_SOURCE_DIR}/cmake/veltmetadata.pc.in
                ${CMAKE_CURRENT_BINARY_DIR}/veltmetadata.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/veltmetadata.pc

@@ -382,4 +382,18 @@ int FileUtils::GetModifiedTime(std::string_view utf8Path, std::int64_t& time) {
   return 0;
 }
 
+int FileUtils::GetFileStamp(std::string_view utf8Path, FileStamp& stamp) {
+  stamp = FileStamp{};
+  struct stat st {};
+  const std::string path(utf8Path);
+  if (path.empty()) return ENOENT;
+  if (::stat(path.c_str(), &st) != 0) return errno ? errno : EIO;
+  stamp.mModifiedTime =
+      static_cast<std::int64_t>(st.st_mtim.tv_sec) * 10000000 + st.st_mtim.tv_nsec / 100;
+  stamp.mSize = static_cast<std::uint64_t>(st.st_size);
+  stamp.mDevice = static_cast<std::uint64_t>(st.st_dev);
+  stamp.mInode = static_cast<std::uint64_t>(st.st_ino);
+  return 0;
+}
+
 }  // namespace veltcore::filesupport

@@ -149,6 +149,16 @@ class OPlatformByteStream {
   std::ofstream mOut;
 };
 
+// What one stat() tells about a file: enough to see that it changed even when a rewrite
+// within one tick of the file system's clock keeps its modification time.
+struct FileStamp {
+  std::int64_t mModifiedTime = 0;  // 100-ns units since 1970-01-01 UTC, as GetModifiedTime
+  std::uint64_t mSize = 0;         // bytes
+  std::uint64_t mDevice = 0;       // the file system holding the file
+  std::uint64_t mInode = 0;        // the file's number on that file system (new on replace)
+  bool operator==(const FileStamp&) const = default;
+};
+
 struct FileUtils {
   // Copies a file, replacing the target. True on success.
   static bool Copy(const File& from, const File& to);
@@ -167,6 +177,9 @@ struct FileUtils {
   // Last modification time in 100-ns units since 1970-01-01 UTC. Returns 0 on success, or a
   // non-zero code (the errno) with `time` left at 0.
   static int GetModifiedTime(std::string_view utf8Path, std::int64_t& time);
+  // Modification time, size, device and inode from one stat(). Returns 0 on success, or a
+  // non-zero code (the errno) with `stamp` left all zero.
+  static int GetFileStamp(std::string_view utf8Path, FileStamp& stamp);
 };
 
 // Path helpers: UTF-16 and UTF-8 to a filesystem path and back (invalid text gives an empty path).

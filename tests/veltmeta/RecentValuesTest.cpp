@@ -1,0 +1,87 @@
+// The tool's recently used values: the list rules, parallel processes that must not lose
+// each other's values, a failed save, and `veltmeta recent` as a user runs it.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "RecentValues.h"
+#include "TestSupport.h"
+#include "veltcore/Files.h"
+#include "veltmetadata/MRULists.h"
+
+namespace {
+
+const std::string kTool = std::string(VELT_BINARY_DIR) + "/tools/veltmeta/veltmeta";
+
+class RecentValuesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    veltmetadata::ClearMRUList();
+    ASSERT_TRUE(veltmetadata::RemoveMRUFile());
+  }
+  void TearDown() override { veltcore::filesupport::SafeSave::SetFailureHook(nullptr); }
+};
+
+TEST_F(RecentValuesTest, MostRecentFirstWithoutDuplicatesAndAtMostTen) {
+  std::string error;
+  for (char c = 'a'; c <= 'l'; ++c)
+    ASSERT_TRUE(veltmeta::RecordRecentValues({{"dc:title", std::string(1, c)}}, error)) << error;
+  ASSERT_TRUE(veltmeta::RecordRecentValues(
+      {{"dc:title", "e"}, {"dc:title", "two\r\nlines"}, {"xmp:Label", "\xF0\x9F\x98\x80 <&>"}},
+      error));
+  const veltmeta::RecentLists lists = veltmeta::LoadRecentValues();
+  EXPECT_EQ(lists.at("dc:title"),
+            (std::vector<std::string>{"two\nlines", "e", "l", "k", "j", "i", "h", "g", "f", "d"}));
+  EXPECT_EQ(lists.at("xmp:Label"), std::vector<std::string>{"\xF0\x9F\x98\x80 <&>"});
+
+  // A failed save reports the file and leaves it as it was.
+  const std::string before =
+      velttest::ReadFile(veltcore::string::UTF16to8(veltmetadata::MRUFilePath()));
+  veltcore::filesupport::SafeSave::SetFailureHook([](std::string_view) { return true; });
+  EXPECT_FALSE(veltmeta::RecordRecentValues({{"dc:title", "lost"}}, error));
+  EXPECT_NE(error.find("FileinfoMRU.xml"), std::string::npos) << error;
+  EXPECT_EQ(velttest::ReadFile(veltcore::string::UTF16to8(veltmetadata::MRUFilePath())), before);
+}
+
+TEST_F(RecentValuesTest, ParallelProcessesLoseNothingAndTheToolListsAndClears) {
+  std::vector<pid_t> children;
+  for (int i = 0; i < 8; ++i) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+      std::string error;
+      ::_exit(veltmeta::RecordRecentValues({{"xmp:Label", "run " + std::to_string(i)}}, error) ? 0
+                                                                                               : 1);
+    }
+    children.push_back(child);
+  }
+  for (pid_t child : children) {
+    int status = -1;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  EXPECT_EQ(veltmeta::LoadRecentValues().at("xmp:Label").size(), 8U);
+  std::string error;
+  ASSERT_TRUE(veltmeta::RecordRecentValues({{"zpx:Status", "approved"}}, error));
+
+  int status = -1;
+  const std::string listed = velttest::RunCommand("'" + kTool + "' recent xmp:Label", &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(std::count(listed.begin(), listed.end(), '\n'), 9) << listed;
+  const std::string json =
+      velttest::RunCommand("'" + kTool +
+                           "' recent --json | python3 -c \"import json,sys;d=json.load(sys.stdin);"
+                           "print(len(d[0]['values']), 'labels' in d[0], d[1]['labels'])\"");
+  EXPECT_EQ(json, "8 False {'approved': 'Approved'}\n");
+  velttest::RunCommand("'" + kTool + "' recent --clear xmp:Label", &status);
+  EXPECT_EQ(status, 0);
+  velttest::RunCommand("'" + kTool + "' recent --clear", &status);
+  EXPECT_EQ(velttest::RunCommand("'" + kTool + "' recent --json"), "[]\n");
+  velttest::RunCommand("'" + kTool + "' recent --bogus 2>/dev/null", &status);
+  EXPECT_EQ(status, 2);
+}
+
+}  // namespace

@@ -1,0 +1,169 @@
+#include "veltmetadata/MetadataUtils.h"
+
+#include <atomic>
+#include <boost/date_time/gregorian/gregorian_types.hpp>
+#include <boost/date_time/posix_time/posix_time_types.hpp>
+#include <exception>
+#include <map>
+#include <optional>
+#include <string>
+
+#include "FormatCacheSeam.h"
+#include "veltcore/Debug.h"
+#include "veltcore/Files.h"
+#include "veltcore/Threads.h"
+#include "xmp/SXMPFiles.h"
+
+namespace veltmetadata::utility {
+
+namespace {
+
+using boost::posix_time::ptime;
+using veltcore::filesupport::FileStamp;
+using veltcore::filesupport::FileUtils;
+
+constexpr long kLockTimeoutMs = 60000;
+// Detection: read-only, XMP only, with the smart handlers, limited scanning and the
+// read-only packet option.
+constexpr XMP_OptionBits kDetectFlags = 0x4A5;
+// Associated files: trust the given format, with the read-only packet option.
+constexpr XMP_OptionBits kAssociatedFlags = 0x408;
+
+// A detected format and what the file looked like when it was detected. The entry is
+// current only while all four match: the modification time alone comes from a coarse clock
+// and misses a file rewritten or replaced within one tick.
+struct CachedXMPFormat {
+  unsigned int mFormat = kXMP_UnknownFile;
+  ptime mModifiedTime;
+  std::uint64_t mSize = 0;
+  std::uint64_t mDevice = 0;
+  std::uint64_t mInode = 0;
+};
+
+std::map<UTF16String, CachedXMPFormat> sXMPFormatCache;
+veltcore::threads::RecursiveMutex sXMPFormatCacheMutex;
+std::atomic<std::uint64_t> sDetections{0};
+
+ptime ToPTime(std::int64_t hundredNs) {
+  return ptime(boost::gregorian::date(1970, 1, 1)) +
+         boost::posix_time::microseconds(hundredNs / 10);
+}
+
+// The file's stamp, or nothing when it cannot be read.
+std::optional<FileStamp> ReadStamp(const UTF16String& filePath) {
+  FileStamp stamp;
+  if (FileUtils::GetFileStamp(veltcore::string::UTF16to8(filePath), stamp) != 0) return {};
+  return stamp;
+}
+
+bool Matches(const CachedXMPFormat& entry, const FileStamp& stamp) {
+  return entry.mModifiedTime == ToPTime(stamp.mModifiedTime) && entry.mSize == stamp.mSize &&
+         entry.mDevice == stamp.mDevice && entry.mInode == stamp.mInode;
+}
+
+// Inserts unless the path has an entry; the first detection to finish wins.
+void Record(const UTF16String& filePath, const CachedXMPFormat& entry) {
+  veltcore::threads::RecursiveLock lock(
+      sXMPFormatCacheMutex, "veltmetadata::utility::AddCachedXMPFormat", kLockTimeoutMs);
+  if (lock.Locked()) sXMPFormatCache.emplace(filePath, entry);
+}
+
+unsigned int DoGetXMPFormat(const std::string& path) {
+  XMP_FileFormat format = kXMP_UnknownFile;
+  sDetections.fetch_add(1, std::memory_order_relaxed);
+  try {
+    SXMPFiles file(path, kXMP_UnknownFile, kDetectFlags);
+    file.GetFileInfo(nullptr, nullptr, &format, nullptr);
+  } catch (const XMP_Error&) {
+    format = kXMP_UnknownFile;
+  } catch (...) {
+    veltcore::debug::DoSimpleAssert(__FILE__, __LINE__, "DoGetXMPFormat", "false",
+                                    "XMP Should not throw non-XMP Errors");
+    format = kXMP_UnknownFile;
+  }
+  return format;
+}
+
+}  // namespace
+
+namespace internal {
+std::uint64_t FormatDetectionCount() {
+  return sDetections.load(std::memory_order_relaxed);
+}
+}  // namespace internal
+
+unsigned int GetXMPFormat(const UTF16String& filePath) {
+  try {
+    const std::optional<FileStamp> stamp = ReadStamp(filePath);
+    if (!stamp) return kXMP_UnknownFile;
+    {
+      veltcore::threads::RecursiveLock lock(sXMPFormatCacheMutex,
+                                            "veltmetadata::utility::GetXMPFormat", kLockTimeoutMs);
+      if (lock.Locked()) {
+        const auto found = sXMPFormatCache.find(filePath);
+        if (found != sXMPFormatCache.end()) {
+          if (Matches(found->second, *stamp)) return found->second.mFormat;
+          sXMPFormatCache.erase(found);
+        }
+      }
+    }
+    const unsigned int format = DoGetXMPFormat(veltcore::string::UTF16to8(filePath));
+    Record(filePath,
+           {format, ToPTime(stamp->mModifiedTime), stamp->mSize, stamp->mDevice, stamp->mInode});
+    return format;
+  } catch (...) {
+    return kXMP_UnknownFile;  // out of memory while copying the path
+  }
+}
+
+void AddCachedXMPFormat(const UTF16String& filePath, unsigned int format,
+                        const ptime& modifiedTime) {
+  try {
+    // The rest of the file's identity comes from its current state; a file that cannot be
+    // read keeps zeros there, so the entry is never taken as current by GetXMPFormat.
+    const std::optional<FileStamp> stamp = ReadStamp(filePath);
+    ptime time = modifiedTime;
+    if (time.is_not_a_date_time()) {
+      if (!stamp) return;
+      time = ToPTime(stamp->mModifiedTime);
+    }
+    if (time.is_special()) return;
+    const FileStamp identity = stamp.value_or(FileStamp{});
+    Record(filePath, {format, time, identity.mSize, identity.mDevice, identity.mInode});
+  } catch (...) {
+    // Out of memory while copying the path: nothing is recorded.
+  }
+}
+
+void EraseCachedXMPFormat(const UTF16String& filePath) {
+  veltcore::threads::RecursiveLock lock(sXMPFormatCacheMutex, "", kLockTimeoutMs);
+  if (lock.Locked()) sXMPFormatCache.erase(filePath);
+}
+
+bool GetAssociatedFiles(const UTF16String& filePath, std::vector<UTF16String>& outFiles) {
+  bool answered = false;
+  try {
+    const unsigned int format = GetXMPFormat(filePath);
+    std::vector<std::string> resources;
+    answered = SXMPFiles::GetAssociatedResources(veltcore::string::UTF16to8(filePath), &resources,
+                                                 format, kAssociatedFlags);
+    if (answered) {
+      for (const std::string& resource : resources)
+        outFiles.push_back(veltcore::string::Std8ToUTF16String(resource));
+    }
+  } catch (const XMP_Error& e) {
+    veltcore::debug::DoSimpleAssert(
+        __FILE__, __LINE__, "veltmetadata::utility::GetAssociatedFiles", "false",
+        std::string("Error locating associated files: ") + (e.GetErrMsg() ? e.GetErrMsg() : ""));
+  } catch (const std::exception& e) {
+    veltcore::debug::DoSimpleAssert(__FILE__, __LINE__, "veltmetadata::utility::GetAssociatedFiles",
+                                    "false",
+                                    std::string("Error locating associated files: ") + e.what());
+  } catch (...) {
+    veltcore::debug::DoSimpleAssert(__FILE__, __LINE__, "veltmetadata::utility::GetAssociatedFiles",
+                                    "false", "Unknown error locating associated files!");
+  }
+  return answered;
+}
+
+}  // namespace veltmetadata::utility
