@@ -36,7 +36,8 @@ void MakePackage(const std::filesystem::path& root, int n) {
   const auto dir = root / id;
   Write(dir / "manifest.xml", "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n<extension xmlns=\"" +
                                   std::string(veltmetadata::kExtensionNamespace) + "\" name=\"" +
-                                  id + "\" version=\"1\" locFilePrefix=\"" + id + "\">\n</extension>\n");
+                                  id + "\" version=\"1\" locFilePrefix=\"" + id +
+                                  "\">\n</extension>\n");
   std::string schema = "<xmp_definitions><xmp_schema namespace='" + ns + "' prefix='" + id +
                        "' label='$$$/" + id + "/label=Bench " + std::to_string(n) + "'>";
   std::string view = "<views xmlns='" + std::string(veltmetadata::kViewsNamespace) +
@@ -58,8 +59,8 @@ void MakePackage(const std::filesystem::path& root, int n) {
 // Fresh preference and system folders holding the packages (half in each root).
 void PreparePackages() {
   static const bool done = [] {
-    const auto root = std::filesystem::temp_directory_path() /
-                      ("velt-bench-views-" + std::to_string(::getpid()));
+    const auto root =
+        std::filesystem::temp_directory_path() / ("velt-bench-views-" + std::to_string(::getpid()));
     ::setenv("VELTCORE_PREFS_DIR", (root / "prefs").c_str(), 1);
     ::setenv("VELTCORE_SYSTEM_DIR", (root / "system").c_str(), 1);
     ::setenv("VELTCORE_LANGUAGE", "en_US", 1);

@@ -1,6 +1,7 @@
 #pragma once
 
-// Legacy generic panels: the panel manifest of an older panel package.
+// Legacy generic panels: the panel manifest of an older panel package, and the conversion of
+// panel folders into extension packages (see ExtensionPackages.h).
 //
 //   <panel xmlns="<kFileInfoNamespace>" name="..." label="..." description="..." type="generic"
 //          version="..." propertyDescriptionFile="defs.xml" localizationFile="..." ... />
@@ -11,6 +12,7 @@
 #include "veltcore/Export.h"
 #include "veltcore/Xml.h"
 #include "veltmetadata/Definitions.h"
+#include "veltmetadata/Directories.h"
 
 namespace veltmetadata {
 
@@ -46,5 +48,23 @@ class VELT_EXPORT GenericPanelManifestParser : public veltcore::xml::AbstractPar
 // the XML could not be parsed; that is reported with `path` as the file.
 VELT_EXPORT bool ParseManifestFromDocument(const UTF8String& path,
                                            GenericPanelManifestParser::ManifestInfo& info);
+
+namespace utility {
+
+// Converts the generic panels of both panels folders of `version` (the user's into the
+// user's extension folder, the machine's into the machine's) and appends to `report` one
+// entry per panel and per problem: "SUCCESS - ", "FAILURE - " or "INFO - " followed by a text
+// ending in two line feeds.
+VELT_EXPORT void LoadAndConvertGenericPanels(TaviVersion version, UTF16String& report);
+
+// Converts every generic panel of `folder` (one sub-folder each) into a package folder of the
+// same name in the extension folder `root`, appending to `report`. Reads only inside each
+// panel's folder and writes only inside the new package folder: manifest values used as file
+// names must be plain names, links leading out are not followed, and a package folder that
+// exists (a link included) is left alone; each refusal is a FAILURE or INFO entry.
+VELT_EXPORT void ConvertGenericPanelsFolder(TaviVersion version, const UTF16String& folder,
+                                            const UTF16String& root, UTF16String& report);
+
+}  // namespace utility
 
 }  // namespace veltmetadata

@@ -49,9 +49,11 @@ std::vector<PackageRecord>& PackageList() {
   return packages;
 }
 
-const lifecycle::ParticipantRegistrar kPackagesParticipant{{"extension packages", 60, {},
-                                                             [] { PackageList().clear(); },
-                                                             lifecycle::kStopExtensionPackages}};
+const lifecycle::ParticipantRegistrar kPackagesParticipant{{"extension packages",
+                                                            60,
+                                                            {},
+                                                            [] { PackageList().clear(); },
+                                                            lifecycle::kStopExtensionPackages}};
 
 void ReportManifest(const char* zstring, const UTF8String& file,
                     const std::vector<UTF8String>& args = {}) {
@@ -98,8 +100,9 @@ void ReportDuplicate(const char* zstring, const PackageRecord& record,
 
 void AddPackage(PackageRecord record) {
   auto& packages = PackageList();
-  const auto existing = std::find_if(packages.begin(), packages.end(),
-                                     [&](const PackageRecord& e) { return e.mName == record.mName; });
+  const auto existing = std::find_if(packages.begin(), packages.end(), [&](const PackageRecord& e) {
+    return e.mName == record.mName;
+  });
   if (existing == packages.end()) {
     packages.push_back(std::move(record));
     return;
@@ -136,8 +139,7 @@ void ScanExtensionRoot(const Dir& root) {
     double version = veltcore::string::StringToNumber(
         std::u16string_view(info.version), veltcore::string::kParseAllowBlanks, &isNumber);
     if (!isNumber) version = 0;
-    AddPackage({folder.FullPathUTF8(), info.name, static_cast<float>(version),
-                info.locFilePrefix});
+    AddPackage({folder.FullPathUTF8(), info.name, static_cast<float>(version), info.locFilePrefix});
   }
 }
 
@@ -156,8 +158,7 @@ std::vector<File> PackageFiles(const Dir& package, const char* name) {
 void LoadDictionary(const PackageRecord& record, const Dir& package) {
   const Dir loc = package.SubDir("loc");
   if (!loc.Exists()) {
-    if (!record.mLocFilePrefix.empty())
-      ReportManifest(errors::kMissingLocDir, loc.FullPathUTF8());
+    if (!record.mLocFilePrefix.empty()) ReportManifest(errors::kMissingLocDir, loc.FullPathUTF8());
     return;
   }
   if (!Contained(loc.Path(), package.Path())) return;
@@ -181,8 +182,7 @@ void LoadPackage(const PackageRecord& record) {
     for (auto& view : ParseViewDefinitionsFromDocument(file.FullPathUTF8()))
       AddViewDefinition(std::move(view), file.FullPath());
   }
-  if (schemas.empty() && views.empty())
-    ReportManifest(errors::kMissingSchemaAndView, record.mPath);
+  if (schemas.empty() && views.empty()) ReportManifest(errors::kMissingSchemaAndView, record.mPath);
 }
 
 void LoadBuiltInViews() {

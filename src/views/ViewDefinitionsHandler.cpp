@@ -57,11 +57,18 @@ std::vector<UTF8String> Split(const UTF8String& text, char separator) {
 
 // The path of a schema's top-level property; empty, without an assertion, when the schema or
 // the property is not registered (a view file naming an unknown property is a content error).
+// A dynamic schema has every property, so any name resolves there.
 Path PropertyPath(const UTF8String& uri, const UTF8String& name) {
   const auto schema = NamespaceDefinition(uri);
   if (!schema) return Path();
-  if (!schema->mDynamic && !PropertyNameDefinition(schema, name)) return Path();
-  return PathForSchemaNameAndPropertyName(uri, name);
+  if (PropertyNameDefinition(schema, name)) return PathForSchemaNameAndPropertyName(uri, name);
+  if (!schema->mDynamic) return Path();
+  Path path;
+  path.mNamespace = uri;
+  path.mPathDescription = name;
+  path.mEntryName = name;
+  path.mParentId = uri;
+  return path;
 }
 
 }  // namespace
@@ -134,8 +141,7 @@ void ViewDefinitionsHandler::StartElementWithNamespace(const UTF8String& namespa
   }
 }
 
-void ViewDefinitionsHandler::StartInViews(const UTF8String& name,
-                                          const AttributeList& attributes) {
+void ViewDefinitionsHandler::StartInViews(const UTF8String& name, const AttributeList& attributes) {
   if (name != "view") return;
   mCurrentView = std::make_shared<ViewDefinition>();
   for (const Attribute& attribute : attributes) {
@@ -187,8 +193,7 @@ void ViewDefinitionsHandler::StartInItem(const UTF8String& name, const Attribute
       if (attribute.mLocalName == "label") label = attribute.mValue;
     }
     choice->mLabelZString = UTF8to16(label);
-    choice->mLabel =
-        UTF8to16(veltcore::config::Localizer::Get().Localize(std::string_view(label)));
+    choice->mLabel = UTF8to16(veltcore::config::Localizer::Get().Localize(std::string_view(label)));
     mCurrentItem->mChoices.push_back(std::move(choice));
     mState = ParseState::kInChoice;
   } else if (mapped == "item") {

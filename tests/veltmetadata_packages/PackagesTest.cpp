@@ -53,15 +53,13 @@ class Packages : public velttest::LibraryFixture {
     const fs::path dir = root / folder;
     fs::create_directories(dir);
     if (!manifest.empty()) {
-      Write(dir / "manifest.xml",
-                          "<?xml version='1.0'?><extension xmlns='" +
-                              std::string(kExtensionNamespace) + "' " + manifest + "/>");
+      Write(dir / "manifest.xml", "<?xml version='1.0'?><extension xmlns='" +
+                                      std::string(kExtensionNamespace) + "' " + manifest + "/>");
     }
     if (!viewName.empty()) {
-      Write(dir / "view" / "panel.xml",
-                          "<views xmlns='" + kViews + "'><view name='" + viewName +
-                              "' xmlns:dc='http://purl.org/dc/elements/1.1/'>"
-                              "<property name='dc:title'/></view></views>");
+      Write(dir / "view" / "panel.xml", "<views xmlns='" + kViews + "'><view name='" + viewName +
+                                            "' xmlns:dc='http://purl.org/dc/elements/1.1/'>"
+                                            "<property name='dc:title'/></view></views>");
     }
     return dir;
   }
@@ -122,9 +120,8 @@ TEST_F(Packages, MissingPartsAreReportedAndSiblingsStillLoad) {
   Write(empty / "view" / "CAPS.XML", "<views/>");
   MakePackage(mMachine, "4_plain", "name='Plain'", "pkg_plain");
   const fs::path broken = MakePackage(mMachine, "5_broken", "", "pkg_broken");
-  Write(broken / "manifest.xml",
-                      "<!DOCTYPE x [<!ENTITY a 'b'>]><extension xmlns='" +
-                          std::string(kExtensionNamespace) + "' name='&a;'/>");
+  Write(broken / "manifest.xml", "<!DOCTYPE x [<!ENTITY a 'b'>]><extension xmlns='" +
+                                     std::string(kExtensionNamespace) + "' name='&a;'/>");
   LoadAllViewDefinitions();
 
   EXPECT_EQ(ViewNames(), (std::vector<std::string>{"pkg_noloc", "pkg_plain"}));
@@ -134,14 +131,15 @@ TEST_F(Packages, MissingPartsAreReportedAndSiblingsStillLoad) {
     EXPECT_EQ(error.mKind, kExtensionManifestParsingError);
     seen.emplace_back(error.mMessage.substr(wrapper.size()), error.mFile);
   }
-  EXPECT_EQ(seen, (std::vector<std::pair<std::string, std::string>>{
-                      {"manifest file is missing from extension package.",
-                       (mMachine / "1_nomanifest" / "manifest.xml").string()},
-                      {"invalid XML.", (broken / "manifest.xml").string()},
-                      {"localization directory is missing from extension package.",
-                       (mMachine / "2_noloc" / "loc").string()},
-                      {"neither schema nor view file is present in extension package.",
-                       empty.string()}}));
+  EXPECT_EQ(
+      seen,
+      (std::vector<std::pair<std::string, std::string>>{
+          {"manifest file is missing from extension package.",
+           (mMachine / "1_nomanifest" / "manifest.xml").string()},
+          {"invalid XML.", (broken / "manifest.xml").string()},
+          {"localization directory is missing from extension package.",
+           (mMachine / "2_noloc" / "loc").string()},
+          {"neither schema nor view file is present in extension package.", empty.string()}}));
 }
 
 TEST_F(Packages, DictionarySchemaMergeAndViewLabels) {
@@ -151,15 +149,14 @@ TEST_F(Packages, DictionarySchemaMergeAndViewLabels) {
   std::string bytes(reinterpret_cast<const char*>(dict.data()), dict.size() * 2);
   Write(dir / "loc" / "mypanel_en_US.dict", bytes);
   Write(dir / "loc" / "mypanel_de_DE.dict", "$$$/pkg/size_label=Wrong\n");
-  Write(
-      dir / "schema" / "defs.xml",
-      "<xmp_definitions><xmp_schema namespace='http://purl.org/dc/elements/1.1/' prefix='dc'>"
-      "<xmp_property name='pkgSize' type='integer' label='$$$/pkg/size_label=Size'/>"
-      "</xmp_schema></xmp_definitions>");
+  Write(dir / "schema" / "defs.xml",
+        "<xmp_definitions><xmp_schema namespace='http://purl.org/dc/elements/1.1/' prefix='dc'>"
+        "<xmp_property name='pkgSize' type='integer' label='$$$/pkg/size_label=Size'/>"
+        "</xmp_schema></xmp_definitions>");
   Write(dir / "view" / "v.xml",
-                      "<views xmlns='" + kViews +
-                          "'><view name='pkg_loc' xmlns:dc='http://purl.org/dc/elements/1.1/'>"
-                          "<property name='dc:pkgSize'/></view></views>");
+        "<views xmlns='" + kViews +
+            "'><view name='pkg_loc' xmlns:dc='http://purl.org/dc/elements/1.1/'>"
+            "<property name='dc:pkgSize'/></view></views>");
   LoadAllViewDefinitions();
   EXPECT_TRUE(NewErrors().empty()) << NewMessages()[0];
   const auto view = GetViewDefinitionForName("pkg_loc");
@@ -204,9 +201,10 @@ TEST_F(Packages, NothingOutsideAPackageIsRead) {
   MakePackage(outside.Path(), "foreign", "name='Foreign'", "pkg_foreign");
   Write(outside / "evil_en_US.dict", "$$$/xmp/dc/title_label=Owned\n");
   Write(outside / "view.xml",
-                      "<views xmlns='" + kViews + "'><view name='pkg_linked_view' "
-                      "xmlns:dc='http://purl.org/dc/elements/1.1/'><property name='dc:title'/>"
-                      "</view></views>");
+        "<views xmlns='" + kViews +
+            "'><view name='pkg_linked_view' "
+            "xmlns:dc='http://purl.org/dc/elements/1.1/'><property name='dc:title'/>"
+            "</view></views>");
   fs::create_directories(outside / "loc");
   Write(outside / "loc" / "en_US.dict", "$$$/xmp/dc/title_label=Owned\n");
   const auto before = Snapshot(outside.Path());
@@ -230,11 +228,10 @@ TEST_F(Packages, NothingOutsideAPackageIsRead) {
     refused.push_back(error.mMessage.substr(wrapper.size()));
   }
   const std::string tail = "#{quot} leads outside the extension package and is not read.";
-  EXPECT_EQ(refused, (std::vector<std::string>{
-                         ".." + tail, (mMachine / "linked_package").string() + tail,
-                         "../../evil" + tail,
-                         (linkedLoc / "loc").string() + tail,
-                         (linkedView / "view" / "linked.xml").string() + tail}));
+  EXPECT_EQ(refused,
+            (std::vector<std::string>{".." + tail, (mMachine / "linked_package").string() + tail,
+                                      "../../evil" + tail, (linkedLoc / "loc").string() + tail,
+                                      (linkedView / "view" / "linked.xml").string() + tail}));
   const auto title = PathEntryDefinition(PathForSchemaNameAndPropertyName(
       UTF8String("http://purl.org/dc/elements/1.1/"), UTF8String("title")));
   EXPECT_NE(title->mLabel, u"Owned");

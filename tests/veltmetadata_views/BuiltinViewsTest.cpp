@@ -47,7 +47,8 @@ TEST_F(BuiltinViews, LoadWithoutErrorsAndEveryItemResolves) {
       if (ShowsNoProperty(item)) return;
       ++properties;
       EXPECT_FALSE(item.mPath.empty()) << view->mName << " " << item.mWidgetName;
-      EXPECT_TRUE(PathEntryDefinition(item.mPath)) << view->mName << " " << item.mPath.mPathDescription;
+      EXPECT_TRUE(PathEntryDefinition(item.mPath))
+          << view->mName << " " << item.mPath.mPathDescription;
       EXPECT_FALSE(item.GetLabel().empty()) << view->mName << " " << item.mPath.mPathDescription;
     });
     EXPECT_GE(properties, 6u) << view->mName;
@@ -92,8 +93,9 @@ TEST_F(BuiltinViews, ExifToolWrittenEditorAndRawSettingsResolveAndShow) {
   std::filesystem::copy_file(VELT_SOURCE_DIR "/samples/sample.jpg", jpeg);
   std::string command = "exiftool -q -overwrite_original";
   for (const auto& w : written) {
-    command += std::string(" '-XMP-") + (w.mSchema == kStandardSchema_lumara ? "photoshop" : "crs") +
-               ":" + w.mExifTool + "=" + w.mValue + "'";
+    command += std::string(" '-XMP-") +
+               (w.mSchema == kStandardSchema_lumara ? "photoshop" : "crs") + ":" + w.mExifTool +
+               "=" + w.mValue + "'";
   }
   int status = 0;
   velttest::RunCommand(command + " '" + jpeg.string() + "' 2>&1", &status);
@@ -105,8 +107,8 @@ TEST_F(BuiltinViews, ExifToolWrittenEditorAndRawSettingsResolveAndShow) {
   ASSERT_TRUE(file.GetXMP(&meta));
   LoadAllViewDefinitions();
   for (const auto& w : written) {
-    const Path path = PathForSchemaNameAndPropertyName(StandardSchemaNamespace(w.mSchema),
-                                                       UTF8String(w.mName));
+    const Path path =
+        PathForSchemaNameAndPropertyName(StandardSchemaNamespace(w.mSchema), UTF8String(w.mName));
     ASSERT_FALSE(path.empty()) << w.mName;
     const auto definition = PathEntryDefinition(path);
     ASSERT_TRUE(definition) << w.mName;

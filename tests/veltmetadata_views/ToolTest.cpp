@@ -43,9 +43,9 @@ class ViewsTool : public ::testing::Test {
     const auto path = mDir / name;
     std::filesystem::copy_file(VELT_SOURCE_DIR "/samples/sample.jpg", path);
     int status = 0;
-    velttest::RunCommand("exiftool -q -overwrite_original " + assignments + " '" + path.string() +
-                             "' 2>&1",
-                         &status);
+    velttest::RunCommand(
+        "exiftool -q -overwrite_original " + assignments + " '" + path.string() + "' 2>&1",
+        &status);
     EXPECT_EQ(status, 0) << assignments;
     return path.string();
   }
@@ -56,15 +56,16 @@ TEST_F(ViewsTool, ViewsListsTheBuiltInPanelsAndErrorsIsSilent) {
   int status = -1;
   const std::string views = RunTool("views --json", &status);
   EXPECT_EQ(status, 0);
-  EXPECT_EQ(Check(views, "",
-                  "v = {x['name']: x for x in d}\n  "
-                  "assert set(v) == {'zpx', 'audio', 'basic', 'camera', 'dicom', 'gps', 'iptccore', "
-                  "'iptcextension', 'origin', 'lumara', 'video'}, v\n  "
-                  "assert all(set(x) == {'name', 'label', 'description', 'items', "
-                  "'pruneEmptyProperties'} for x in d), d\n  "
-                  "assert v['camera']['pruneEmptyProperties'] and not v['basic']"
-                  "['pruneEmptyProperties'] and v['camera']['label'] == 'Camera Data', v"),
-            "");
+  EXPECT_EQ(
+      Check(views, "",
+            "v = {x['name']: x for x in d}\n  "
+            "assert set(v) == {'zpx', 'audio', 'basic', 'camera', 'dicom', 'gps', 'iptccore', "
+            "'iptcextension', 'origin', 'lumara', 'video'}, v\n  "
+            "assert all(set(x) == {'name', 'label', 'description', 'items', "
+            "'pruneEmptyProperties'} for x in d), d\n  "
+            "assert v['camera']['pruneEmptyProperties'] and not v['basic']"
+            "['pruneEmptyProperties'] and v['camera']['label'] == 'Camera Data', v"),
+      "");
   EXPECT_EQ(RunTool("errors", &status, true), "");
   EXPECT_EQ(status, 0);
   EXPECT_NE(RunTool("views extra", &status, true).find("unknown argument"), std::string::npos);
@@ -72,24 +73,25 @@ TEST_F(ViewsTool, ViewsListsTheBuiltInPanelsAndErrorsIsSilent) {
 }
 
 TEST_F(ViewsTool, CameraPanelShowsWhatExifToolReads) {
-  const std::string file = Jpeg(
-      "camera.jpg",
-      "-XMP-tiff:Make=Canon '-XMP-tiff:Model=EOS R5' -XMP-exif:FNumber=5.6 "
-      "-XMP-exif:ExposureTime=0.004 -XMP-exif:ISO=400 -XMP-exif:FocalLength=85 "
-      "-XMP-exif:ExposureProgram#=3");
+  const std::string file =
+      Jpeg("camera.jpg",
+           "-XMP-tiff:Make=Canon '-XMP-tiff:Model=EOS R5' -XMP-exif:FNumber=5.6 "
+           "-XMP-exif:ExposureTime=0.004 -XMP-exif:ISO=400 -XMP-exif:FocalLength=85 "
+           "-XMP-exif:ExposureProgram#=3");
   int status = -1;
   const std::string panel = RunTool("view camera '" + file + "' --json", &status);
   EXPECT_EQ(status, 0);
   const std::string exiftool = velttest::RunCommand("exiftool -j -XMP:all '" + file + "'");
-  EXPECT_EQ(Check(panel, exiftool,
-                  "p = {i['label']: i['display'] for i in flat(d['items']) if 'display' in i}\n  "
-                  "assert p['Make'] == e['Make'] and p['Model'] == e['Model'], p\n  "
-                  "assert float(p['F-Number']) == float(e['FNumber']), p\n  "
-                  "assert str(e['ExposureTime']) in p['Shutter Speed'], (p, e)\n  "
-                  "assert str(e['ISO']) in p['ISO Speed'] and 'Aperture' in p['Exposure Program'], p\n  "
-                  "assert float(p['Focal Length']) == float(e['FocalLength'].split()[0]), p\n  "
-                  "assert 'Orientation' not in p and d['pruneEmptyProperties'], p"),
-            "");
+  EXPECT_EQ(
+      Check(panel, exiftool,
+            "p = {i['label']: i['display'] for i in flat(d['items']) if 'display' in i}\n  "
+            "assert p['Make'] == e['Make'] and p['Model'] == e['Model'], p\n  "
+            "assert float(p['F-Number']) == float(e['FNumber']), p\n  "
+            "assert str(e['ExposureTime']) in p['Shutter Speed'], (p, e)\n  "
+            "assert str(e['ISO']) in p['ISO Speed'] and 'Aperture' in p['Exposure Program'], p\n  "
+            "assert float(p['Focal Length']) == float(e['FocalLength'].split()[0]), p\n  "
+            "assert 'Orientation' not in p and d['pruneEmptyProperties'], p"),
+      "");
   // The text form shows the same values under their headings.
   const std::string text = RunTool("view camera '" + file + "'", &status);
   EXPECT_NE(text.find("Camera Data\n===========\n"), std::string::npos) << text;
@@ -110,15 +112,47 @@ TEST_F(ViewsTool, MergedFilesShowMultipleValuesAndBadArgumentsFail) {
   const std::string origin = RunTool("view origin '" + a + "' '" + b + "'", &status);
   EXPECT_NE(origin.find("  City: Porto\n"), std::string::npos) << origin;
 
-  for (const auto& [args, expected] : std::vector<std::pair<std::string, int>>{
-           {"view nosuchview '" + a + "'", 1},
-           {"view basic '" + a + ".missing'", 1},
-           {"view basic", 2},
-           {"view basic --bogus '" + a + "'", 2}}) {
+  const auto notMedia = mDir / "notes.txt";
+  velttest::WriteFile(notMedia, "plain text, no media file");
+  for (const auto& [args, expected] :
+       std::vector<std::pair<std::string, int>>{{"view nosuchview '" + a + "'", 1},
+                                                {"view basic '" + a + ".missing'", 1},
+                                                {"view basic '" + notMedia.string() + "'", 1},
+                                                {"view basic", 2},
+                                                {"view basic --bogus '" + a + "'", 2}}) {
     const std::string out = RunTool(args, &status, true);
     EXPECT_EQ(status, expected) << args;
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << args << ": " << out;
   }
+}
+
+TEST_F(ViewsTool, ConvertPanelsMakesAPackageWhoseViewLoads) {
+  const auto panel = mDir / "panels" / "studio";
+  std::filesystem::create_directories(panel);
+  velttest::WriteFile(panel / "manifest.xml",
+                      "<panel xmlns='http://ns.veltmetadata.org/xmp/fileinfo/' name='Studio' "
+                      "type='generic' propertyDescriptionFile='studio.xml'/>");
+  velttest::WriteFile(panel / "studio.xml",
+                      "<xmp_definitions><xmp_schema namespace='http://example.com/studio/' "
+                      "prefix='studio'><xmp_property name='Room' type='text'/></xmp_schema>"
+                      "</xmp_definitions>");
+  int status = -1;
+  const std::string folder = (mDir / "panels").string();
+  EXPECT_EQ(RunTool("convert-panels '" + folder + "'", &status).rfind("SUCCESS - Converted", 0),
+            0u);
+  EXPECT_EQ(status, 0);
+  EXPECT_NE(RunTool("views", &status).find("imported_Studio"), std::string::npos);
+  EXPECT_EQ(RunTool("errors", &status, true), "");
+  // Converting again leaves the package alone; a broken panel fails the command.
+  EXPECT_EQ(RunTool("convert-panels '" + folder + "'", &status).rfind("INFO - ", 0), 0u);
+  EXPECT_EQ(status, 0);
+  std::filesystem::remove_all(std::filesystem::path(getenv("VELTCORE_PREFS_DIR")) / "Orvane");
+  velttest::WriteFile(panel / "studio.xml", "<xmp_definitions>");
+  EXPECT_EQ(RunTool("convert-panels '" + folder + "'", &status).rfind("FAILURE - ", 0), 0u);
+  EXPECT_EQ(status, 1);
+  RunTool("convert-panels --panels 5.0", &status);
+  EXPECT_EQ(status, 2);
+  std::filesystem::remove_all(std::filesystem::path(getenv("VELTCORE_PREFS_DIR")) / "Orvane");
 }
 
 }  // namespace

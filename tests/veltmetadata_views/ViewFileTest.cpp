@@ -16,7 +16,8 @@ const std::string kNs = kViewsNamespace;
 const std::string kDeclarations =
     " xmlns:dc='http://purl.org/dc/elements/1.1/' xmlns:exif='http://ns.adobe.com/exif/1.0/'"
     " xmlns:xmpDM='http://ns.adobe.com/xmp/1.0/DynamicMedia/'"
-    " xmlns:Iptc4xmpCore='http://iptc.org/std/Iptc4xmpCore/1.0/xmlns/'";
+    " xmlns:Iptc4xmpCore='http://iptc.org/std/Iptc4xmpCore/1.0/xmlns/'"
+    " xmlns:pma='http://ns.veltmetadata.org/xmp/planning/assignment/1.0/'";
 
 // A document with one view "v" holding `items`.
 std::string Doc(const std::string& items) {
@@ -37,7 +38,8 @@ class ViewFile : public velttest::LibraryFixture {
     for (std::size_t i = mFirstNew; i < all.size(); ++i) {
       EXPECT_EQ(all[i].mKind, kViewDefinitionParsingError);
       EXPECT_EQ(all[i].mFile, "test.xml");
-      details.push_back(all[i].mMessage.substr(std::string("Error parsing view definitions file: ").size()));
+      details.push_back(
+          all[i].mMessage.substr(std::string("Error parsing view definitions file: ").size()));
     }
     return details;
   }
@@ -96,23 +98,27 @@ TEST_F(ViewFile, DocumentStructureErrorsAndExactMessages) {
 }
 
 TEST_F(ViewFile, ItemsAttributesParametersAndChoices) {
-  const auto views = Parse(Doc(
-      "<property name='dc:nothing'/>"
-      "<separator/>"
-      "<property name='xmpDM:duration' widget='timecode'/>"
-      "<formatter required_path='exif:GPSLatitude' format='@0, @1' label='Pos'>"
-      "  <property name='exif:GPSLatitude'/><property name='dc:missing'/>"
-      "</formatter>"
-      "<item widget='group' hint='h' field_path='Iptc4xmpCore:CreatorContactInfo/"
-      "Iptc4xmpCore:CiAdrCity'>"
-      "  <paramMap><param name='p' value='1'/><param name='p' value='2'/></paramMap>"
-      "  <choice value='a' label='$$$/test/choice=Alpha'/><other:x xmlns:other='urn:o'/>"
-      "</item>"
-      "<property name='dc:title' labelRef='dc:description' descriptionRef='dc:rights'/>"
-      "<note label='plain note'/>"));
+  const auto views =
+      Parse(Doc("<property name='dc:nothing'/>"
+                "<separator/>"
+                "<property name='xmpDM:duration' widget='timecode'/>"
+                "<formatter required_path='exif:GPSLatitude' format='@0, @1' label='Pos'>"
+                "  <property name='exif:GPSLatitude'/><property name='dc:missing'/>"
+                "</formatter>"
+                "<item widget='group' hint='h' field_path='Iptc4xmpCore:CreatorContactInfo/"
+                "Iptc4xmpCore:CiAdrCity'>"
+                "  <paramMap><param name='p' value='1'/><param name='p' value='2'/></paramMap>"
+                "  <choice value='a' label='$$$/test/choice=Alpha'/><other:x xmlns:other='urn:o'/>"
+                "</item>"
+                "<property name='dc:title' labelRef='dc:description' descriptionRef='dc:rights'/>"
+                "<note label='plain note'/>"
+                "<property name='pma:AnyName'/>"));
   ASSERT_EQ(views.size(), 1u);
   const auto& items = views[0]->mItems;
-  ASSERT_EQ(items.size(), 6u);
+  ASSERT_EQ(items.size(), 7u);
+  // Any name of a dynamic schema resolves.
+  EXPECT_EQ(items[6]->mQualifiedName.mLocalName, "AnyName");
+  EXPECT_TRUE(PathEntryDefinition(items[6]->mPath));
 
   EXPECT_EQ(items[0]->mWidgetName, "separator");
   EXPECT_TRUE(items[0]->mPath.empty());
@@ -125,11 +131,11 @@ TEST_F(ViewFile, ItemsAttributesParametersAndChoices) {
 
   const auto& formatter = *items[2];
   EXPECT_EQ(formatter.mWidgetName, "formatter");
-  EXPECT_EQ(formatter.mParameters,
-            (std::map<UTF8String, UTF8String>{{"format", "@0, @1"},
-                                              {"required_path", "exif:GPSLatitude"},
-                                              {"required_path_name", "GPSLatitude"},
-                                              {"required_path_uri", "http://ns.adobe.com/exif/1.0/"}}));
+  EXPECT_EQ(formatter.mParameters, (std::map<UTF8String, UTF8String>{
+                                       {"format", "@0, @1"},
+                                       {"required_path", "exif:GPSLatitude"},
+                                       {"required_path_name", "GPSLatitude"},
+                                       {"required_path_uri", "http://ns.adobe.com/exif/1.0/"}}));
   // Nested items are kept whether or not they resolve.
   ASSERT_EQ(formatter.mChildItems.size(), 2u);
   EXPECT_EQ(formatter.mChildItems[0]->mPath.mPathDescription, "GPSLatitude");
@@ -190,7 +196,9 @@ TEST_F(ViewFile, WriterOutputIsExactAndReadsBack) {
   EXPECT_TRUE(WriteViewDefinitionsFileFromSchema(schemas, {reference}, manifest, path));
   const std::string expected =
       "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n"
-      "<views xmlns=\"" + kNs + "\">\n"
+      "<views xmlns=\"" +
+      kNs +
+      "\">\n"
       "\t<view xmlns:pa=\"http://example.com/panel/a/\" xmlns:pb=\"http://example.com/panel/b/\" "
       "name=\"panel\" label=\"Panel &lt;1&gt;\">\n"
       "\t\t<section label=\"$$$/p/b=Bee\">\n"

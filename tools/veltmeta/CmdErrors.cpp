@@ -49,7 +49,8 @@ int RunErrors(const std::vector<std::string>& args) {
   return 0;
 }
 
-const veltmeta::CommandRegistrar kReg{
-    {"errors", "errors [--json]", "problems found in the definitions, views and packages", &RunErrors}};
+const veltmeta::CommandRegistrar kReg{{"errors", "errors [--json]",
+                                       "problems found in the definitions, views and packages",
+                                       &RunErrors}};
 
 }  // namespace

@@ -14,33 +14,13 @@
 #include "veltmetadata/Lifecycle.h"
 #include "veltmetadata/MetaDataAccess.h"
 #include "veltmetadata/MetaDataOperations.h"
+#include "xmp/SXMPFiles.h"
 
 namespace {
 
 using veltmeta::PanelValue;
 
 constexpr const char* kUsage = "usage: veltmeta view NAME FILE... [--json]";
-
-// UTF-8 (as file names come on the command line) to UTF-16; a byte that starts no valid
-// sequence is taken as it stands.
-std::u16string ToUTF16(const std::string& text) {
-  std::u16string out;
-  for (std::size_t i = 0; i < text.size();) {
-    const auto byte = static_cast<unsigned char>(text[i]);
-    const int length = byte < 0x80 ? 1 : byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
-    char32_t c = length == 1 ? byte : byte & (0xFF >> (length + 1));
-    for (int k = 1; k < length && i + k < text.size(); ++k)
-      c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-    i += static_cast<std::size_t>(length);
-    if (c >= 0x10000) {
-      out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-      out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(c);
-    }
-  }
-  return out;
-}
 
 struct Session {
   Session() {
@@ -56,7 +36,7 @@ struct Session {
 std::shared_ptr<veltmetadata::MetaDataProvider> ProviderFor(const std::vector<std::string>& files) {
   std::vector<std::shared_ptr<veltmetadata::MetaDataProvider>> providers;
   for (const auto& file : files)
-    providers.push_back(std::make_shared<veltmetadata::FileProvider>(ToUTF16(file)));
+    providers.push_back(std::make_shared<veltmetadata::FileProvider>(veltmeta::ToUTF16(file)));
   if (providers.size() == 1) return providers.front();
   auto aggregate = std::make_shared<veltmetadata::AggregateProvider>();
   for (std::size_t i = 0; i < providers.size(); ++i)
@@ -96,6 +76,18 @@ int RunView(const std::vector<std::string>& args) {
                  rest[0].c_str());
     return 1;
   }
+  for (const auto& file : files) {
+    XMP_FileFormat format = kXMP_UnknownFile;
+    try {
+      format = SXMPFiles::CheckFileFormat(file);
+    } catch (...) {
+    }
+    if (format == kXMP_UnknownFile) {
+      std::fprintf(stderr, "veltmeta view: '%s' is no media file with a known format\n",
+                   file.c_str());
+      return 1;
+    }
+  }
   const auto provider = ProviderFor(files);
   veltmetadata::MetaDataReadAccess access(provider);
   auto lookup = [&access](const veltmetadata::Path& path) {
@@ -110,9 +102,8 @@ int RunView(const std::vector<std::string>& args) {
     }
     return value;
   };
-  veltmeta::PanelBuilder panel(json ? veltmeta::PanelBuilder::Format::kJson
-                                    : veltmeta::PanelBuilder::Format::kText,
-                               lookup);
+  veltmeta::PanelBuilder panel(
+      json ? veltmeta::PanelBuilder::Format::kJson : veltmeta::PanelBuilder::Format::kText, lookup);
   veltmetadata::BuildView(view, panel);
   std::fputs(panel.Output().c_str(), stdout);
   return 0;

@@ -26,7 +26,8 @@ int RunViews(const std::vector<std::string>& args) {
   bool json = false;
   for (const auto& arg : args) {
     if (arg != "--json") {
-      std::fprintf(stderr, "veltmeta views: unknown argument '%s' (usage: veltmeta views [--json])\n",
+      std::fprintf(stderr,
+                   "veltmeta views: unknown argument '%s' (usage: veltmeta views [--json])\n",
                    arg.c_str());
       return 2;
     }
@@ -58,8 +59,8 @@ int RunViews(const std::vector<std::string>& args) {
   return 0;
 }
 
-const veltmeta::CommandRegistrar kReg{
-    {"views", "views [--json]", "the panels of the built-in views and extension packages",
-     &RunViews}};
+const veltmeta::CommandRegistrar kReg{{"views", "views [--json]",
+                                       "the panels of the built-in views and extension packages",
+                                       &RunViews}};
 
 }  // namespace

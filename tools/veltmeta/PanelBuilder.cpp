@@ -112,6 +112,25 @@ std::string ToUTF8(const std::u16string& text) {
   return out;
 }
 
+std::u16string ToUTF16(const std::string& text) {
+  std::u16string out;
+  for (std::size_t i = 0; i < text.size();) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    const int length = byte < 0x80 ? 1 : byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
+    char32_t c = length == 1 ? byte : byte & (0xFF >> (length + 1));
+    for (int k = 1; k < length && i + k < text.size(); ++k)
+      c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+    i += static_cast<std::size_t>(length);
+    if (c >= 0x10000) {
+      out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+      out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+    } else {
+      out += static_cast<char16_t>(c);
+    }
+  }
+  return out;
+}
+
 std::string Localized(const std::string& text) {
   // An item's label is the localiser's text for what it holds.
   ViewItem item;
@@ -219,8 +238,8 @@ PanelBuilder::Node PanelBuilder::RenderFormatter(const ViewItem& item) const {
   bool any = false;
   std::vector<std::string> parts;
   for (const auto& child : item.mChildItems) {
-    const PanelValue value = child && mLookup && !child->mPath.empty() ? mLookup(child->mPath)
-                                                                       : PanelValue();
+    const PanelValue value =
+        child && mLookup && !child->mPath.empty() ? mLookup(child->mPath) : PanelValue();
     node.mMultiple = node.mMultiple || value.mState == PanelValue::kMultiple;
     const bool has = value.mState != PanelValue::kNone;
     any = any || has;
@@ -257,8 +276,8 @@ void PanelBuilder::WriteText(const Node& node, int depth) {
   if (node.mWidget == "separator") {
     mOutput += "\n";
   } else if (node.mShowsValue) {
-    mOutput += indent + node.mLabel + ":" + (node.mDisplay.empty() ? "" : " " + node.mDisplay) +
-               "\n";
+    mOutput +=
+        indent + node.mLabel + ":" + (node.mDisplay.empty() ? "" : " " + node.mDisplay) + "\n";
   } else {
     if (node.mWidget == "section" && !mOutput.ends_with("\n\n")) mOutput += "\n";
     mOutput += indent + node.mLabel + "\n";

@@ -311,6 +311,13 @@ bool OPlatformByteStream::Write(const void* data, std::size_t size) {
   return mOut.good();
 }
 
+OPlatformByteStream& OPlatformByteStream::operator<<(std::uint16_t unit) {
+  const unsigned char bytes[2] = {static_cast<unsigned char>(unit & 0xFF),
+                                  static_cast<unsigned char>(unit >> 8)};
+  Write(bytes, 2);
+  return *this;
+}
+
 bool OPlatformByteStream::Flush() {
   if (!IsOpen()) return false;
   mOut.flush();

@@ -140,6 +140,9 @@ class OPlatformByteStream {
   explicit OPlatformByteStream(const File& file);
   bool IsOpen() const { return mOut.is_open() && mOut.good(); }
   bool Write(const void* data, std::size_t size);
+  // Writes one 16-bit unit, least significant byte first (little-endian), whatever the
+  // machine. So the unit 0xFEFF gives the bytes FF FE and 0xFFFE gives FE FF.
+  OPlatformByteStream& operator<<(std::uint16_t unit);
   bool Flush();
 
  private:
