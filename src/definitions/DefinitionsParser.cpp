@@ -14,9 +14,13 @@ namespace {
 using veltcore::xml::AttributeList;
 using veltcore::xml::AttributeMap;
 
+// Parser messages show real quotes: the markers of the localised text are replaced before
+// the arguments go in, so an element name holding "#{quot}" is shown as written.
 void ReportParsing(const char* zstring, const std::vector<UTF8String>& args,
                    const UTF8String& file) {
-  SendError(kDefinitionParsingError, ErrorDetail(zstring, args), file);
+  const UTF8String text = veltcore::string::ReplaceZStringMarkers(
+      veltcore::config::Localizer::Get().Localize(std::string_view(zstring)));
+  SendError(kDefinitionParsingError, veltcore::string::ReplaceInString(text, args), file);
 }
 
 // Attribute values pass through the entity decoder once more, so that references the XML

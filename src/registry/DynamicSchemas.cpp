@@ -48,11 +48,11 @@ std::shared_ptr<PropertyDefinition> CreateNewProperty(PrimitiveType type, const 
 }
 
 void SetFilePathForSchema(const UTF16String& path, std::shared_ptr<SchemaDefinition> schema) {
-  registry::State().mSchemaFilePaths[std::move(schema)] = path;
+  registry::sSchemaFilePaths[std::move(schema)] = path;
 }
 
 UTF16String filePathForSchema(std::shared_ptr<SchemaDefinition> schema) {
-  const auto& paths = registry::State().mSchemaFilePaths;
+  const auto& paths = registry::sSchemaFilePaths;
   const auto it = paths.find(schema);
   return it == paths.end() ? UTF16String() : it->second;
 }
@@ -72,11 +72,11 @@ std::vector<std::shared_ptr<Record>> RecordsOf(
 }  // namespace
 
 std::vector<std::shared_ptr<SchemaDefinition>> allSchemasFromSourceFile(const UTF16String& path) {
-  return RecordsOf(registry::State().mSchemaFilePaths, path);
+  return RecordsOf(registry::sSchemaFilePaths, path);
 }
 
 std::vector<std::shared_ptr<TypeDefinition>> allTypesFromSourceFile(const UTF16String& path) {
-  return RecordsOf(registry::State().mTypeFilePaths, path);
+  return RecordsOf(registry::sTypeFilePaths, path);
 }
 
 }  // namespace veltmetadata

@@ -33,8 +33,8 @@ bool IsLive(const WritingListener& listener) {
 }
 
 std::vector<lifecycle::Participant>& Participants() {
-  static std::vector<lifecycle::Participant> participants;
-  return participants;
+  static std::vector<lifecycle::Participant> sParticipants;
+  return sParticipants;
 }
 
 void InitializePrivate() {
@@ -43,21 +43,23 @@ void InitializePrivate() {
   VELT_CHECK(veltcore::xml::Initialized(), "veltcore::xml::Initialized()");
   toolkit::Initialize(veltcore::string::UTF16to8(XMPFilesPluginsDirectory()),
                       veltcore::string::UTF16to8(veltcore::config::GetSuiteClientName()));
-  auto& state = registry::State();
-  state.mModuleHandle = &VeltMetadataResources();
-  VELT_CHECK(state.mModuleHandle, "result && hmodule");
+  registry::sModuleHandle = &VeltMetadataResources();
+  VELT_CHECK(registry::sModuleHandle, "result && hmodule");
   registry::LoadAllDefinitions();
+  // The default value formatters and other participants' tables are set up here.
   lifecycle::StartParticipants();
   sXMPWritingListeners = std::make_unique<WritingListeners>();
   CreateErrorListeners();
 }
 
+// The six steps of the last Terminate (see LifecycleHooks.h).
 void TerminatePrivate() {
   sXMPWritingListeners.reset();
   DropErrorListeners();
-  lifecycle::StopParticipants();
+  lifecycle::StopParticipants(lifecycle::kStopExtensionPackages);
   ClearErrorList();
-  registry::State().Clear();
+  lifecycle::StopParticipants(lifecycle::kStopFormattersAndViews);
+  registry::ClearRegistry();
   toolkit::Terminate();
 }
 
@@ -66,6 +68,10 @@ void TerminatePrivate() {
 namespace lifecycle {
 
 ParticipantRegistrar::ParticipantRegistrar(Participant participant) {
+  const bool known = participant.mStopStep == kStopExtensionPackages ||
+                     participant.mStopStep == kStopFormattersAndViews;
+  VELT_CHECK(known, "mStopStep == kStopExtensionPackages || mStopStep == kStopFormattersAndViews");
+  if (!known) participant.mStopStep = kStopFormattersAndViews;
   auto& participants = Participants();
   participants.push_back(std::move(participant));
   std::stable_sort(participants.begin(), participants.end(),
@@ -78,22 +84,22 @@ void StartParticipants() {
   }
 }
 
-void StopParticipants() {
+void StopParticipants(int step) {
   const auto& participants = Participants();
   for (auto it = participants.rbegin(); it != participants.rend(); ++it) {
-    if (it->mStop) it->mStop();
+    if (it->mStopStep == step && it->mStop) it->mStop();
   }
 }
 
 }  // namespace lifecycle
 
 void Initialize() {
-  if (registry::InitializationCount().fetch_add(1) + 1 != 1) return;
+  if (registry::sInitializationCount.fetch_add(1) + 1 != 1) return;
   veltcore::config::CreateHeavyInitTask("veltmetadata", &InitializePrivate, {}, {});
 }
 
 void Terminate() {
-  auto& count = registry::InitializationCount();
+  auto& count = registry::sInitializationCount;
   int previous = count.load();
   do {
     if (previous <= 0) {

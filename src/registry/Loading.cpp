@@ -50,7 +50,7 @@ void LoadAllDefinitions() {
 
 DefinitionsPair LoadDefinitionsFromResource(const UTF16String& name) {
   std::string buffer;
-  veltcore::utility::GetBinaryFromModule(State().mModuleHandle, u"xml", name, buffer);
+  veltcore::utility::GetBinaryFromModule(sModuleHandle, u"xml", name, buffer);
   VELT_CHECK(!buffer.empty(), "!buffer.empty()");
   if (buffer.empty()) return DefinitionsPair();
   return ParseBufferAndRegisterDefinitions(buffer, UTF16to8(name), false);
@@ -60,18 +60,16 @@ void LoadStandardSchemaDefinition(StandardSchema schema) {
   const UTF8String resource = StandardSchemaResourceName(schema);
   if (resource.empty()) return;
   const DefinitionsPair definitions = LoadDefinitionsFromResource(UTF8to16(resource));
-  auto& state = State();
   const bool valid = definitions.first.size() == 1 && definitions.first.front() &&
-                     !state.mStandardSchemaNamespace.contains(schema);
+                     !sStandardSchemaNamespace.contains(schema);
   VELT_CHECK(valid,
              "definitions.first.size() == 1 && definitions.first.front() && "
              "sStandardSchemaNamespace.find(inStandardSchema) == sStandardSchemaNamespace.end()");
   if (!valid) return;
   const auto& record = definitions.first.front();
   record->mCustom = false;
-  state.mStandardSchemaNamespace[schema] = record->mNamespace;
-  (record->mDynamic ? state.mDynamicSchemaDefinitions : state.mCommonSchemaDefinitions)
-      .push_back(record);
+  sStandardSchemaNamespace[schema] = record->mNamespace;
+  (record->mDynamic ? sDynamicSchemaDefinitions : sCommonSchemaDefinitions).push_back(record);
 }
 
 void LoadCustomDefinitionsFolder(const Dir& folder,
@@ -88,22 +86,21 @@ void LoadCustomDefinitionsFolder(const Dir& folder,
 void LoadDefinitionsFile(const File& file, bool fromCustomFolder) {
   const DefinitionsPair definitions =
       ParseDocumentAndRegisterDefinitions(file.FullPathUTF8(), !fromCustomFolder);
-  auto& state = State();
   const UTF16String path = file.FullPath();
   for (const auto& schema : definitions.first) {
     if (!schema) continue;
     if (schema->mDynamic) {
       schema->mCustom = false;
-      state.mDynamicSchemaDefinitions.push_back(schema);
+      sDynamicSchemaDefinitions.push_back(schema);
     }
-    state.mSchemaFilePaths[schema] = path;
+    sSchemaFilePaths[schema] = path;
     if (schema->mNamespace == kDicomNamespace || schema->mNamespace == kSwfNamespace ||
         !fromCustomFolder) {
       schema->mCustom = false;
     }
   }
   for (const auto& type : definitions.second) {
-    if (type) state.mTypeFilePaths[type] = path;
+    if (type) sTypeFilePaths[type] = path;
   }
 }
 

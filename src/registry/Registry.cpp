@@ -12,31 +12,35 @@ namespace veltmetadata {
 
 namespace registry {
 
-void RegistryState::Clear() {
-  mDynamicSchemaDefinitions.clear();
-  mCommonSchemaDefinitions.clear();
-  mStandardSchemaNamespace.clear();
-  mTypeDefinitions.clear();
-  mSchemaDefinitions.clear();
-  mSchemaFilePaths.clear();
-  mTypeFilePaths.clear();
-}
+std::atomic<int> sInitializationCount{0};
+std::map<UTF8String, std::shared_ptr<SchemaDefinition>> sSchemaDefinitions;
+std::map<UTF8String, std::shared_ptr<TypeDefinition>> sTypeDefinitions;
+std::map<StandardSchema, UTF8String> sStandardSchemaNamespace;
+SchemaDefinitionList sCommonSchemaDefinitions;
+SchemaDefinitionList sDynamicSchemaDefinitions;
+std::map<std::shared_ptr<SchemaDefinition>, UTF16String> sSchemaFilePaths;
+std::map<std::shared_ptr<TypeDefinition>, UTF16String> sTypeFilePaths;
+veltcore::utility::ModuleHandle sModuleHandle = nullptr;
 
-RegistryState& State() {
-  static RegistryState state;
-  return state;
-}
-
-std::atomic<int>& InitializationCount() {
-  static std::atomic<int> count{0};
-  return count;
+void ClearRegistry() {
+  sDynamicSchemaDefinitions.clear();
+  sCommonSchemaDefinitions.clear();
+  sStandardSchemaNamespace.clear();
+  sTypeDefinitions.clear();
+  sSchemaDefinitions.clear();
+  sSchemaFilePaths.clear();
+  sTypeFilePaths.clear();
 }
 
 }  // namespace registry
 
 namespace {
 
-using registry::State;
+using registry::sCommonSchemaDefinitions;
+using registry::sDynamicSchemaDefinitions;
+using registry::sSchemaDefinitions;
+using registry::sStandardSchemaNamespace;
+using registry::sTypeDefinitions;
 
 constexpr std::array<const char*, kStandardSchemaCount> kStandardSchemaBaseNames = {
     "dc",        "xmp",
@@ -109,7 +113,7 @@ bool RegisterSchemaDefinition(const std::shared_ptr<SchemaDefinition>& inSchemaD
   VELT_CHECK(inSchemaDefinition && registry::Initialized(),
              "inSchemaDefinition && sInitializationCount >= 1");
   if (!inSchemaDefinition || !registry::Initialized()) return false;
-  auto& slot = State().mSchemaDefinitions[inSchemaDefinition->mNamespace];
+  auto& slot = sSchemaDefinitions[inSchemaDefinition->mNamespace];
   if (!slot) {
     slot = inSchemaDefinition;
     RegisterNamespaceReporting(inSchemaDefinition->mNamespace, inSchemaDefinition->mPrefix,
@@ -135,7 +139,7 @@ bool RegisterTypeDefinition(const std::shared_ptr<TypeDefinition>& inTypeDefinit
              "inTypeDefinition && sInitializationCount >= 1");
   if (!inTypeDefinition || !registry::Initialized()) return false;
   TypeDefinition& type = *inTypeDefinition;
-  auto& slot = State().mTypeDefinitions[type.mName];
+  auto& slot = sTypeDefinitions[type.mName];
   if (slot) {
     Report(errors::kDuplicateTypeDefinition, {type.mName}, sourceFile);
     return false;
@@ -157,7 +161,7 @@ bool RegisterTypeDefinition(const std::shared_ptr<TypeDefinition>& inTypeDefinit
   }
   if (!result) {
     // Not registered after all; the name stays free for a corrected type.
-    State().mTypeDefinitions[type.mName] = nullptr;
+    sTypeDefinitions[type.mName] = nullptr;
     Report(errors::kInvalidType, {type.mName}, sourceFile);
   }
   return result;
@@ -167,7 +171,7 @@ bool RemoveSchemaDefinition(const std::shared_ptr<SchemaDefinition>& inSchemaDef
   VELT_CHECK(inSchemaDefinition && registry::Initialized(),
              "inSchemaDefinition && sInitializationCount >= 1");
   if (!inSchemaDefinition || !registry::Initialized()) return false;
-  auto& schemas = State().mSchemaDefinitions;
+  auto& schemas = sSchemaDefinitions;
   const auto it = schemas.find(inSchemaDefinition->mNamespace);
   if (it == schemas.end() || !it->second) return false;
   schemas.erase(it);
@@ -178,7 +182,7 @@ bool RemoveTypeDefinition(const std::shared_ptr<TypeDefinition>& inTypeDefinitio
   VELT_CHECK(inTypeDefinition && registry::Initialized(),
              "inTypeDefinition && sInitializationCount >= 1");
   if (!inTypeDefinition || !registry::Initialized()) return false;
-  auto& types = State().mTypeDefinitions;
+  auto& types = sTypeDefinitions;
   const auto it = types.find(inTypeDefinition->mName);
   if (it == types.end() || !it->second) return false;
   types.erase(it);
@@ -188,7 +192,7 @@ bool RemoveTypeDefinition(const std::shared_ptr<TypeDefinition>& inTypeDefinitio
 bool IsSchemaDefinitionAlreadyRegistered(const std::shared_ptr<SchemaDefinition>& schema) {
   VELT_CHECK(schema, "inSchemaDefinition");
   if (!schema) return false;
-  const auto& schemas = State().mSchemaDefinitions;
+  const auto& schemas = sSchemaDefinitions;
   const auto it = schemas.find(schema->mNamespace);
   return it != schemas.end() && it->second;
 }
@@ -196,7 +200,7 @@ bool IsSchemaDefinitionAlreadyRegistered(const std::shared_ptr<SchemaDefinition>
 std::shared_ptr<SchemaDefinition> NamespaceDefinition(const UTF8String& namespaceURI) {
   VELT_CHECK(registry::Initialized(), "sInitializationCount >= 1");
   if (!registry::Initialized()) return nullptr;
-  const auto& schemas = State().mSchemaDefinitions;
+  const auto& schemas = sSchemaDefinitions;
   const auto it = schemas.find(namespaceURI);
   return it == schemas.end() ? nullptr : it->second;
 }
@@ -204,7 +208,7 @@ std::shared_ptr<SchemaDefinition> NamespaceDefinition(const UTF8String& namespac
 std::shared_ptr<TypeDefinition> TypeIdDefinition(const UTF8String& typeId) {
   VELT_CHECK(registry::Initialized(), "sInitializationCount >= 1");
   if (!registry::Initialized()) return nullptr;
-  const auto& types = State().mTypeDefinitions;
+  const auto& types = sTypeDefinitions;
   const auto it = types.find(typeId);
   return it == types.end() ? nullptr : it->second;
 }
@@ -212,21 +216,21 @@ std::shared_ptr<TypeDefinition> TypeIdDefinition(const UTF8String& typeId) {
 UTF8String StandardSchemaNamespace(StandardSchema schema) {
   VELT_CHECK(registry::Initialized(), "sInitializationCount >= 1");
   if (!registry::Initialized()) return UTF8String();
-  const auto& namespaces = State().mStandardSchemaNamespace;
+  const auto& namespaces = sStandardSchemaNamespace;
   const auto it = namespaces.find(schema);
   VELT_CHECK(it != namespaces.end(), "it != sStandardSchemaNamespace.end()");
   return it == namespaces.end() ? UTF8String() : it->second;
 }
 
 SchemaDefinitionRange CommonSchemaDefinitions() {
-  const auto& list = State().mCommonSchemaDefinitions;
+  const auto& list = sCommonSchemaDefinitions;
   VELT_CHECK(registry::Initialized() && !list.empty(),
              "sInitializationCount >= 1 && !sCommonSchemaDefinitions.empty()");
   return RangeOf(list);
 }
 
 SchemaDefinitionRange DynamicSchemaDefinitions() {
-  const auto& list = State().mDynamicSchemaDefinitions;
+  const auto& list = sDynamicSchemaDefinitions;
   VELT_CHECK(registry::Initialized() && !list.empty(),
              "sInitializationCount >= 1 && !sDynamicSchemaDefinitions.empty()");
   return RangeOf(list);
@@ -234,7 +238,7 @@ SchemaDefinitionRange DynamicSchemaDefinitions() {
 
 SchemaDefinitionList AllSchemaDefinitions() {
   SchemaDefinitionList result;
-  for (const auto& [name, schema] : State().mSchemaDefinitions) {
+  for (const auto& [name, schema] : sSchemaDefinitions) {
     if (schema) result.push_back(schema);
   }
   return result;
@@ -242,7 +246,7 @@ SchemaDefinitionList AllSchemaDefinitions() {
 
 TypeDefinitionList AllTypeDefinitions() {
   TypeDefinitionList result;
-  for (const auto& [name, type] : State().mTypeDefinitions) {
+  for (const auto& [name, type] : sTypeDefinitions) {
     if (type) result.push_back(type);
   }
   return result;

@@ -69,6 +69,20 @@ TEST(Strings, StringToNumberIsStrictUnlessAskedForBlanks) {
   EXPECT_DOUBLE_EQ(StringToNumber(u"1e3", kParseStrict, &ok), 1000.0);
 }
 
+TEST(Strings, ZStringMarkersBecomeCharactersAndUnknownOnesStay) {
+  EXPECT_EQ(ReplaceZStringMarkers("tag #{quot}@0#{quot}, #{U+221E} #{U+1F600}#{u+41}"),
+            "tag \"@0\", \u221E \U0001F600#{u+41}");
+  // Unknown, malformed, unterminated and non-character markers are kept as written.
+  for (const char* kept : {"#{amp}", "#{U+}", "#{U+12345678}", "#{U+D800}", "#{U+110000}",
+                           "#{U+12G4}", "#{quot", "#", "##{", "# {quot}"}) {
+    EXPECT_EQ(ReplaceZStringMarkers(kept), kept);
+  }
+  EXPECT_EQ(ReplaceZStringMarkers("##{quot}"), "#\"");
+  // Both string types give the same text.
+  const std::string mixed = "#{U+10FFFF}a#{quot}#{x}#{U+e9}";
+  EXPECT_EQ(ReplaceZStringMarkers(UTF8to16(mixed)), UTF8to16(ReplaceZStringMarkers(mixed)));
+}
+
 TEST(Strings, ReplaceInStringFillsArgumentsOnce) {
   EXPECT_EQ(ReplaceInString("namespace @0@1 (@2)", "ns/", "Title", "x"), "namespace ns/Title (x)");
   // Arguments are not scanned again, and missing arguments leave the marker.

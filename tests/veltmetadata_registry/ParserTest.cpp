@@ -134,12 +134,12 @@ TEST_F(DefinitionsParsing, MisplacedAndUnknownElementsAreReportedAndSkipped) {
   EXPECT_EQ(result.second[1]->mExtends, kPrimitiveType_Seq);
   const auto errors = NewErrors();
   ASSERT_EQ(errors.size(), 7u);
-  const std::vector<std::string> expected = {"invalid property tag #{quot}early#{quot}.",
+  const std::vector<std::string> expected = {"invalid property tag \"early\".",
                                              "invalid choice tag.",
                                              "invalid qualifier tag.",
-                                             "invalid property tag #{quot}sep#{quot}.",
-                                             "invalid field tag #{quot}f0#{quot}.",
-                                             "invalid definitions tag #{quot}unknown#{quot}.",
+                                             "invalid property tag \"sep\".",
+                                             "invalid field tag \"f0\".",
+                                             "invalid definitions tag \"unknown\".",
                                              "Entry must extend valid primitive type"};
   for (std::size_t i = 0; i < expected.size(); ++i) {
     EXPECT_EQ(errors[i].mMessage, kParseHead + expected[i]);

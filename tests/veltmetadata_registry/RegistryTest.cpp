@@ -1,6 +1,7 @@
 // Start and stop, registration, removal and the process-wide switches.
 #include <gtest/gtest.h>
 
+#include "ErrorList.h"
 #include "LibraryFixture.h"
 #include "registry/LifecycleHooks.h"
 #include "veltmetadata/Registry.h"
@@ -197,12 +198,17 @@ TEST_F(SchemaRegistration, StandardSchemasAreRecordedInOrder) {
   EXPECT_TRUE((*dbegin)->mDynamic);
 }
 
-// Parts with state of their own start once the definitions are there and stop after the
-// count reached zero (lookups no longer answer), once per full start and stop.
+// Parts with state of their own start once the definitions are there and stop at their
+// step of the last Terminate, once per full start and stop. Each records what it sees of the
+// subscriber lists (step 1), the error list (step 3) and the registry (step 5).
 std::vector<std::string> sParticipantLog;
+std::string Seen(const char* who) {
+  return std::string(who) + (ErrorListenersExist() ? " listeners" : "") +
+         (HasErrors() ? " errors" : "") + (AllTypeDefinitions().empty() ? "" : " types");
+}
 const lifecycle::ParticipantRegistrar kLate{{"test late", 90,
                                              [] { sParticipantLog.push_back("start late"); },
-                                             [] { sParticipantLog.push_back("stop late"); }}};
+                                             [] { sParticipantLog.push_back(Seen("stop late")); }}};
 const lifecycle::ParticipantRegistrar kEarly{
     {"test early", 10,
      [] {
@@ -210,19 +216,32 @@ const lifecycle::ParticipantRegistrar kEarly{
                                                           : "start early, no types");
      },
      [] {
-       sParticipantLog.push_back(TypeIdDefinition("date") ? "stop early, types loaded"
-                                                          : "stop early, no types");
+       sParticipantLog.push_back(TypeIdDefinition("date") ? "stop early, lookups answer"
+                                                          : Seen("stop early"));
      }}};
+const lifecycle::ParticipantRegistrar kPackages{
+    {"test packages",
+     50,
+     {},
+     [] { sParticipantLog.push_back(Seen("packages")); },
+     lifecycle::kStopExtensionPackages}};
 
-TEST(RegistryLifecycle, ParticipantsStartAfterLoadingAndStopInReverseOrder) {
+TEST(RegistryLifecycle, ParticipantsStartAfterLoadingAndStopAtTheirTerminateStep) {
   veltcore::debug::AssertionCapture capture;
   sParticipantLog.clear();
   Initialize();
   Initialize();
+  SendError(kDefinitionParsingError, "kept until step 3", "x.xml");
   Terminate();
   Terminate();
   EXPECT_EQ(sParticipantLog, (std::vector<std::string>{"start early, types loaded", "start late",
-                                                       "stop late", "stop early, no types"}));
+                                                       "packages errors types", "stop late types",
+                                                       "stop early types"}));
+  EXPECT_TRUE(AllTypeDefinitions().empty());
+  // A stop step outside the two known ones is refused loudly and runs with the views.
+  const lifecycle::ParticipantRegistrar odd{{"odd", 1, {}, {}, 7}};
+  EXPECT_TRUE(capture.Contains(
+      "mStopStep == kStopExtensionPackages || mStopStep == kStopFormattersAndViews"));
 }
 
 TEST(RegistrySwitches, WritingListenersAndForcedWritable) {

@@ -144,4 +144,55 @@ TEST(MergeSchemas, SourceWinsWithOptionThree) {
   EXPECT_TRUE(base.DoesPropertyExist(kXMP_NS_Transient, "veltTransient:Note"));
 }
 
+// A structure whose fields differ between objects: only the differing field is marked, an
+// edit of it reaches every object with each one's other fields kept, and the marks answer
+// for everything below them without being created by a query or a clear.
+TEST(Distribute, FieldEditInADifferingStructureKeepsEachObjectsOtherFields) {
+  const std::string ns = kXMP_NS_XMP_MM;
+  auto make = [&](const std::string& instance, const std::string& manager) {
+    SXMPMeta meta = FileMeta("red", {"cat"}, instance);
+    meta.SetStructField(ns, "xmpMM:DerivedFrom", kXMP_NS_XMP_ResourceRef, "manager", manager);
+    meta.SetStructField(ns, "xmpMM:ManagedFrom", kXMP_NS_XMP_ResourceRef, "renditionClass",
+                        instance);
+    return meta;
+  };
+  SXMPMeta a = make("i-1", "m-1"), b = make("i-2", "m-2");
+  b.DeleteProperty(ns, "xmpMM:ManagedFrom");  // only the first has this structure
+  SXMPMeta merged;
+  SXMPUtils::CollectProperties(a, &merged, 0);
+  SXMPUtils::CollectProperties(b, &merged, 0);
+  const std::string field = "xmpMM:DerivedFrom/stRef:instanceID";
+  EXPECT_FALSE(merged.HasMultipleValues(ns, "xmpMM:DerivedFrom"));
+  EXPECT_TRUE(merged.HasMultipleValues(ns, field));
+  EXPECT_TRUE(merged.HasMultipleValues(ns, "xmpMM:ManagedFrom"));
+  EXPECT_TRUE(merged.HasMultipleValues(ns, "xmpMM:ManagedFrom/stRef:renditionClass"));
+  EXPECT_FALSE(merged.DoesPropertyExist(ns, "xmpMM:ManagedFrom/stRef:renditionClass"));
+  merged.ClearMultipleValues(ns, "xmpMM:ManagedFrom/stRef:renditionClass");
+  EXPECT_FALSE(merged.DoesPropertyExist(ns, "xmpMM:ManagedFrom/stRef:renditionClass"));
+  EXPECT_TRUE(merged.HasMultipleValues(ns, "xmpMM:ManagedFrom"));
+
+  merged.SetProperty(ns, field, "i-new");  // the edit clears the field's own mark
+  EXPECT_FALSE(merged.HasMultipleValues(ns, field));
+  EXPECT_TRUE(merged.HasMultipleValues(ns, "xmpMM:DerivedFrom/stRef:manager"));
+  merged.SetProperty(ns, "xmpMM:ManagedFrom/stRef:filePath", "shared");  // below a marked one
+  for (SXMPMeta* meta : {&a, &b}) {
+    SXMPUtils::DistributeProperties(merged, meta, 0);
+    std::string value;
+    meta->GetProperty(ns, field, &value);
+    EXPECT_EQ(value, "i-new");
+    meta->GetProperty(ns, "xmpMM:DerivedFrom/stRef:documentID", &value);
+    EXPECT_EQ(value, "doc-1");
+    meta->GetProperty(ns, "xmpMM:ManagedFrom/stRef:filePath", &value);
+    EXPECT_EQ(value, "shared");
+  }
+  std::string value;
+  a.GetProperty(ns, "xmpMM:DerivedFrom/stRef:manager", &value);
+  EXPECT_EQ(value, "m-1");
+  b.GetProperty(ns, "xmpMM:DerivedFrom/stRef:manager", &value);
+  EXPECT_EQ(value, "m-2");
+  a.GetProperty(ns, "xmpMM:ManagedFrom/stRef:renditionClass", &value);
+  EXPECT_EQ(value, "i-1");
+  EXPECT_FALSE(b.DoesPropertyExist(ns, "xmpMM:ManagedFrom/stRef:renditionClass"));
+}
+
 }  // namespace

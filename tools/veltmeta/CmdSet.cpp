@@ -1,94 +1,265 @@
-// veltmeta set FILE PREFIX:NAME=VALUE...: writes simple properties into a media file's XMP
-// and reports each change ("dc:format: 'image/png' -> 'image/jpeg'"). An existing alt-text
-// property (dc:title...) gets its x-default item set. Nothing is written when any assignment
-// is malformed, names an unknown prefix or an array, or the file cannot be read or written;
-// the error is one line and the exit status 1.
+// veltmeta set FILE... PROPERTY=VALUE...: writes typed properties into the XMP of one or
+// more media files through one provider per file under one aggregate, so that every file
+// records its own "saved" history event. PROPERTY is a property argument (see
+// PropertyArgs.h); VALUE is checked against the property's definition first; an empty
+// VALUE deletes; PROPERTY<=FILE takes the value from a file, PROPERTY<=- from standard input.
+//
+// Everything that can be checked is checked before anything is written: malformed or
+// unknown properties and wrong-typed values exit with 2, missing, unreadable, read-only or
+// unwritable files with 1, one line on stderr and no file touched. A write that fails is
+// reported per file (exit 1); that file stays as it was.
 #include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "Command.h"
-#include "xmp/SXMPFiles.h"
-#include "xmp/SXMPMeta.h"
+#include "PropertyArgs.h"
+#include "veltmetadata/MetaDataAccess.h"
+#include "veltmetadata/MetaDataOperations.h"
+#include "veltmetadata/Registry.h"
+#include "xmp/SXMPUtils.h"
 
 namespace {
 
+using veltmetadata::Path;
+
 struct Assignment {
-  std::string mNamespace;
-  std::string mPath;  // prefix:name
+  std::string mProperty;  // as given
+  Path mPath;
   std::string mValue;
 };
 
-// Parses "prefix:name=value"; returns an error text ("" when fine).
-std::string ParseAssignment(const std::string& arg, Assignment* out) {
-  const std::size_t eq = arg.find('=');
-  const std::size_t colon = arg.find(':');
-  if (eq == std::string::npos || colon == std::string::npos || colon > eq || colon == 0 ||
-      colon + 1 == eq) {
-    return "'" + arg + "' is not PREFIX:NAME=VALUE";
+struct Failure {
+  int mStatus;
+  std::string mMessage;
+};
+
+bool IsAssignment(const std::string& arg) {
+  return veltmeta::StartsWithKnownPrefix(arg) && arg.find('=') != std::string::npos;
+}
+
+// The bytes of a value file, or of standard input for "-".
+bool ReadValueSource(const std::string& source, std::string* value) {
+  if (source == "-") {
+    value->assign(std::istreambuf_iterator<char>(std::cin), std::istreambuf_iterator<char>());
+    return !std::cin.bad();
   }
-  const std::string prefix = arg.substr(0, colon);
-  if (!SXMPMeta::GetNamespaceURI(prefix, &out->mNamespace))
-    return "unknown prefix '" + prefix + "'";
-  out->mPath = arg.substr(0, eq);
-  out->mValue = arg.substr(eq + 1);
+  std::ifstream in(source, std::ios::binary);
+  if (!in) return false;
+  value->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return !in.bad();
+}
+
+// XMP text is UTF-8 without control characters other than tab, line feed and return.
+std::string CheckText(const std::string& property, const std::string& value) {
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    const auto c = static_cast<unsigned char>(value[i]);
+    if ((c < 0x20 && c != '\t' && c != '\n' && c != '\r') || c == 0x7F) {
+      char code[8];
+      std::snprintf(code, sizeof code, "%02X", c);
+      return property + ": the value holds control character 0x" + code + " at byte " +
+             std::to_string(i) + "; XMP cannot store it";
+    }
+  }
+  try {
+    SXMPMeta probe;
+    probe.SetProperty(kXMP_NS_DC, "dc:source", value);
+  } catch (const XMP_Error&) {
+    return property + ": the value is not valid UTF-8 text";
+  }
   return "";
 }
 
-// Applies one assignment and returns its report line; throws XMP_Error for arrays and
-// structures, which set does not write.
-std::string Apply(SXMPMeta& meta, const Assignment& a) {
-  std::string old;
-  XMP_OptionBits options = 0;
-  const bool existed = meta.GetProperty(a.mNamespace, a.mPath, &old, &options);
-  if (existed && (options & kXMP_PropArrayIsAltText)) {
-    meta.GetLocalizedText(a.mNamespace, a.mPath, "", "x-default", nullptr, &old);
-    meta.SetLocalizedText(a.mNamespace, a.mPath, "", "x-default", a.mValue);
-  } else if (existed && (options & kXMP_PropCompositeMask)) {
-    throw XMP_Error(kXMPErr_BadParam, a.mPath + " is an array or structure, not a simple property");
-  } else {
-    meta.SetProperty(a.mNamespace, a.mPath, a.mValue);
+bool IsDecimalInteger(const std::string& text) {
+  std::size_t start = (!text.empty() && (text[0] == '-' || text[0] == '+')) ? 1 : 0;
+  return text.size() > start && text.find_first_not_of("0123456789", start) == std::string::npos;
+}
+
+// Checks (and for booleans normalises) a value against the property's definition.
+std::string CheckType(Assignment& a) {
+  auto def = veltmetadata::PathEntryDefinition(a.mPath);
+  const auto type = def && def->mType ? veltmetadata::TypeIdDefinition(*def->mType) : nullptr;
+  if (type && !type->mFields.empty()) {
+    return a.mProperty + " is a structure; set its fields (" + a.mProperty + "/PREFIX:FIELD)";
   }
-  if (!existed) return a.mPath + ": (none) -> '" + a.mValue + "'";
-  if (old == a.mValue) return a.mPath + ": '" + old + "' (unchanged)";
-  return a.mPath + ": '" + old + "' -> '" + a.mValue + "'";
+  const std::string& v = a.mValue;
+  if (def && def->mType && *def->mType == "date") {
+    try {
+      SXMPUtils::ConvertToDate(v);
+      return "";
+    } catch (const XMP_Error&) {
+      return a.mProperty + ": " + v + " is not an ISO 8601 date (YYYY-MM-DDThh:mm:ss+hh:mm)";
+    }
+  }
+  const auto primitive = veltmetadata::PrimitiveTypeOfPath(a.mPath);
+  if (!primitive) return a.mProperty + " has no value type that veltmeta can write";
+  switch (*primitive) {
+    case veltmetadata::kPrimitiveType_Integer:
+      if (!IsDecimalInteger(v)) return a.mProperty + ": " + v + " is not an integer";
+      try {
+        SXMPUtils::ConvertToInt64(v);
+      } catch (const XMP_Error&) {
+        return a.mProperty + ": " + v + " is out of range";
+      }
+      return "";
+    case veltmetadata::kPrimitiveType_Real:
+      try {
+        SXMPUtils::ConvertToFloat(v);
+        return "";
+      } catch (const XMP_Error&) {
+        return a.mProperty + ": " + v + " is not a number";
+      }
+    case veltmetadata::kPrimitiveType_Boolean: {
+      std::string lower;
+      for (char c : v)
+        lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      if (lower == "true" || lower == "1") a.mValue = "True";
+      else if (lower == "false" || lower == "0") a.mValue = "False";
+      else return a.mProperty + ": " + v + " is not a boolean (True or False)";
+      return "";
+    }
+    case veltmetadata::kPrimitiveType_ClosedChoice: {
+      auto choices = def->mChoices;
+      if (choices.empty() && type) choices = type->mChoices;
+      std::string allowed;
+      for (const auto& choice : choices) {
+        if (choice && choice->mRawValue == v) return "";
+        if (choice) allowed += (allowed.empty() ? "" : ", ") + choice->mRawValue;
+      }
+      return a.mProperty + ": " + v + " is not one of its choices (" + allowed + ")";
+    }
+    default:
+      return "";
+  }
+}
+
+// Parses "PROPERTY=VALUE" or "PROPERTY<=SOURCE" into `a`.
+Failure ParseAssignment(const std::string& arg, Assignment& a) {
+  const std::size_t eq = arg.find('=');
+  const bool fromSource = eq > 0 && arg[eq - 1] == '<';
+  a.mProperty = arg.substr(0, fromSource ? eq - 1 : eq);
+  if (std::string error = veltmeta::ParseProperty(a.mProperty, &a.mPath); !error.empty()) {
+    return {2, error};
+  }
+  a.mValue = arg.substr(eq + 1);
+  if (fromSource) {
+    const std::string source = a.mValue;
+    if (!ReadValueSource(source, &a.mValue)) {
+      return {2, a.mProperty + ": cannot read the value from " +
+                     (source == "-" ? std::string("standard input") : source)};
+    }
+  }
+  if (std::string error = CheckText(a.mProperty, a.mValue); !error.empty()) return {2, error};
+  if (!a.mValue.empty()) {
+    if (std::string error = CheckType(a); !error.empty()) return {2, error};
+  }
+  return {0, ""};
+}
+
+// A value as the report shows it: long values by their size, line breaks escaped.
+std::string Shown(const std::string& value) {
+  if (value.size() > 200) return "<" + std::to_string(value.size()) + " bytes>";
+  std::string out;
+  for (char c : value) {
+    if (c == '\n') out += "\\n";
+    else if (c == '\r') out += "\\r";
+    else if (c == '\t') out += "\\t";
+    else out += c;
+  }
+  return out;
+}
+
+std::string CurrentValue(__XMPMeta__* meta, const Path& path) {
+  std::string text;
+  veltmetadata::GetValueResult result = veltmetadata::kGetValueResult_NoValue;
+  veltmetadata::GetValue(meta, path, text, &result);
+  switch (result) {
+    case veltmetadata::kGetValueResult_Success: return Shown(text);
+    case veltmetadata::kGetValueResult_MultipleValues: return "<multiple values>";
+    case veltmetadata::kGetValueResult_NoValue: return "<no value>";
+    default: return "<unreadable value>";
+  }
+}
+
+// Applies the assignments through one update access on the aggregate; its end is the
+// commit, which writes every file. Returns the report lines.
+std::vector<std::string> ApplyAndCommit(const veltmeta::ToolProviders& providers,
+                                        const std::vector<Assignment>& assignments) {
+  std::vector<std::string> report;
+  veltmetadata::MetaDataUpdateAccess access(providers.mAggregate);
+  for (const Assignment& a : assignments) {
+    const std::string before = CurrentValue(*access, a.mPath);
+    const bool changed = a.mValue.empty() ? veltmetadata::DeleteValue(*access, a.mPath)
+                                          : veltmetadata::SetValue(*access, a.mPath, a.mValue);
+    if (!changed) {
+      report.push_back(a.mProperty + ": unchanged");
+      continue;
+    }
+    access.AddChange(a.mPath);
+    const std::string after = a.mValue.empty() ? "<no value>" : CurrentValue(*access, a.mPath);
+    report.push_back(a.mProperty + ": " + before + " -> " + after);
+  }
+  return report;
 }
 
 int RunSet(const std::vector<std::string>& args) {
-  if (args.size() < 2) {
-    std::fprintf(stderr, "usage: veltmeta set FILE PREFIX:NAME=VALUE...\n");
+  std::size_t first = 0;
+  while (first < args.size() && !IsAssignment(args[first]))
+    ++first;
+  veltmeta::ToolSession session;
+  if (first == 0 || first == args.size()) {
+    std::fprintf(stderr, "usage: veltmeta set FILE... PROPERTY=VALUE... (PROPERTY<=FILE, "
+                         "PROPERTY<=- for standard input)\n");
     return 2;
   }
-  SXMPMeta::Initialize();
-  SXMPFiles::Initialize();
-  const std::string& path = args[0];
-  int status = 0;
-  try {
-    std::vector<Assignment> assignments(args.size() - 1);
-    for (std::size_t i = 1; i < args.size(); ++i) {
-      std::string error = ParseAssignment(args[i], &assignments[i - 1]);
-      if (!error.empty()) throw XMP_Error(kXMPErr_BadParam, error);
+  const std::vector<std::string> files(args.begin(), args.begin() + static_cast<long>(first));
+  std::vector<Assignment> assignments(args.size() - first);
+  for (std::size_t i = first; i < args.size(); ++i) {
+    if (!IsAssignment(args[i])) {
+      std::fprintf(stderr, "veltmeta set: '%s' is not PROPERTY=VALUE\n", args[i].c_str());
+      return 2;
     }
-    SXMPFiles file(path, kXMP_UnknownFile, kXMPFiles_OpenForUpdate);
-    SXMPMeta meta;
-    file.GetXMP(&meta);
-    std::vector<std::string> report;
-    for (const Assignment& a : assignments)
-      report.push_back(Apply(meta, a));
-    file.PutXMP(meta);
-    file.CloseFile();
-    for (const std::string& line : report)
-      std::printf("%s: %s\n", path.c_str(), line.c_str());
-  } catch (const XMP_Error& e) {
-    std::fprintf(stderr, "veltmeta set: cannot write '%s': %s\n", path.c_str(), e.GetErrMsg());
-    status = 1;
+    const Failure failure = ParseAssignment(args[i], assignments[i - first]);
+    if (failure.mStatus != 0) {
+      std::fprintf(stderr, "veltmeta set: %s\n", failure.mMessage.c_str());
+      return failure.mStatus;
+    }
   }
-  SXMPFiles::Terminate();
-  SXMPMeta::Terminate();
-  return status;
+  for (const std::string& file : files) {
+    if (std::string error = veltmeta::CheckMediaFile(file, true); !error.empty()) {
+      std::fprintf(stderr, "veltmeta set: %s\n", error.c_str());
+      return 1;
+    }
+  }
+  session.TakeAssertions();
+  const veltmeta::ToolProviders providers = veltmeta::OpenProviders(files, true, session);
+  for (const auto& provider : providers.mFiles) {
+    if (!provider->ReadError().empty()) {
+      std::fprintf(stderr, "veltmeta set: %s: its XMP cannot be read (%s); nothing written\n",
+                   provider->File().c_str(), provider->ReadError().c_str());
+      return 1;
+    }
+  }
+  const std::vector<std::string> report = ApplyAndCommit(providers, assignments);
+  std::size_t failed = 0;
+  for (const auto& provider : providers.mFiles) {
+    if (provider->WriteError().empty()) continue;
+    std::fprintf(stderr, "veltmeta set: %s: not written: %s\n", provider->File().c_str(),
+                 provider->WriteError().c_str());
+    ++failed;
+  }
+  if (failed == providers.mFiles.size()) return 1;  // nothing changed anywhere
+  for (const std::string& line : report)
+    std::printf("%s\n", line.c_str());
+  return failed == 0 ? 0 : 1;
 }
 
 }  // namespace
 
-static veltmeta::CommandRegistrar kReg{{"set", "set FILE PREFIX:NAME=VALUE...",
-                                        "write simple XMP properties into a media file", &RunSet}};
+static veltmeta::CommandRegistrar kReg{
+    {"set", "set FILE... PROPERTY=VALUE...",
+     "write typed XMP properties into media files (empty VALUE deletes)", &RunSet}};

@@ -85,6 +85,14 @@ UTF8String ReplaceInString(std::string_view text, const UTF8String& a0, const UT
 UTF8String ReplaceInString(std::string_view text, const UTF8String& a0, const UTF8String& a1,
                            const UTF8String& a2);
 
+// Turns the character markers of ZString texts into the characters they stand for:
+// "#{quot}" becomes a double quote and "#{U+XXXX}" (one to six hexadecimal digits naming a
+// Unicode scalar value) becomes that character. Anything else, including unknown or
+// malformed markers and "@n" arguments, is kept as it stands. Apply it to a localised
+// template before its arguments are filled in, so that argument text is never rewritten.
+UTF8String ReplaceZStringMarkers(std::string_view text);
+UTF16String ReplaceZStringMarkers(std::u16string_view text);
+
 // Case-insensitive comparison of ASCII letters; other bytes compare as they are.
 bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b);
 UTF8String ToLowerAscii(std::string_view text);

@@ -517,22 +517,21 @@ bool SXMPMeta::DoesQualifierExist(const std::string& ns, const std::string& prop
 // ---- Multiple values ----------------------------------------------------------------------
 
 bool SXMPMeta::HasMultipleValues(const std::string& ns, const std::string& path) const {
-  xmpcore::XMPExpandedPath steps = xmpcore::ExpandXPath(ns, path);
-  // The deepest node that exists on the path answers: a marked structure or array stands for
-  // all of its (dropped) content.
-  while (steps.size() > 1) {
-    if (const XMPNode* node = FindNode(mHandle->mTree, steps, false)) {
-      return node->HasMultipleValues();
-    }
-    steps.pop_back();
+  const xmpcore::XMPExpandedPath steps = xmpcore::ExpandXPath(ns, path);
+  // A mark covers the node and everything below it: walk down from the top-level property
+  // and answer true at the first marked node on the way.
+  for (std::size_t length = 2; length <= steps.size(); ++length) {
+    const xmpcore::XMPExpandedPath prefix(steps.begin(),
+                                          steps.begin() + static_cast<std::ptrdiff_t>(length));
+    const XMPNode* node = FindNode(mHandle->mTree, prefix, false);
+    if (node == nullptr) return false;
+    if (node->HasMultipleValues()) return true;
   }
   return false;
 }
 
 void SXMPMeta::ClearMultipleValues(const std::string& ns, const std::string& path) {
-  XMPNode* node = FindNode(mHandle->mTree, ns, path, true);
-  if (!node->HasMultipleValues()) return;
-  node->mOptions &= ~kXMP_PropHasMultipleValues;
-  node->mValue.clear();
-  node->ClearChildren();
+  if (XMPNode* node = FindNode(mHandle->mTree, ns, path, false)) {
+    node->mOptions &= ~kXMP_PropHasMultipleValues;
+  }
 }

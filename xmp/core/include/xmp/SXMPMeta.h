@@ -233,10 +233,15 @@ class VELT_EXPORT SXMPMeta {
 
   // ---- Multiple values of collected objects -------------------------------------------------
 
-  // True when the property was marked by the collecting merge as holding differing values.
+  // The collecting merge (SXMPUtils::CollectProperties) marks the nodes whose values differ
+  // between the collected objects: a top-level property, or, inside structures that every
+  // object has, only the differing or partly present fields. A marked node keeps no value or
+  // children of its own.
+  // True when the node at `path` or one of its ancestors is marked (a node below a marked one
+  // is part of a differing whole).
   bool HasMultipleValues(const std::string& ns, const std::string& path) const;
-  // Ends that state: the property stays, with an empty value and no children. Creates the
-  // property (empty) when it does not exist.
+  // Clears the mark of the node at `path` itself (its ancestors keep theirs). Writing a
+  // value with the setters clears it too. Never creates a node.
   void ClearMultipleValues(const std::string& ns, const std::string& path);
 
  private:

@@ -151,12 +151,18 @@ class VELT_EXPORT SXMPUtils {
 
   // Collect (options 0): merges `source` into `dest`, which gathers several objects. The first
   // object collected (dest has no kXMP_NS_Transient "MultiFileCount") is copied whole. From
-  // the second on, a top-level property whose subtree differs from the destination's, or
-  // that only one side has, is marked as holding multiple values and keeps no value or
-  // children. "MultiFileCount" counts the objects collected.
+  // the second on, a property whose data differs from the destination's, or that only one
+  // side has, is marked as holding multiple values and keeps no value or children. Structures
+  // that both sides have are compared field by field, recursively: only the differing or
+  // partly present fields are marked and the agreeing ones keep their values (a structure
+  // whose own qualifiers differ is marked whole). Arrays and simple values are compared whole.
+  // "MultiFileCount" counts the objects collected.
   static void CollectProperties(const SXMPMeta& source, SXMPMeta* dest, XMP_OptionBits options);
-  // Distribute (options 0): copies into `dest` every top-level property of the collected
-  // `source` that is not marked as holding multiple values, replacing dest's. The transient
+  // Distribute (options 0): brings the collected `source` back into `dest`: every property
+  // and every structure field that is not marked as holding multiple values replaces dest's;
+  // dest keeps its own value wherever the source is marked, so an edit of one field of a
+  // structure whose other fields differ reaches dest with dest's other fields kept. Fields
+  // written below a marked structure since the collect are brought too. The transient
   // namespace is never copied. kXMPUtil_DeleteEmptyValues also deletes dest's property when
   // the source value is empty.
   static void DistributeProperties(const SXMPMeta& source, SXMPMeta* dest, XMP_OptionBits options);

@@ -125,7 +125,8 @@ inline constexpr XMP_OptionBits kXMPFiles_OpenUseSmartHandler = 0x00000020;
 inline constexpr XMP_OptionBits kXMPFiles_OpenUsePacketScanning = 0x00000040;
 // When packet scanning, scan only the start and end of large files.
 inline constexpr XMP_OptionBits kXMPFiles_OpenLimitedScanning = 0x00000080;
-// On update, rewrite the file when that gives a better layout (XMP before the media data).
+// Accepted with both opens (hosts pass it by habit); it never makes an update rewrite or move
+// the media data: an edit writes only the metadata's own bytes, whatever the layout.
 inline constexpr XMP_OptionBits kXMPFiles_OptimizeFileLayout = 0x00000400;
 // Close flags.
 inline constexpr XMP_OptionBits kXMPFiles_UpdateSafely = 0x00000001;  // via a temporary file

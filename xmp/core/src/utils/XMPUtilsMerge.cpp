@@ -121,12 +121,13 @@ bool ContainsMarked(const XMPNode& node) {
   return false;
 }
 
-// A copy of `node` without its marked fields (marks only sit on structure fields here).
+// A copy of `node` without its marked fields and without a mark of its own.
 std::unique_ptr<XMPNode> PrunedCopy(const XMPNode& node) {
   auto copy = node.Clone(nullptr);
+  copy->mOptions &= ~kXMP_PropHasMultipleValues;
   std::vector<const XMPNode*> doomed;
   for (const auto& child : copy->mChildren) {
-    if (child->HasMultipleValues()) doomed.push_back(child.get());
+    if (child->HasMultipleValues() && child->mChildren.empty()) doomed.push_back(child.get());
   }
   for (const XMPNode* child : doomed)
     copy->RemoveChild(child);
@@ -136,22 +137,32 @@ std::unique_ptr<XMPNode> PrunedCopy(const XMPNode& node) {
   return copy;
 }
 
+// True for a marked node that holds nothing: the objects' own values stand.
+bool IsUntouchedMark(const XMPNode& node) {
+  return node.HasMultipleValues() && node.mChildren.empty();
+}
+
 // Brings an unmarked source node into the destination node, keeping the destination's own
-// values where the source holds multiple values.
+// values where the source holds multiple values. A marked structure that was given fields
+// since (an edit below a structure the objects do not all have) brings those fields.
 void DistributeInto(XMPNode& dest, const XMPNode& source) {
   if (!ContainsMarked(source)) {
     dest.CopyContentsFrom(source);
     return;
   }
+  const bool destHolds = !dest.mValue.empty() || !dest.mChildren.empty() || dest.IsComposite();
   if (!dest.IsStruct() || !source.IsStruct()) {
+    if (source.HasMultipleValues() && destHolds) return;  // keep the object's own value
     dest.CopyContentsFrom(*PrunedCopy(source));
     return;
   }
-  dest.ClearQualifiers();
-  for (const auto& q : source.mQualifiers)
-    dest.AddQualifier(q->mName, q->mValue, q->mOptions);
+  if (!source.HasMultipleValues()) {
+    dest.ClearQualifiers();
+    for (const auto& q : source.mQualifiers)
+      dest.AddQualifier(q->mName, q->mValue, q->mOptions);
+  }
   for (const auto& field : source.mChildren) {
-    if (field->HasMultipleValues()) continue;
+    if (IsUntouchedMark(*field)) continue;
     XMPNode* target = dest.FindChild(field->mName);
     if (target == nullptr) target = dest.AddChild(field->mName);
     DistributeInto(*target, *field);
@@ -193,7 +204,7 @@ void SXMPUtils::DistributeProperties(const SXMPMeta& source, SXMPMeta* dest,
     if (IsInternalSchema(schema->mName)) continue;
     SchemaProperties dest(destRoot, schema->mName);
     for (const auto& prop : schema->mChildren) {
-      if (prop->HasMultipleValues()) continue;
+      if (IsUntouchedMark(*prop)) continue;
       if (deleteEmpty && IsEmptySimple(*prop)) {
         dest.Remove(prop->mName);
       } else {
