@@ -10,7 +10,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 tool=${1:-$here/../build/release/tools/veltmeta/veltmeta}
 work=$(mktemp -d "${TMPDIR:-/tmp}/velt-samples-XXXXXX")
 trap 'rm -rf "$work"' EXIT
-# `veltmeta set` records recent values in the user's preferences: keep those out of it.
+# The user's preferences (custom definitions, recent values) stay out of it.
 export VELTCORE_PREFS_DIR="$work/prefs"
 
 # ---- Media ----------------------------------------------------------------------------------

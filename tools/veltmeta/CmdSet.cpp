@@ -229,10 +229,11 @@ int RunSet(const std::vector<std::string>& options) {
     if (arg == "--no-recent") recordRecent = false;
     else args.push_back(arg);
   }
+  // The session first: prefixes of schemas the library loads (lumara, zpx) are known only then.
+  veltmeta::ToolSession session;
   std::size_t first = 0;
   while (first < args.size() && !IsAssignment(args[first]))
     ++first;
-  veltmeta::ToolSession session;
   if (first == 0 || first == args.size()) {
     std::fprintf(stderr, "usage: veltmeta set [--no-recent] FILE... PROPERTY=VALUE... "
                          "(PROPERTY<=FILE, PROPERTY<=- for standard input)\n");
