@@ -8,7 +8,7 @@ add_library(veltmetadata SHARED ${all_objects})
 add_library(veltmetadata::veltmetadata ALIAS veltmetadata)
 set_target_properties(veltmetadata PROPERTIES VERSION ${PROJECT_VERSION}
                                               SOVERSION ${PROJECT_VERSION_MAJOR})
-target_link_libraries(veltmetadata PRIVATE EXPAT::EXPAT Threads::Threads)
+target_link_libraries(veltmetadata PRIVATE EXPAT::EXPAT ZLIB::ZLIB Threads::Threads)
 target_link_libraries(veltmetadata PUBLIC Boost::boost)
 if(NOT VELT_SANITIZE)
   # Every symbol must resolve inside the image; sanitizer runtimes come with the executable.

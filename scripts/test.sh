@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and runs the whole test suite: a normal build (g++, warnings as errors), a
 # sanitizer build (clang, AddressSanitizer + UndefinedBehaviorSanitizer) with the fuzz
-# targets, and a short run of every fuzz target from its seed corpus.
+# targets, a ThreadSanitizer build (clang) of only the test programs labelled "tsan" running
+# only those tests, and a short run of every fuzz target from its seed corpus.
 #   FUZZ_SECONDS  seconds per fuzz target (default 15)
 #   JOBS          parallel build jobs (default: number of cores)
 set -uo pipefail
@@ -33,6 +34,20 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktra
 run_suite "sanitizers (clang asan+ubsan)" build/test-asan -DCMAKE_BUILD_TYPE=Debug -DVELT_WERROR=ON \
   -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang -DVELT_SANITIZE=ON -DVELT_FUZZ=ON \
   -DVELT_BENCH=OFF
+
+echo "=== ThreadSanitizer build (tests labelled tsan)"
+tsan_dir=build/test-tsan
+if cmake -S . -B "$tsan_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELT_WERROR=ON \
+     -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_C_COMPILER=clang -DVELT_TSAN=ON -DVELT_BENCH=OFF \
+     >/dev/null && cmake --build "$tsan_dir" -j "$jobs" --target velt_tsan_tests; then
+  (cd "$tsan_dir" && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -L tsan \
+     --timeout 600) 2>&1 | tee "$tsan_dir/ctest.log"
+  [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
+  summary+="threads (clang tsan): $(grep -E 'tests passed|tests failed' "$tsan_dir/ctest.log" | tail -n 1)"$'\n'
+else
+  status=1
+  summary+="threads (clang tsan): build failed"$'\n'
+fi
 
 echo "=== fuzz smoke runs (${fuzz_seconds}s each)"
 for entry in build/test-asan/fuzz/*.entry; do

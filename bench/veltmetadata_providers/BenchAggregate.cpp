@@ -52,7 +52,8 @@ class BenchAggregate : public AggregateProvider {
 SXMPMeta FileMeta(int file) {
   SXMPMeta meta;
   for (int p = 0; p < kProperties; ++p) {
-    const std::string value = p % 10 == 0 ? "file " + std::to_string(file) : "shared " + std::to_string(p);
+    const std::string value =
+        p % 10 == 0 ? "file " + std::to_string(file) : "shared " + std::to_string(p);
     meta.SetProperty(kBenchNs, "bench:P" + std::to_string(p), value);
   }
   meta.SetLocalizedText(kXMP_NS_DC, "dc:title", "", "x-default", "Title");
@@ -97,7 +98,8 @@ struct Timed {
   std::chrono::steady_clock::time_point wallStart = std::chrono::steady_clock::now();
   ~Timed() {
     cpu += CpuMs() - cpuStart;
-    wall += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - wallStart).count();
+    wall += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - wallStart)
+                .count();
   }
 };
 
@@ -158,7 +160,8 @@ void BM_BareDistributeAndSerialize(benchmark::State& state) {
 
 void BM_AggregateOneChange(benchmark::State& state) {
   World& w = TheWorld();
-  const Path title = PathForSchemaNameAndPropertyName(std::string(kXMP_NS_DC), std::string("title"));
+  const Path title =
+      PathForSchemaNameAndPropertyName(std::string(kXMP_NS_DC), std::string("title"));
   double total = 0, wall = 0;
   int round = 0;
   for (auto _ : state) {

@@ -51,10 +51,14 @@ std::string Moov(std::uint64_t mdatData) {
 std::string XmpBox(const std::string& title) {
   const std::string packet =
       "<?xpacket begin=\"\xEF\xBB\xBF\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?><x:xmpmeta "
-      "xmlns:x=\"adobe:ns:meta/\"><rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">"
+      "xmlns:x=\"adobe:ns:meta/\"><rdf:RDF "
+      "xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">"
       "<rdf:Description rdf:about=\"\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\"><dc:title>"
-      "<rdf:Alt><rdf:li xml:lang=\"x-default\">" + title + "</rdf:li></rdf:Alt></dc:title>"
-      "</rdf:Description></rdf:RDF></x:xmpmeta>" + std::string(2000, ' ') + "<?xpacket end=\"w\"?>";
+      "<rdf:Alt><rdf:li xml:lang=\"x-default\">" +
+      title +
+      "</rdf:li></rdf:Alt></dc:title>"
+      "</rdf:Description></rdf:RDF></x:xmpmeta>" +
+      std::string(2000, ' ') + "<?xpacket end=\"w\"?>";
   const unsigned char uuid[16] = {0xBE, 0x7A, 0xCF, 0xCB, 0x97, 0xA9, 0x42, 0xE8,
                                   0x9C, 0x71, 0x99, 0x94, 0x91, 0xE3, 0xAF, 0xAC};
   return Box("uuid", std::string(reinterpret_cast<const char*>(uuid), 16) + packet);
@@ -110,7 +114,7 @@ std::uint64_t WrittenSoFar() {
 fs::path MoviePath(bool mediaFirst) {
   const char* tmp = std::getenv("TMPDIR");
   return fs::path(tmp ? tmp : "/tmp") / ("bench_providers_" + std::to_string(::getpid()) +
-                                          (mediaFirst ? "_front.mp4" : "_back.mp4"));
+                                         (mediaFirst ? "_front.mp4" : "_back.mp4"));
 }
 
 void Start() {
@@ -131,7 +135,8 @@ void BM_EditSparseMovie(benchmark::State& state) {
   const bool bare = state.range(1) != 0;
   const fs::path movie = MoviePath(mediaFirst);
   MakeMovie(movie, mediaFirst);
-  const Path title = PathForSchemaNameAndPropertyName(std::string(kXMP_NS_DC), std::string("title"));
+  const Path title =
+      PathForSchemaNameAndPropertyName(std::string(kXMP_NS_DC), std::string("title"));
   std::uint64_t written = 0;
   int round = 0;
   for (auto _ : state) {

@@ -41,7 +41,8 @@ bool StartOnce() {
 }
 
 Path Field(const Path& parent, const char* name) {
-  return CreatePathFromStructureField(parent, FieldNameDefinition(TypeEntryDefinition(parent), name));
+  return CreatePathFromStructureField(parent,
+                                      FieldNameDefinition(TypeEntryDefinition(parent), name));
 }
 
 }  // namespace
@@ -57,7 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     providers.push_back(std::make_shared<Packet>(input.substr(start, end - start)));
     start = end + 1;
   }
-  auto aggregate = std::make_shared<AggregateProvider>(ProviderRange{providers.begin(), providers.end()});
+  auto aggregate =
+      std::make_shared<AggregateProvider>(ProviderRange{providers.begin(), providers.end()});
   static const std::string dc = "http://purl.org/dc/elements/1.1/";
   static const std::string xmp = "http://ns.adobe.com/xap/1.0/";
   static const std::string mm = "http://ns.adobe.com/xap/1.0/mm/";

@@ -10,9 +10,21 @@
 #include <memory>
 
 #include "FileHandler.h"
+#include "PacketCleanup.h"
 #include "io/Storage.h"
+#include "xmp/XMP_Const.h"
 
 namespace xmpfuzz {
+
+// Decodes a packet as SXMPFiles does before parsing: any encoding, padding and junk. Broken
+// text may only raise XMP_Error.
+inline void DecodeFound(const std::optional<xmpfiles::FoundPacket>& found) {
+  if (!found) return;
+  try {
+    (void)xmpfiles::CleanPacket(xmpfiles::ToUtf8Packet(found->mPacket));
+  } catch (const XMP_Error&) {
+  }
+}
 
 inline const char kPacket[] =
     "<?xpacket begin=\"\xEF\xBB\xBF\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?>\n"
@@ -28,7 +40,7 @@ inline int FuzzOne(const xmpfiles::FileHandler& handler, const std::uint8_t* dat
   (void)handler.CheckFormat({data, size < kDetectBytes ? size : kDetectBytes}, "", size);
   MemoryStorage file(data, size);
   try {
-    (void)handler.Read(file);
+    DecodeFound(handler.Read(file));
   } catch (const FileError&) {
   }
   if (handler.IsReadOnly()) return 0;

@@ -9,7 +9,9 @@
 #include <string>
 
 #include "FileHandler.h"
+#include "PacketCleanup.h"
 #include "io/Storage.h"
+#include "xmp/XMP_Const.h"
 
 namespace avfuzz {
 
@@ -28,8 +30,11 @@ template <typename Read, typename Write>
 int Run(const std::uint8_t* data, std::size_t size, Read read, Write write) {
   xmpfiles::MemoryStorage storage(data, size);
   try {
-    read(storage);
+    auto found = read(storage);
+    // Decoded as SXMPFiles does before parsing; broken text may only raise XMP_Error.
+    if (found) (void)xmpfiles::CleanPacket(xmpfiles::ToUtf8Packet(found->mPacket));
   } catch (const xmpfiles::FileError&) {
+  } catch (const XMP_Error&) {
   }
   const xmpfiles::Bytes original = storage.Data();
   try {

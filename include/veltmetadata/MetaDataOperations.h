@@ -44,7 +44,8 @@ enum TemplateImportOptions : std::int32_t {
 
 // ---- Reads ---------------------------------------------------------------------------------
 // Each returns true and fills `outValue` when a value was read; otherwise `outValue` keeps
-// what the caller gave. `outResult` may be null. No exception passes.
+// what the caller gave. `outResult` may be null. No exception passes, except from the host's
+// formatter (RegisterValueFormatter) during a display read.
 
 // The property as a number or boolean, converted by the toolkit's text rules (a boolean
 // accepts "True"/"False" in any case, "1"/"0", "yes"/"no", ...). An unconvertible text is
@@ -69,7 +70,7 @@ VELT_EXPORT bool GetValue(__XMPMeta__* inMeta, const Path& inPath, Date& outValu
 // and internal properties formatted for display (FormatValue) or, when absent, constructed
 // from other properties (GetConstructedValue). A stored text that does not fit the type
 // (an integer "007", a boolean "yes", a value outside a closed choice) is returned as
-// stored and reported.
+// stored and reported. The host's formatter is called here and its exceptions pass.
 VELT_EXPORT bool GetValue(__XMPMeta__* inMeta, const Path& inPath, UTF8String& outValue,
                           GetValueResult* outResult = nullptr);
 
@@ -148,9 +149,9 @@ struct VELT_EXPORT Value {
 };
 
 // Writes `inNumber` into the value's node as text with 17 significant digits (C format
-// "%1.*lg"), which reads back as the same double, through an update access on its provider, and commits it as a change of
-// mPath when something was written. Equal values, a null provider or one without metadata
-// write nothing. No exception passes.
+// "%1.*lg"), which reads back as the same double, through an update access on its provider, and
+// commits it as a change of mPath when something was written. Equal values, a null provider or one
+// without metadata write nothing. No exception passes.
 VELT_EXPORT void SetMinimalFloatValue(const Value& inValue, double inNumber);
 
 }  // namespace veltmetadata

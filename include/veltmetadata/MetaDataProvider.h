@@ -60,7 +60,8 @@ class VELT_EXPORT MetaDataProvider {
   // Appends a text property definition for each property the provider's data holds in the
   // dynamic schema `namespaceURI`. Does nothing by default.
   virtual void GetAllPathsForDynamicSchema(
-      const UTF8String& namespaceURI, std::vector<std::shared_ptr<PropertyDefinition>>& outProperties);
+      const UTF8String& namespaceURI,
+      std::vector<std::shared_ptr<PropertyDefinition>>& outProperties);
   // Diagnostics for hosts; empty by default.
   virtual std::string DebugSerializedXMP() const;
   virtual std::string DebugDescription(bool verbose, int indent) const;

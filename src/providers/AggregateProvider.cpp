@@ -26,9 +26,10 @@ bool CollectXMP(SXMPMeta& merged, bool have, const std::shared_ptr<MetaDataProvi
     SXMPUtils::CollectProperties(SXMPMeta(*access), &merged, 0);
     return true;
   } catch (...) {
-    VELT_PROVIDER_ASSERT("CollectXMP", "false",
-                         providers::CurrentExceptionText("Error collecting XMP", "Error collecting XMP",
-                                                         "Unknown error collecting XMP"));
+    VELT_PROVIDER_ASSERT(
+        "CollectXMP", "false",
+        providers::CurrentExceptionText("Error collecting XMP", "Error collecting XMP",
+                                        "Unknown error collecting XMP"));
     return have;
   }
 }
@@ -55,10 +56,10 @@ void DistributeXMP(const SXMPMeta& merged, const std::shared_ptr<MetaDataProvide
       }
     }
   } catch (...) {
-    VELT_PROVIDER_ASSERT("DistributeXMP", "false",
-                         providers::CurrentExceptionText("Error distributing XMP",
-                                                         "Error distributing XMP",
-                                                         "Unknown error distributing XMP"));
+    VELT_PROVIDER_ASSERT(
+        "DistributeXMP", "false",
+        providers::CurrentExceptionText("Error distributing XMP", "Error distributing XMP",
+                                        "Unknown error distributing XMP"));
   }
   for (const Path& path : changes)
     access.AddChange(path);
@@ -114,7 +115,8 @@ bool AggregateProvider::QueryPathStatus(const Path& path, PathStatus status) con
 }
 
 void AggregateProvider::GetAllPathsForDynamicSchema(
-    const UTF8String& namespaceURI, std::vector<std::shared_ptr<PropertyDefinition>>& outProperties) {
+    const UTF8String& namespaceURI,
+    std::vector<std::shared_ptr<PropertyDefinition>>& outProperties) {
   outProperties.clear();
   std::set<std::string> seen;
   for (const auto& provider : mProviders) {

@@ -25,10 +25,10 @@ void BufferProviderImpl::ResetBuffer(const unsigned char* buffer, std::size_t le
                            static_cast<XMP_StringLen>(length), 0);
       parsed = true;
     } catch (...) {
-      VELT_PROVIDER_ASSERT("veltmetadata::BufferProviderImpl::ResetBuffer", "false",
-                           providers::CurrentExceptionText(
-                               "BufferProviderImpl::ResetBuffer xmp exception: ",
-                               "BufferProviderImpl::ResetBuffer std exception: ", ""));
+      VELT_PROVIDER_ASSERT(
+          "veltmetadata::BufferProviderImpl::ResetBuffer", "false",
+          providers::CurrentExceptionText("BufferProviderImpl::ResetBuffer xmp exception: ",
+                                          "BufferProviderImpl::ResetBuffer std exception: ", ""));
     }
   }
   ResetMetaData(parsed ? meta.GetInternalRef() : nullptr, true);
@@ -45,10 +45,10 @@ void BufferProviderImpl::WriteChanges(const std::vector<Path>& changes) {
     SXMPMeta(meta).SerializeToBuffer(&packet, 0, 0, "", "", 0);
     WriteBuffer(changes, packet.data(), packet.size());
   } catch (...) {
-    VELT_PROVIDER_ASSERT("veltmetadata::BufferProviderImpl::WriteChanges", "false",
-                         providers::CurrentExceptionText(
-                             "BufferProviderImpl::WriteChanges xmp exception: ",
-                             "BufferProviderImpl::WriteChanges std exception: ", ""));
+    VELT_PROVIDER_ASSERT(
+        "veltmetadata::BufferProviderImpl::WriteChanges", "false",
+        providers::CurrentExceptionText("BufferProviderImpl::WriteChanges xmp exception: ",
+                                        "BufferProviderImpl::WriteChanges std exception: ", ""));
   }
 }
 

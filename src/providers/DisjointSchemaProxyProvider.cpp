@@ -12,7 +12,8 @@ namespace veltmetadata {
 
 namespace {
 
-using SchemaEntry = std::pair<const std::shared_ptr<SchemaDefinition>, std::shared_ptr<MetaDataProvider>>;
+using SchemaEntry =
+    std::pair<const std::shared_ptr<SchemaDefinition>, std::shared_ptr<MetaDataProvider>>;
 
 // Merges the whole of a schema provider's metadata into `merged`, its values winning.
 bool CollectDisjointXMP(SXMPMeta& merged, bool any, const SchemaEntry& entry) {
@@ -52,12 +53,11 @@ void DistributeDisjointXMP(const SXMPMeta& merged, const SchemaEntry& entry,
       }
     } catch (...) {
       const std::string where = it->mNamespace + it->mPathDescription;
-      VELT_PROVIDER_ASSERT(
-          "DistributeDisjointXMP", "false",
-          providers::CurrentExceptionText("Error distributing disjoint XMP (" + where + ") :",
-                                          "Error distributing disjoint XMP (" + where + ") :",
-                                          "Unknown distributing disjoint getting XMP (" + where +
-                                              ")"));
+      VELT_PROVIDER_ASSERT("DistributeDisjointXMP", "false",
+                           providers::CurrentExceptionText(
+                               "Error distributing disjoint XMP (" + where + ") :",
+                               "Error distributing disjoint XMP (" + where + ") :",
+                               "Unknown distributing disjoint getting XMP (" + where + ")"));
     }
     access.AddChange(*it);
     it = remaining.erase(it);
@@ -86,8 +86,9 @@ void DisjointSchemaProxyProvider::RegisterBaseProvider(
   OnProxyMetaDataChange(nullptr);
 }
 
-void DisjointSchemaProxyProvider::RegisterProvider(const std::shared_ptr<SchemaDefinition>& schema,
-                                                   const std::shared_ptr<MetaDataProvider>& provider) {
+void DisjointSchemaProxyProvider::RegisterProvider(
+    const std::shared_ptr<SchemaDefinition>& schema,
+    const std::shared_ptr<MetaDataProvider>& provider) {
   if (!schema || !provider) return;
   if (WouldContainItself(provider.get())) {
     VELT_PROVIDER_ASSERT("veltmetadata::DisjointSchemaProxyProvider::RegisterProvider",
@@ -140,8 +141,7 @@ void DisjointSchemaProxyProvider::OnProxyMetaDataChange(__XMPMeta__* /*changedMe
 void DisjointSchemaProxyProvider::WriteChanges(const std::vector<Path>& changes) {
   __XMPMeta__* meta = MetaDataAccess();
   if (meta == nullptr) {
-    VELT_PROVIDER_ASSERT("veltmetadata::DisjointSchemaProxyProvider::WriteChanges", "metaData",
-                         "");
+    VELT_PROVIDER_ASSERT("veltmetadata::DisjointSchemaProxyProvider::WriteChanges", "metaData", "");
     return;
   }
   SXMPMeta merged(meta);

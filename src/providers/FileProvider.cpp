@@ -59,20 +59,20 @@ void FileProvider::WriteChanges(const std::vector<Path>& /*changes*/) {
     file = std::make_unique<SXMPFiles>(veltcore::string::UTF16to8(mFilePath), kXMP_UnknownFile,
                                        kUpdateFlags);
   } catch (...) {
-    VELT_PROVIDER_ASSERT(kFunction, "false",
-                         providers::CurrentExceptionText("FileProvider::WriteChanges xmp exception: ",
-                                                         "FileProvider::WriteChanges std exception: ",
-                                                         ""));
+    VELT_PROVIDER_ASSERT(
+        kFunction, "false",
+        providers::CurrentExceptionText("FileProvider::WriteChanges xmp exception: ",
+                                        "FileProvider::WriteChanges std exception: ", ""));
     return;
   }
   try {
     file->PutXMP(SXMPMeta(meta));
     file->CloseFile(0);
   } catch (...) {
-    VELT_PROVIDER_ASSERT(kFunction, "false",
-                         providers::CurrentExceptionText("FileProvider::WriteChanges xmp exception: ",
-                                                         "FileProvider::WriteChanges std exception: ",
-                                                         ""));
+    VELT_PROVIDER_ASSERT(
+        kFunction, "false",
+        providers::CurrentExceptionText("FileProvider::WriteChanges xmp exception: ",
+                                        "FileProvider::WriteChanges std exception: ", ""));
   }
 }
 

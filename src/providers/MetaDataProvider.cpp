@@ -3,6 +3,8 @@
 
 #include "veltmetadata/MetaDataProvider.h"
 
+#include <boost/intrusive_ptr.hpp>
+
 #include "ProviderAssert.h"
 #include "veltmetadata/Lifecycle.h"
 #include "veltmetadata/Registry.h"
@@ -81,9 +83,11 @@ void MetaDataProvider::RemoveMetaDataChangedNotification(const MetaDataChangedLi
 
 void MetaDataProvider::MetaDataChanged() {
   if (mWritingChanges) return;
-  __XMPMeta__* meta = MetaDataAccess();
   // A listener may drop the last reference to this provider: from here on only the
-  // snapshot and `meta` are used, never a member.
+  // snapshot and the handle are used, never a member, and the handle is held so that the
+  // later listeners still get a live object.
+  const boost::intrusive_ptr<__XMPMeta__> held(MetaDataAccess());
+  __XMPMeta__* meta = held.get();
   const std::vector<MetaDataChangedListener> snapshot(mChangeListeners.begin(),
                                                       mChangeListeners.end());
   for (const MetaDataChangedListener& listener : snapshot) {

@@ -13,7 +13,8 @@ namespace {
 
 // Takes a listener back from a proxy and empties it, so that a notification already
 // running from a snapshot that holds it skips it.
-void Detach(const std::shared_ptr<MetaDataProvider>& proxy, const MetaDataChangedListener& listener) {
+void Detach(const std::shared_ptr<MetaDataProvider>& proxy,
+            const MetaDataChangedListener& listener) {
   if (proxy) proxy->RemoveMetaDataChangedNotification(listener);
   if (listener) *listener = nullptr;
 }

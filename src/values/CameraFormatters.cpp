@@ -58,17 +58,9 @@ double SnapExposureTime(double t) {
   return parts > 0 ? d / parts : t;
 }
 
-// Interim until the core services expand markers: only the infinity sign is needed here.
-UTF8String ExpandMarkers(UTF8String text) {
-  const std::string marker = "#{U+221E}";
-  for (std::size_t at = text.find(marker); at != UTF8String::npos; at = text.find(marker)) {
-    text.replace(at, marker.size(), "\xE2\x88\x9E");
-  }
-  return text;
-}
-
 UTF8String Localized(const char* zstring) {
-  return ExpandMarkers(veltcore::config::Localizer::Get().Localize(std::string_view(zstring)));
+  return veltcore::string::ReplaceZStringMarkers(
+      veltcore::config::Localizer::Get().Localize(std::string_view(zstring)));
 }
 
 std::optional<double> LeadingNumber(const std::string& text) {

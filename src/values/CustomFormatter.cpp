@@ -106,8 +106,11 @@ void StartFormatters() {
   }
 }
 
-const lifecycle::ParticipantRegistrar kRegistrar{
-    {"value formatters", 8, StartFormatters, [] { sFormatterTables.Clear(); }}};
+// The default formatters start once the standard schemas are registered, and the tables are
+// emptied before the registry they were built from.
+const lifecycle::ParticipantRegistrar kRegistrar{{"value formatters", 8, StartFormatters,
+                                                  [] { sFormatterTables.Clear(); },
+                                                  lifecycle::kStopFormattersAndViews}};
 
 }  // namespace
 

@@ -18,11 +18,11 @@ class CompositeTest : public ValuesFixture {
   // A file's metadata: a shared format, a per-file label, a structure whose Note is shared
   // and whose Inner/Leaf differs.
   static std::shared_ptr<MemoryProvider> File(const std::string& label, const std::string& leaf) {
-    return MemoryProvider::Of(Packet(
-        "<dc:format>image/jpeg</dc:format><xmp:Label>" + label +
-        "</xmp:Label><vtest:Outer rdf:parseType='Resource'><vtf:Note>shared</vtf:Note>"
-        "<vtf:Inner rdf:parseType='Resource'><vtf:Leaf>" + leaf +
-        "</vtf:Leaf></vtf:Inner></vtest:Outer>"));
+    return MemoryProvider::Of(
+        Packet("<dc:format>image/jpeg</dc:format><xmp:Label>" + label +
+               "</xmp:Label><vtest:Outer rdf:parseType='Resource'><vtf:Note>shared</vtf:Note>"
+               "<vtf:Inner rdf:parseType='Resource'><vtf:Leaf>" +
+               leaf + "</vtf:Leaf></vtf:Inner></vtest:Outer>"));
   }
   static std::shared_ptr<AggregateProvider> Aggregate(const ProviderList& list) {
     return std::make_shared<AggregateProvider>(ProviderRange{list.begin(), list.end()});
@@ -120,17 +120,24 @@ TEST_F(CompositeTest, ListenersNeverOutliveTheirComposite) {
   proxy->Reset(proxy->mPacket);  // the composite is gone: nothing is called
 
   // A listener that drops the composite's last reference in the middle of a notification.
-  auto composite = Aggregate({proxy});
+  auto composite = Aggregate({proxy, File("blue", "b")});  // a merged object of its own
   auto nested = Aggregate({composite, File("x", "y")});
   CountingListener killer;
-  killer.mOnCall = [&] { composite.reset(); nested.reset(); };
+  killer.mOnCall = [&] {
+    composite.reset();
+    nested.reset();
+  };
   composite->NotifyWhenMetaDataChanged(killer.mListener);
+  std::string seenAfterKill;
+  composite->NotifyWhenMetaDataChanged(std::make_shared<MetaDataChangedFunction>(
+      [&](__XMPMeta__* meta) { seenAfterKill = Stored(meta, kXMP_NS_DC, "dc:format"); }));
   CountingListener after;
   proxy->NotifyWhenMetaDataChanged(after.mListener);
   proxy->Reset(proxy->mPacket);
   EXPECT_EQ(killer.mCalls, 1);
   EXPECT_EQ(after.mCalls, 1);
   EXPECT_EQ(composite, nullptr);
+  EXPECT_EQ(seenAfterKill, "image/jpeg");  // the handle outlived the composite's last owner
 
   // A provider added twice is merged and written twice, without harm; null is ignored.
   auto twice = File("red", "a");
@@ -159,7 +166,8 @@ TEST_F(CompositeTest, ListenersNeverOutliveTheirComposite) {
 
 TEST_F(CompositeTest, DisjointSchemasGoToTheirOwnersAndNeverToTheBase) {
   auto base = File("red", "a");
-  auto owner = MemoryProvider::Of(Packet("<vtest:Count>3</vtest:Count><vtest:Ratio>0.5</vtest:Ratio>"));
+  auto owner =
+      MemoryProvider::Of(Packet("<vtest:Count>3</vtest:Count><vtest:Ratio>0.5</vtest:Ratio>"));
   auto schema = NamespaceDefinition(kValuesNs);
   auto disjoint = std::make_shared<DisjointSchemaProxyProvider>();
   EXPECT_EQ(*MetaDataReadAccess(disjoint), nullptr);

@@ -78,8 +78,9 @@ TEST_F(FileEditTest, FileProviderEditRecordsHistoryAndKeepsMedia) {
     access.AddChange(Prop(kXMP_NS_DC, "title"));
   }
   EXPECT_EQ(mAssertions.Count(), 0u);
-  const auto seen = ExifTool(files, "${XMP:Title}\t${XMP:HistoryAction}\t${XMP:HistoryChanged}\t"
-                                    "${XMP:InstanceID}\t${Warning}");
+  const auto seen = ExifTool(files,
+                             "${XMP:Title}\t${XMP:HistoryAction}\t${XMP:HistoryChanged}\t"
+                             "${XMP:InstanceID}\t${Warning}");
   ASSERT_EQ(seen.size(), 3u);
   for (int i = 0; i < 3; ++i) {
     EXPECT_EQ(seen[i].rfind("Edited title\tsaved\t/metadata/dc/title\txmp.iid:", 0), 0u) << seen[i];
@@ -116,12 +117,13 @@ TEST_F(FileEditTest, FileProviderEditRecordsHistoryAndKeepsMedia) {
 TEST_F(FileEditTest, AggregateOfThreeFilesWritesEachItsShareOfTheEdit) {
   auto files = Files([](int i) {
     const std::string n = std::to_string(i);
-    return "<xmp:Label>label-" + n + "</xmp:Label><xmp:Rating>2</xmp:Rating>"
+    return "<xmp:Label>label-" + n +
+           "</xmp:Label><xmp:Rating>2</xmp:Rating>"
            "<xmpMM:DerivedFrom rdf:parseType='Resource' "
            "xmlns:xmpMM='http://ns.adobe.com/xap/1.0/mm/' "
            "xmlns:stRef='http://ns.adobe.com/xap/1.0/sType/ResourceRef#'>"
-           "<stRef:documentID>doc-old</stRef:documentID><stRef:instanceID>inst-" + n +
-           "</stRef:instanceID></xmpMM:DerivedFrom>";
+           "<stRef:documentID>doc-old</stRef:documentID><stRef:instanceID>inst-" +
+           n + "</stRef:instanceID></xmpMM:DerivedFrom>";
   });
   std::vector<std::string> media;
   ProviderList providers;
@@ -129,7 +131,8 @@ TEST_F(FileEditTest, AggregateOfThreeFilesWritesEachItsShareOfTheEdit) {
     media.push_back(Media(file));
     providers.push_back(Provider(file));
   }
-  auto aggregate = std::make_shared<AggregateProvider>(ProviderRange{providers.begin(), providers.end()});
+  auto aggregate =
+      std::make_shared<AggregateProvider>(ProviderRange{providers.begin(), providers.end()});
   const Path derived = Prop(kXMP_NS_XMP_MM, "DerivedFrom");
   const Path documentID = CreatePathFromStructureField(
       derived, FieldNameDefinition(TypeEntryDefinition(derived), "documentID"));
@@ -142,9 +145,10 @@ TEST_F(FileEditTest, AggregateOfThreeFilesWritesEachItsShareOfTheEdit) {
       access.AddChange(p);
   }
   EXPECT_EQ(mAssertions.Count(), 0u);
-  const auto seen = ExifTool(files, "${XMP:Title}\t${XMP:Label}\t${XMP:Rating}\t"
-                                    "${XMP:DerivedFromDocumentID}\t${XMP:DerivedFromInstanceID}\t"
-                                    "${XMP:HistoryAction}");
+  const auto seen = ExifTool(files,
+                             "${XMP:Title}\t${XMP:Label}\t${XMP:Rating}\t"
+                             "${XMP:DerivedFromDocumentID}\t${XMP:DerivedFromInstanceID}\t"
+                             "${XMP:HistoryAction}");
   ASSERT_EQ(seen.size(), 3u);
   for (int i = 0; i < 3; ++i) {
     const std::string n = std::to_string(i);

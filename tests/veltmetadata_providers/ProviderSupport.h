@@ -34,7 +34,9 @@ class MemoryProvider : public veltmetadata::BufferProviderImpl {
   }
   bool WritesOwnChangeList() override { return mWritesOwnChangeList; }
   // The stored packet parsed, for checking what was written.
-  SXMPMeta Stored() const { return SXMPMeta(mPacket.data(), static_cast<XMP_StringLen>(mPacket.size())); }
+  SXMPMeta Stored() const {
+    return SXMPMeta(mPacket.data(), static_cast<XMP_StringLen>(mPacket.size()));
+  }
   using BufferProviderImpl::MetaDataChanged;
 
   std::string mPacket;
@@ -56,8 +58,8 @@ class MemoryProvider : public veltmetadata::BufferProviderImpl {
 struct CountingListener {
   int mCalls = 0;
   std::function<void()> mOnCall;
-  veltmetadata::MetaDataChangedListener mListener = std::make_shared<veltmetadata::MetaDataChangedFunction>(
-      [this](__XMPMeta__*) {
+  veltmetadata::MetaDataChangedListener mListener =
+      std::make_shared<veltmetadata::MetaDataChangedFunction>([this](__XMPMeta__*) {
         ++mCalls;
         if (mOnCall) mOnCall();
       });

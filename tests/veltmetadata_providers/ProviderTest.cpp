@@ -61,10 +61,15 @@ TEST_F(ProviderTest, BufferResetsAndBadBuffers) {
   EXPECT_EQ(listener.mCalls, 1);
   ASSERT_EQ(mAssertions.Count(), 1u);
   EXPECT_EQ(mAssertions.All()[0].mFunction, "veltmetadata::BufferProviderImpl::ResetBuffer");
-  EXPECT_EQ(mAssertions.All()[0].mMessage.rfind("BufferProviderImpl::ResetBuffer xmp exception: ", 0), 0u);
+  EXPECT_EQ(
+      mAssertions.All()[0].mMessage.rfind("BufferProviderImpl::ResetBuffer xmp exception: ", 0),
+      0u);
 
   // An update access on a provider without metadata edits and writes nothing.
-  { MetaDataUpdateAccess access(provider); access.AddChange(Prop(kXMP_NS_DC, "title")); }
+  {
+    MetaDataUpdateAccess access(provider);
+    access.AddChange(Prop(kXMP_NS_DC, "title"));
+  }
   EXPECT_EQ(provider->mWrites, 0);
   provider->Reset(std::string("\0\0\0", 3));
   EXPECT_EQ(listener.mCalls, 2);

@@ -46,10 +46,12 @@ class ToolTest : public ::testing::Test {
 };
 
 TEST_F(ToolTest, SetAndGetOverSeveralFiles) {
-  ToolRun run = Tool("set" + mAll + " dc:title='Common title' dc:subject='cat; \"a; b\"' xmp:Rating=3");
+  ToolRun run =
+      Tool("set" + mAll + " dc:title='Common title' dc:subject='cat; \"a; b\"' xmp:Rating=3");
   EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out, "dc:title: <no value> -> Common title\n"
-                     "dc:subject: <no value> -> cat; \"a; b\"\nxmp:Rating: <no value> -> 3\n");
+  EXPECT_EQ(run.out,
+            "dc:title: <no value> -> Common title\n"
+            "dc:subject: <no value> -> cat; \"a; b\"\nxmp:Rating: <no value> -> 3\n");
   EXPECT_EQ(Tool("set '" + mFiles[0].string() + "' xmp:Label=first").status, 0);
   run = Tool("set" + mAll + " dc:title='Common title' xmp:Rating=");
   EXPECT_EQ(run.out, "dc:title: unchanged\nxmp:Rating: 3 -> <no value>\n");
@@ -68,8 +70,10 @@ TEST_F(ToolTest, SetAndGetOverSeveralFiles) {
             "\"result\": \"success\", \"value\": \"a; b\"}\n]\n");
 
   // Every file recorded its own history; ExifTool reads the items we wrote.
-  const std::string seen = RunCommand("exiftool -q -q -f -p '${XMP:Subject}|${XMP:HistoryAction}'" + mAll);
-  EXPECT_EQ(seen, "cat, a; b|saved, saved, saved\ncat, a; b|saved, saved\ncat, a; b|saved, saved\n");
+  const std::string seen =
+      RunCommand("exiftool -q -q -f -p '${XMP:Subject}|${XMP:HistoryAction}'" + mAll);
+  EXPECT_EQ(seen,
+            "cat, a; b|saved, saved, saved\ncat, a; b|saved, saved\ncat, a; b|saved, saved\n");
 }
 
 TEST_F(ToolTest, RefusedInputTouchesNoFile) {
@@ -101,13 +105,15 @@ TEST_F(ToolTest, RefusedInputTouchesNoFile) {
     EXPECT_EQ(run.out, "") << args;
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << args << "\n" << run.err;
   }
-  EXPECT_NE(Tool("set" + mAll + text + " dc:title=x").err.find("not a media file veltmeta can write: "),
-            std::string::npos);
+  EXPECT_NE(
+      Tool("set" + mAll + text + " dc:title=x").err.find("not a media file veltmeta can write: "),
+      std::string::npos);
   // Read-only for the user running it, and a folder where no temporary file can be made.
   for (const fs::path& folder : {TestRoot(), mDir.Path()}) {
     fs::permissions(folder, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
   }
-  fs::permissions(mFiles[0], fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  fs::permissions(mFiles[0],
+                  fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
   EXPECT_EQ(Tool("set" + mAll + " dc:title=x", kNobody).status, 1);
   fs::permissions(mFiles[0], fs::perms::all);
   ToolRun refused = Tool("set '" + mFiles[0].string() + "' dc:title=x", kNobody);
@@ -121,10 +127,11 @@ TEST_F(ToolTest, RefusedInputTouchesNoFile) {
 TEST_F(ToolTest, LargeValuesFromFilesAndTwoWritersAtOnce) {
   const std::string big(300000, 'x');
   WriteFile(mDir / "value.txt", big);
-  ToolRun run = Tool("set '" + mFiles[1].string() + "' 'dc:description<=" +
-                 (mDir / "value.txt").string() + "'");
+  ToolRun run = Tool("set '" + mFiles[1].string() +
+                     "' 'dc:description<=" + (mDir / "value.txt").string() + "'");
   EXPECT_EQ(run.out, "dc:description: <no value> -> <300000 bytes>\n");
-  run = Tool("set '" + mFiles[1].string() + "' 'dc:rights<=-' < '" + (mDir / "value.txt").string() + "'");
+  run = Tool("set '" + mFiles[1].string() + "' 'dc:rights<=-' < '" + (mDir / "value.txt").string() +
+             "'");
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(RunCommand("exiftool -q -q -b -XMP:Description '" + mFiles[1].string() + "'"), big);
 
@@ -135,7 +142,8 @@ TEST_F(ToolTest, LargeValuesFromFilesAndTwoWritersAtOnce) {
                f + " xmp:Label=B >/dev/null 2>&1 & wait)");
     const std::string seen =
         RunCommand("exiftool -q -q -f -p '${XMP:Title}|${XMP:Label}|${Warning}${Error}'" + f);
-    EXPECT_TRUE(seen == "A|B|--\n" || seen == "A|-|--\n" || seen == "-|B|--\n") << file << ": " << seen;
+    EXPECT_TRUE(seen == "A|B|--\n" || seen == "A|-|--\n" || seen == "-|B|--\n")
+        << file << ": " << seen;
   }
 }
 

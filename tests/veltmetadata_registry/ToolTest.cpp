@@ -72,4 +72,44 @@ TEST(RegistryTool, ListingAndErrorCommandsGiveValidJson) {
   EXPECT_EQ(status, 2);
 }
 
+TEST(RegistryTool, LeafPathsInTextJsonAndXml) {
+  if (!std::filesystem::exists(kTool) || !velttest::HaveCommand("python3")) {
+    GTEST_SKIP() << "veltmeta or python3 missing";
+  }
+  int status = -1;
+  const std::string json = RunTool("leafpaths xmpMM --json", &status);
+  EXPECT_EQ(status, 0);
+  const std::string qmt = RunTool("leafpaths crs --json", &status);
+  const std::string text = RunTool("leafpaths xmpMM", &status);
+  const std::string xml = RunTool("leafpaths xmpMM --xml", &status);
+  EXPECT_EQ(status, 0);
+  velttest::TempDir dir;
+  velttest::WriteFile(dir / "leaves.xml", xml);
+  velttest::WriteFile(dir / "leaves.txt", text);
+  // The XML document and the text lines list the same leaves as the JSON array.
+  const std::string same =
+      "import xml.etree.ElementTree as E\n  "
+      "x = sorted(e.findtext('description') for e in E.parse('" +
+      (dir / "leaves.xml").string() +
+      "').getroot())\n  "
+      "t = [l.split('\\t') for l in open('" +
+      (dir / "leaves.txt").string() +
+      "').read().splitlines()]\n  "
+      "assert x == sorted(p['path'] for p in d), x\n  "
+      "assert t == [['xmpMM:' + p['path'], p['type']] for p in d], t[:3]\n  "
+      "h = [p for p in d if p['path'].startswith('History/')]\n  "
+      "assert h and all(p['internal'] and p['parent'] == 'xmpMM_ResourceEvent' for p in h), h";
+  EXPECT_EQ(CheckJson({{json, same},
+                       {qmt,
+                        "c = [p for p in d if p['path'] == 'ToneCurve']\n  "
+                        "assert len(c) == 1 and c[0]['ui'] is False, c"}}),
+            "");
+
+  for (const char* bad : {"leafpaths", "leafpaths nope", "leafpaths dc --json --xml",
+                          "leafpaths dc --bogus", "leafpaths dc xmp"}) {
+    EXPECT_EQ(RunTool(bad, &status), "") << bad;
+    EXPECT_EQ(status, 2) << bad;
+  }
+}
+
 }  // namespace

@@ -126,7 +126,8 @@ TEST_F(BadInput, EmptyMissingFolderAndUnreadable) {
 }
 
 // Lenient reading: junk after the packet, a missing wrapper and NUL padding are read; an
-// extended part whose digest does not match its GUID is ignored, the standard part kept.
+// extended part whose digest does not match its GUID is ignored, the standard part kept, and
+// an update refused.
 TEST_F(BadInput, LenientPacketsAndForgedExtendedXmp) {
   const std::string body =
       "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF "
@@ -161,6 +162,9 @@ TEST_F(BadInput, LenientPacketsAndForgedExtendedXmp) {
     std::string label;
     EXPECT_TRUE(meta.GetProperty(kXMP_NS_XMP, "xmp:Label", &label));
     EXPECT_EQ(label, "lenient");
+    // An update would drop the extended part we could not verify: refused, file unchanged.
+    EXPECT_THROW(WriteXmp(dir / "lenient.jpg", meta), XMP_Error);
+    EXPECT_EQ(ReadFile(dir / "lenient.jpg"), jpeg);
   }
 }
 

@@ -1,5 +1,7 @@
 #include "FilesTestSupport.h"
 
+#include "HandlerRegistry.h"
+
 namespace velttest {
 
 namespace {
@@ -47,6 +49,19 @@ std::size_t CountFiles(const std::filesystem::path& folder) {
     ++n;
   }
   return n;
+}
+
+void StoreRawPacket(const std::filesystem::path& file, const std::string& raw) {
+  if (file.extension() == ".xmp") return WriteFile(file, raw);
+  xmpfiles::DiskStorage storage(file.string(), true);
+  const xmpfiles::FileHandler* handler = xmpfiles::DetectHandler(
+      storage, xmpfiles::LowerExtension(file.string()), xmpfiles::kFormatUnknown, 0);
+  ASSERT_NE(handler, nullptr) << file;
+  handler->Write(storage, xmpfiles::PacketText(raw));
+}
+
+std::string VeltmetaTool() {
+  return std::string(VELT_BINARY_DIR) + "/tools/veltmeta/veltmeta";
 }
 
 }  // namespace velttest

@@ -34,5 +34,10 @@ std::string ExifToolWarnings(const std::filesystem::path& file);
 std::string Pixels(const std::filesystem::path& file);
 // Every file in the folder (to check that no temporary file is left behind).
 std::size_t CountFiles(const std::filesystem::path& folder);
+// Stores `raw` as the file's packet bytes, as they are, through the handler of its format (a
+// ".xmp" file is overwritten whole): makes packets in any encoding, or broken ones.
+void StoreRawPacket(const std::filesystem::path& file, const std::string& raw);
+// The veltmeta command-line tool of this build.
+std::string VeltmetaTool();
 
 }  // namespace velttest

@@ -2,6 +2,8 @@
 // JSON array with one object per file: {"file", "format" (four-character code), "xmp"
 // ([namespace URI, XMP path, value] per leaf, in document order)}. A file that cannot be read
 // gets a one-line error on stderr; the others are still dumped, and the exit status is 1.
+// Warnings about recoveries made while reading (a legacy chunk read, a duplicate packet
+// ignored) go to stderr, one a line; they do not change the exit status.
 #include <unistd.h>
 
 #include <cstdio>
@@ -13,6 +15,7 @@
 #include "xmp/SXMPFiles.h"
 #include "xmp/SXMPIterator.h"
 #include "xmp/SXMPMeta.h"
+#include "xmp/XMP_Warnings.h"
 
 namespace {
 
@@ -65,6 +68,10 @@ int RunDump(const std::vector<std::string>& args) {
   const bool bar = args.size() > 1 && ::isatty(STDERR_FILENO);
   int status = 0;
   bool first = true;
+  XMP_WarningScope warnings([bar](const std::string& message) {
+    if (bar) std::fprintf(stderr, "\n");
+    std::fprintf(stderr, "veltmeta dump: warning: %s\n", message.c_str());
+  });
   std::printf("[");
   for (std::size_t i = 0; i < args.size(); ++i) {
     try {

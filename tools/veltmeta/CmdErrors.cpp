@@ -1,5 +1,6 @@
-// veltmeta errors [--json]: the problems found while the library started, which includes
-// reading the custom definitions folders from their usual places.
+// veltmeta errors [--json]: the problems found while the library started and loaded its
+// views, which includes reading the custom definitions folders and the extension packages
+// from their usual places.
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -7,6 +8,7 @@
 #include "Command.h"
 #include "Json.h"
 #include "veltmetadata/Errors.h"
+#include "veltmetadata/ExtensionPackages.h"
 #include "veltmetadata/Lifecycle.h"
 
 namespace {
@@ -24,6 +26,7 @@ int RunErrors(const std::vector<std::string>& args) {
     }
   }
   veltmetadata::Initialize();
+  veltmetadata::LoadAllViewDefinitions();
   const auto errors = veltmetadata::GetErrorInfos();
   veltmetadata::Terminate();
   if (json) {
@@ -40,11 +43,13 @@ int RunErrors(const std::vector<std::string>& args) {
     std::printf("%s%s%s\n", info.mFile.c_str(), info.mFile.empty() ? "" : ": ",
                 info.mMessage.c_str());
   }
-  std::fprintf(stderr, "%zu error%s\n", errors.size(), errors.size() == 1 ? "" : "s");
+  // A clean start prints nothing at all.
+  if (!errors.empty())
+    std::fprintf(stderr, "%zu error%s\n", errors.size(), errors.size() == 1 ? "" : "s");
   return 0;
 }
 
 const veltmeta::CommandRegistrar kReg{
-    {"errors", "errors [--json]", "problems found in the definitions at start-up", &RunErrors}};
+    {"errors", "errors [--json]", "problems found in the definitions, views and packages", &RunErrors}};
 
 }  // namespace

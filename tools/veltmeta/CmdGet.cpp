@@ -32,10 +32,14 @@ struct Reading {
 
 const char* ResultName(GetValueResult result) {
   switch (result) {
-    case veltmetadata::kGetValueResult_Success: return "success";
-    case veltmetadata::kGetValueResult_MultipleValues: return "multiple";
-    case veltmetadata::kGetValueResult_NoValue: return "none";
-    default: return "error";
+    case veltmetadata::kGetValueResult_Success:
+      return "success";
+    case veltmetadata::kGetValueResult_MultipleValues:
+      return "multiple";
+    case veltmetadata::kGetValueResult_NoValue:
+      return "none";
+    default:
+      return "error";
   }
 }
 
@@ -45,7 +49,7 @@ void PrintText(const std::vector<Reading>& readings) {
                        : r.mResult == veltmetadata::kGetValueResult_MultipleValues
                            ? "<multiple values>"
                        : r.mResult == veltmetadata::kGetValueResult_NoValue ? "<no value>"
-                                                                             : "<unreadable value>";
+                                                                            : "<unreadable value>";
     std::printf("%s: %s\n", r.mLabel.c_str(), text);
   }
 }

@@ -1,6 +1,7 @@
 // veltmeta packet [--normalize] FILE: reads a raw XMP packet and prints every leaf as JSON
 // ([namespace URI, XMP path, value] per leaf, in document order), or with --normalize the
-// packet as the toolkit writes it.
+// packet as the toolkit writes it. Warnings about recoveries made while reading go to stderr
+// and do not change the exit status.
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -11,6 +12,7 @@
 #include "Json.h"
 #include "xmp/SXMPIterator.h"
 #include "xmp/SXMPMeta.h"
+#include "xmp/XMP_Warnings.h"
 
 namespace {
 
@@ -54,6 +56,9 @@ int RunPacket(const std::vector<std::string>& args) {
     return 1;
   }
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  XMP_WarningScope warnings([](const std::string& message) {
+    std::fprintf(stderr, "veltmeta packet: warning: %s\n", message.c_str());
+  });
   try {
     SXMPMeta::Initialize();
     SXMPMeta meta;

@@ -11,6 +11,7 @@
 //
 // Written values become recently used values of their properties (`veltmeta recent`) unless
 // --no-recent is given.
+#include <cctype>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -42,8 +43,21 @@ struct Failure {
   std::string mMessage;
 };
 
+// "PREFIX:...=..." with an XML-name prefix; a file path never starts that way unless it is
+// a bare name with a colon before an equals sign.
 bool IsAssignment(const std::string& arg) {
-  return veltmeta::StartsWithKnownPrefix(arg) && arg.find('=') != std::string::npos;
+  const std::size_t colon = arg.find(':');
+  const std::size_t eq = arg.find('=');
+  if (colon == std::string::npos || colon == 0 || eq == std::string::npos || eq < colon) {
+    return false;
+  }
+  const auto start = static_cast<unsigned char>(arg[0]);
+  if (!std::isalpha(start) && start != '_') return false;
+  for (std::size_t i = 1; i < colon; ++i) {
+    const auto c = static_cast<unsigned char>(arg[i]);
+    if (!std::isalnum(c) && c != '_' && c != '-' && c != '.') return false;
+  }
+  return true;
 }
 
 // The bytes of a value file, or of standard input for "-".
@@ -121,9 +135,12 @@ std::string CheckType(Assignment& a) {
       std::string lower;
       for (char c : v)
         lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-      if (lower == "true" || lower == "1") a.mValue = "True";
-      else if (lower == "false" || lower == "0") a.mValue = "False";
-      else return a.mProperty + ": " + v + " is not a boolean (True or False)";
+      if (lower == "true" || lower == "1")
+        a.mValue = "True";
+      else if (lower == "false" || lower == "0")
+        a.mValue = "False";
+      else
+        return a.mProperty + ": " + v + " is not a boolean (True or False)";
       return "";
     }
     case veltmetadata::kPrimitiveType_ClosedChoice: {
@@ -169,10 +186,14 @@ std::string Shown(const std::string& value) {
   if (value.size() > 200) return "<" + std::to_string(value.size()) + " bytes>";
   std::string out;
   for (char c : value) {
-    if (c == '\n') out += "\\n";
-    else if (c == '\r') out += "\\r";
-    else if (c == '\t') out += "\\t";
-    else out += c;
+    if (c == '\n')
+      out += "\\n";
+    else if (c == '\r')
+      out += "\\r";
+    else if (c == '\t')
+      out += "\\t";
+    else
+      out += c;
   }
   return out;
 }
@@ -182,10 +203,14 @@ std::string CurrentValue(__XMPMeta__* meta, const Path& path) {
   veltmetadata::GetValueResult result = veltmetadata::kGetValueResult_NoValue;
   veltmetadata::GetValue(meta, path, text, &result);
   switch (result) {
-    case veltmetadata::kGetValueResult_Success: return Shown(text);
-    case veltmetadata::kGetValueResult_MultipleValues: return "<multiple values>";
-    case veltmetadata::kGetValueResult_NoValue: return "<no value>";
-    default: return "<unreadable value>";
+    case veltmetadata::kGetValueResult_Success:
+      return Shown(text);
+    case veltmetadata::kGetValueResult_MultipleValues:
+      return "<multiple values>";
+    case veltmetadata::kGetValueResult_NoValue:
+      return "<no value>";
+    default:
+      return "<unreadable value>";
   }
 }
 
@@ -226,8 +251,10 @@ int RunSet(const std::vector<std::string>& options) {
   std::vector<std::string> args;
   bool recordRecent = true;
   for (const std::string& arg : options) {
-    if (arg == "--no-recent") recordRecent = false;
-    else args.push_back(arg);
+    if (arg == "--no-recent")
+      recordRecent = false;
+    else
+      args.push_back(arg);
   }
   // The session first: prefixes of schemas the library loads (lumara, zpx) are known only then.
   veltmeta::ToolSession session;
@@ -235,8 +262,9 @@ int RunSet(const std::vector<std::string>& options) {
   while (first < args.size() && !IsAssignment(args[first]))
     ++first;
   if (first == 0 || first == args.size()) {
-    std::fprintf(stderr, "usage: veltmeta set [--no-recent] FILE... PROPERTY=VALUE... "
-                         "(PROPERTY<=FILE, PROPERTY<=- for standard input)\n");
+    std::fprintf(stderr,
+                 "usage: veltmeta set [--no-recent] FILE... PROPERTY=VALUE... "
+                 "(PROPERTY<=FILE, PROPERTY<=- for standard input)\n");
     return 2;
   }
   const std::vector<std::string> files(args.begin(), args.begin() + static_cast<long>(first));

@@ -107,7 +107,8 @@ std::string ParseHead(const std::string& head, Path* path) {
 
 std::string ParseIndex(const std::string& text, std::size_t& pos, Path* path) {
   const std::size_t close = text.find(']', pos);
-  const std::string digits = close == std::string::npos ? "" : text.substr(pos + 1, close - pos - 1);
+  const std::string digits =
+      close == std::string::npos ? "" : text.substr(pos + 1, close - pos - 1);
   const std::string shown = text.substr(0, pos);
   if (digits.empty() || digits.size() > 6 ||
       digits.find_first_not_of("0123456789") != std::string::npos || std::stoi(digits) < 1) {
@@ -186,18 +187,26 @@ std::string PropertyLabel(const Path& path) {
   return prefix + path.mPathDescription;
 }
 
-std::vector<Path> LeafPaths(__XMPMeta__* meta, const Path& path) {
+namespace {
+
+std::vector<Path> LeafPathsBelow(__XMPMeta__* meta, const Path& path, int depth) {
+  // A structure type that contains itself would expand without end: stop at a depth no
+  // real schema reaches and show the node itself.
+  constexpr int kMaxDepth = 16;
+  if (depth > kMaxDepth) return {path};
   std::vector<Path> leaves;
   if (auto itemType = ItemStructTypeOf(path)) {
     int count = 0;
     try {
-      if (meta != nullptr) count = SXMPMeta(meta).CountArrayItems(path.mNamespace, path.mPathDescription);
+      if (meta != nullptr)
+        count = SXMPMeta(meta).CountArrayItems(path.mNamespace, path.mPathDescription);
     } catch (const XMP_Error&) {
       count = 0;  // stored as something else: shown as the property itself
     }
     if (count == 0) return {path};
     for (int i = 1; i <= count; ++i) {
-      for (const Path& leaf : LeafPaths(meta, veltmetadata::CreatePathFromArrayItem(path, i)))
+      for (const Path& leaf :
+           LeafPathsBelow(meta, veltmetadata::CreatePathFromArrayItem(path, i), depth + 1))
         leaves.push_back(leaf);
     }
     return leaves;
@@ -206,7 +215,7 @@ std::vector<Path> LeafPaths(__XMPMeta__* meta, const Path& path) {
     for (const auto& field : type->mFields) {
       const Path fieldPath = veltmetadata::CreatePathFromStructureField(path, field);
       if (fieldPath.empty()) continue;
-      for (const Path& leaf : LeafPaths(meta, fieldPath))
+      for (const Path& leaf : LeafPathsBelow(meta, fieldPath, depth + 1))
         leaves.push_back(leaf);
     }
     return leaves;
@@ -214,11 +223,18 @@ std::vector<Path> LeafPaths(__XMPMeta__* meta, const Path& path) {
   return {path};
 }
 
+}  // namespace
+
+std::vector<Path> LeafPaths(__XMPMeta__* meta, const Path& path) {
+  return LeafPathsBelow(meta, path, 0);
+}
+
 std::string CheckMediaFile(const std::string& file, bool forWrite) {
   struct stat info {};
   if (::stat(file.c_str(), &info) != 0) return file + ": " + std::strerror(errno);
   if (!S_ISREG(info.st_mode)) return file + ": not a regular file";
-  if (::access(file.c_str(), R_OK) != 0) return file + ": not readable (" + std::strerror(errno) + ")";
+  if (::access(file.c_str(), R_OK) != 0)
+    return file + ": not readable (" + std::strerror(errno) + ")";
   if (forWrite && ::access(file.c_str(), W_OK) != 0) {
     return file + ": not writable (" + std::strerror(errno) + ")";
   }
@@ -270,8 +286,8 @@ ToolProviders OpenProviders(const std::vector<std::string>& files, bool emptyWhe
     providers.mFiles.push_back(std::make_shared<ToolFileProvider>(file, emptyWhenNoXMP, session));
     list.push_back(providers.mFiles.back());
   }
-  providers.mAggregate =
-      std::make_shared<veltmetadata::AggregateProvider>(veltmetadata::ProviderRange{list.begin(), list.end()});
+  providers.mAggregate = std::make_shared<veltmetadata::AggregateProvider>(
+      veltmetadata::ProviderRange{list.begin(), list.end()});
   return providers;
 }
 

@@ -382,6 +382,7 @@ void SXMPMeta::SetArrayItem(const std::string& ns, const std::string& arrayPath,
     throw XMP_Error(kXMPErr_BadXPath, "array '" + arrayPath + "' does not exist");
   }
   if (!array->IsArray()) throw XMP_Error(kXMPErr_BadXPath, "'" + arrayPath + "' is not an array");
+  xmpcore::RequireRoomForChild(*array);
   if ((options & kXMP_InsertBeforeItem) && (options & kXMP_InsertAfterItem)) {
     throw XMP_Error(kXMPErr_BadOptions, "insert before and after at once");
   }
@@ -423,6 +424,11 @@ void SXMPMeta::AppendArrayItem(const std::string& ns, const std::string& arrayPa
     throw XMP_Error(kXMPErr_BadOptions, "a structure or array item cannot have a value");
   }
   XMPNode* array = FindNode(mHandle->mTree, ns, arrayPath, false);
+  if (array) {
+    xmpcore::RequireRoomForChild(*array);
+  } else {
+    xmpcore::RequireDepth(xmpcore::ExpandXPath(ns, arrayPath).size());  // the new item
+  }
   if (!array) {
     if (!(arrayForm & kXMP_PropValueIsArray)) {
       throw XMP_Error(kXMPErr_BadOptions,

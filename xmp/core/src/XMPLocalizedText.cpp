@@ -117,6 +117,11 @@ void SXMPMeta::SetLocalizedText(const std::string& ns, const std::string& altTex
   xmpcore::RequireUTF8(value, "localized text of '" + altTextPath + "'");
   xmpcore::RequireUTF8(specificLang, "language");
   XMPNode* array = xmpcore::FindNode(mHandle->mTree, ns, altTextPath, false);
+  if (array) {
+    xmpcore::RequireRoomForChild(*array);
+  } else {
+    xmpcore::RequireDepth(xmpcore::ExpandXPath(ns, altTextPath).size());  // the new item
+  }
   if (array && !array->IsComposite() && !array->mValue.empty()) {
     // A plain text where an alt-text array belongs: it becomes the default item.
     std::string old = std::move(array->mValue);

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "XMPPath.h"
+#include "XMPUnicode.h"
 #include "xmp/XMP_Const.h"
 
 namespace xmpcore {
@@ -74,12 +75,14 @@ class Registry {
     std::unique_lock lock(mMutex);
     mUriToPrefix.clear();
     mPrefixToUri.clear();
+    mNextSuffix.clear();
     for (const auto& ns : kStandard)
       Add(ns.mURI, std::string(ns.mPrefix) + ':');
   }
 
   bool Register(std::string_view uri, std::string_view suggested, std::string* registered) {
     if (uri.empty()) throw XMP_Error(kXMPErr_BadParam, "empty namespace URI");
+    RequireUTF8(uri, "namespace URI");
     if (!suggested.empty() && suggested.back() == ':') suggested.remove_suffix(1);
     if (!IsXMLName(suggested)) {
       throw XMP_Error(kXMPErr_BadParam,
@@ -91,9 +94,21 @@ class Registry {
       if (registered) *registered = it->second;
       return it->second == wanted;
     }
+    // xml and xmlns are bound by XML itself, rdf is the syntax's own: no other namespace
+    // may take them, or the packets written with it could not be read.
+    if (suggested == "xml" || suggested == "xmlns" || suggested == "rdf") {
+      throw XMP_Error(kXMPErr_BadParam, "namespace prefix '" + std::string(suggested) +
+                                            "' is reserved; '" + std::string(uri) +
+                                            "' cannot use it");
+    }
     std::string prefix = wanted;
-    for (int n = 1; mPrefixToUri.count(prefix) != 0; ++n) {
-      prefix = std::string(suggested) + '_' + std::to_string(n) + "_:";
+    if (mPrefixToUri.count(prefix) != 0) {
+      // Generated prefixes "name_n_": the search goes on from the last number given for this
+      // name, so that many namespaces asking for one prefix cost constant time each.
+      int& next = mNextSuffix[std::string(suggested)];
+      do {
+        prefix = std::string(suggested) + '_' + std::to_string(++next) + "_:";
+      } while (mPrefixToUri.count(prefix) != 0);
     }
     Add(std::string(uri), prefix);
     if (registered) *registered = prefix;
@@ -143,6 +158,7 @@ class Registry {
   mutable std::shared_mutex mMutex;
   TextMap mUriToPrefix;
   TextMap mPrefixToUri;
+  std::unordered_map<std::string, int> mNextSuffix;  // last number of generated prefixes
 };
 
 Registry& TheRegistry() {

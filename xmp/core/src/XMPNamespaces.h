@@ -10,7 +10,9 @@ namespace xmpcore {
 
 // Registers `uri` with the suggested prefix (with or without ':'). Returns true when the
 // namespace ends up with exactly that prefix. `registered` receives the prefix in use.
-// Raises kXMPErr_BadParam for an empty URI or a prefix that is not an XML name.
+// Raises kXMPErr_BadParam for an empty URI, a prefix that is not an XML name, or a reserved
+// prefix (xml, xmlns, rdf) asked for another namespace; kXMPErr_BadUnicode for a URI that is
+// not UTF-8.
 bool RegisterNamespace(std::string_view uri, std::string_view suggestedPrefix,
                        std::string* registered);
 // The prefix (with ':') of a registered namespace, or false.

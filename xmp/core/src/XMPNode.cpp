@@ -49,6 +49,25 @@ bool ListsEqual(const std::vector<std::unique_ptr<XMPNode>>& a,
 
 }  // namespace
 
+XMPNode::~XMPNode() {
+  if (mChildren.empty() && mQualifiers.empty()) return;
+  // Detach every descendant into one list before any is destroyed: each then frees with
+  // empty lists of its own.
+  std::vector<std::unique_ptr<XMPNode>> pending;
+  auto take = [&pending](std::vector<std::unique_ptr<XMPNode>>& nodes) {
+    for (auto& node : nodes) {
+      if (node) pending.push_back(std::move(node));  // moved-from entries are null
+    }
+    nodes.clear();
+  };
+  take(mChildren);
+  take(mQualifiers);
+  for (size_t i = 0; i < pending.size(); ++i) {
+    take(pending[i]->mChildren);
+    take(pending[i]->mQualifiers);
+  }
+}
+
 XMPNode* XMPNode::FindChild(std::string_view name) const {
   return FindIn(mChildren, name);
 }
@@ -189,6 +208,50 @@ std::string LowerAscii(std::string_view text) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   }
   return out;
+}
+
+bool LangEqual(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
+    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+int NodeDepth(const XMPNode& node) {
+  int depth = 0;
+  for (const XMPNode* n = &node; n->mParent && !n->IsSchema(); n = n->mParent)
+    ++depth;
+  return depth;
+}
+
+void RequireDepth(size_t depth) {
+  if (depth > static_cast<size_t>(kMaxNodeDepth)) {
+    throw XMP_Error(kXMPErr_BadXPath, "properties may not be nested deeper than " +
+                                          std::to_string(kMaxNodeDepth) + " levels");
+  }
+}
+
+void RequireRoomForChild(const XMPNode& parent) {
+  RequireDepth(static_cast<size_t>(NodeDepth(parent)) + 1);
+}
+
+int SubtreeHeight(const XMPNode& node) {
+  int height = 0;
+  std::vector<std::pair<const XMPNode*, int>> pending{{&node, 0}};
+  while (!pending.empty()) {
+    auto [n, level] = pending.back();
+    pending.pop_back();
+    height = std::max(height, level);
+    for (const auto& child : n->mChildren)
+      pending.emplace_back(child.get(), level + 1);
+    for (const auto& q : n->mQualifiers)
+      pending.emplace_back(q.get(), level + 1);
+  }
+  return height;
 }
 
 }  // namespace xmpcore

@@ -24,6 +24,8 @@ class XMPNode {
       : mName(std::move(name)), mValue(std::move(value)), mOptions(options), mParent(parent) {}
   XMPNode(const XMPNode&) = delete;
   XMPNode& operator=(const XMPNode&) = delete;
+  // Frees the subtree without recursion, so that no tree is too deep to free.
+  ~XMPNode();
 
   std::string mName;
   std::string mValue;
@@ -87,5 +89,21 @@ void DeleteNode(XMPNode* node);
 
 // ASCII lower-casing, for language tags.
 std::string LowerAscii(std::string_view text);
+// True when two language tags are equal without regard to ASCII case.
+bool LangEqual(std::string_view a, std::string_view b);
+
+// The deepest data tree a caller may build and a packet may hold: levels below the schema
+// (a top-level property is level 1, each field, item and qualifier one more). Written out,
+// such a tree stays well within the element nesting the parser accepts.
+inline constexpr int kMaxNodeDepth = 128;
+
+// The level of `node` in its tree as counted for kMaxNodeDepth (0 for a root or schema).
+int NodeDepth(const XMPNode& node);
+// Raise XMP_Error kXMPErr_BadXPath when a node at level `depth`, or a child of `parent`,
+// would be deeper than kMaxNodeDepth.
+void RequireDepth(size_t depth);
+void RequireRoomForChild(const XMPNode& parent);
+// The number of levels of the subtree below `node` (0 for a leaf), found without recursion.
+int SubtreeHeight(const XMPNode& node);
 
 }  // namespace xmpcore

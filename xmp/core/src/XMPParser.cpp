@@ -1,12 +1,15 @@
 #include "XMPParser.h"
 
+#include <algorithm>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 #include "XMPNamespaces.h"
 #include "XMPUnicode.h"
 #include "XMPXmlTree.h"
+#include "xmp/XMP_Warnings.h"
 
 namespace xmpcore {
 namespace {
@@ -15,6 +18,34 @@ using Kind = XmlNameKind;
 
 constexpr XMP_OptionBits kAltTextForm = kXMP_PropValueIsArray | kXMP_PropArrayIsOrdered |
                                         kXMP_PropArrayIsAlternate | kXMP_PropArrayIsAltText;
+
+// The names already used among the children of one node while it is being filled, so that a
+// repeated property or field is found without a search per child. An index lives exactly as
+// long as the scope that fills its node (or, for a schema, as long as the parse): it cannot
+// outlive the node it describes.
+class FieldIndex {
+ public:
+  // True when `name` is new; false when it was inserted before. Views must stay valid while
+  // the index lives (the reader gives names held by the XML tree).
+  bool Insert(std::string_view name) {
+    if (mSet.empty()) {
+      for (std::string_view known : mFew) {
+        if (known == name) return false;
+      }
+      if (mFew.size() < kFew) {
+        mFew.push_back(name);
+        return true;
+      }
+      mSet.insert(mFew.begin(), mFew.end());
+    }
+    return mSet.insert(name).second;
+  }
+
+ private:
+  static constexpr size_t kFew = 16;
+  std::vector<std::string_view> mFew;
+  std::unordered_set<std::string_view> mSet;
+};
 
 // Turns the XML tree of a packet into the XMP data tree.
 class RdfReader {
@@ -41,18 +72,38 @@ class RdfReader {
     }
     const XmlElement& rdfElement = mXml.Element(static_cast<std::uint32_t>(rdf));
     if (rdfElement.mHasText) Fail(kXMPErr_BadRDF, rdfElement, "text directly inside rdf:RDF");
-    std::string lang = OwnLang(rdfElement);
+    CollectNodeIds();
+    std::string_view lang = LangOf(rdfElement, {});
     for (std::uint32_t child : mXml.Children(rdfElement))
       TopDescription(mXml.Element(child), lang);
   }
 
  private:
+  struct Schema {
+    XMPNode* mNode;
+    FieldIndex mProperties;
+  };
+
+  // A named node element (rdf:Description rdf:nodeID) and whether a property refers to it.
+  struct NodeId {
+    std::uint32_t mElement;
+    bool mReferenced = false;
+    bool mResolving = false;  // being copied into a property now (a cycle when met again)
+  };
+
   Kind KindOf(const XmlElement& e) const { return mXml.Name(e.mName).mKind; }
   Kind KindOf(const XmlAttribute& a) const { return mXml.Name(a.mName).mKind; }
 
   [[noreturn]] void Fail(XMP_ErrorID id, const XmlElement& e, const std::string& what) const {
-    throw XMP_Error(
-        id, what + " (element '" + Display(e.mName) + "' at line " + std::to_string(e.mLine) + ")");
+    throw XMP_Error(id, what + " (" + Where(e) + ")");
+  }
+
+  std::string Where(const XmlElement& e) const {
+    return "element '" + Display(e.mName) + "' at line " + std::to_string(e.mLine);
+  }
+
+  void Warn(const XmlElement& e, const std::string& what) const {
+    XMP_ReportWarning("XMP packet: " + what + " (" + Where(e) + ")");
   }
 
   std::string Display(std::uint32_t nameId) const {
@@ -60,31 +111,118 @@ class RdfReader {
     return n.mPrefix.empty() ? n.mLocal : n.mPrefix + ':' + n.mLocal;
   }
 
+  // The rdf:RDF element inside x:xmpmeta; a second one is refused, since XMP has one.
   long FindRdfChild(const XmlElement& e) const {
+    long found = -1;
     for (std::uint32_t child : mXml.Children(e)) {
-      if (KindOf(mXml.Element(child)) == Kind::kRdfRDF) return child;
+      if (KindOf(mXml.Element(child)) != Kind::kRdfRDF) continue;
+      if (found >= 0) Fail(kXMPErr_BadRDF, mXml.Element(child), "a second rdf:RDF in x:xmpmeta");
+      found = child;
+    }
+    return found;
+  }
+
+  // Depth-first search for XMP inside other XML (e.g. the metadata of an SVG file), with an
+  // explicit stack so that deep documents cannot exhaust the call stack.
+  long FindRdfAnywhere(std::uint32_t root) const {
+    std::vector<std::uint32_t> pending{root};
+    while (!pending.empty()) {
+      std::uint32_t index = pending.back();
+      pending.pop_back();
+      const XmlElement& e = mXml.Element(index);
+      Kind kind = KindOf(e);
+      if (kind == Kind::kRdfRDF) return index;
+      if (kind == Kind::kXmpMeta) return FindRdfChild(e);
+      size_t at = pending.size();
+      for (std::uint32_t child : mXml.Children(e))
+        pending.push_back(child);
+      std::reverse(pending.begin() + static_cast<long>(at), pending.end());
     }
     return -1;
   }
 
-  // Depth-first search for XMP inside other XML (e.g. the metadata of an SVG file).
-  long FindRdfAnywhere(std::uint32_t index) const {
-    const XmlElement& e = mXml.Element(index);
-    Kind kind = KindOf(e);
-    if (kind == Kind::kRdfRDF) return index;
-    if (kind == Kind::kXmpMeta) return FindRdfChild(e);
-    for (std::uint32_t child : mXml.Children(e)) {
-      long found = FindRdfAnywhere(child);
-      if (found >= 0) return found;
-    }
-    return -1;
-  }
-
-  std::string OwnLang(const XmlElement& e) const {
+  // The language in scope inside `e`: its own xml:lang when it has one (xml:lang="" means no
+  // language), else the inherited one.
+  std::string_view LangOf(const XmlElement& e, std::string_view inherited) const {
     for (const auto& a : mXml.Attributes(e)) {
-      if (KindOf(a) == Kind::kXmlLang) return std::string(a.mValue);
+      if (KindOf(a) == Kind::kXmlLang) return a.mValue;
     }
-    return {};
+    return inherited;
+  }
+
+  // Attributes that name the node or the statement (rdf:ID, rdf:nodeID, rdf:bagID,
+  // rdf:aboutEach, and their unqualified forms): XMP keeps no identifiers.
+  static bool IsIdentifier(const XmlName& n) {
+    if (n.mKind == Kind::kRdfID || n.mKind == Kind::kRdfNodeID) return true;
+    if (n.mKind != Kind::kRdfOther && n.mKind != Kind::kNoNamespace) return false;
+    return n.mLocal == "bagID" || n.mLocal == "aboutEach" ||
+           (n.mKind == Kind::kNoNamespace && (n.mLocal == "ID" || n.mLocal == "nodeID"));
+  }
+
+  static bool IsNodeIdName(const XmlName& n) {
+    return n.mKind == Kind::kRdfNodeID || (n.mKind == Kind::kNoNamespace && n.mLocal == "nodeID");
+  }
+
+  const XmlAttribute* NodeIdOf(const XmlElement& e) const {
+    for (const auto& a : mXml.Attributes(e)) {
+      if (IsNodeIdName(mXml.Name(a.mName))) return &a;
+    }
+    return nullptr;
+  }
+
+  // Warns about the identifiers on `e` that are dropped (a node id that a property refers to
+  // is used, not dropped).
+  void WarnIdentifiers(const XmlElement& e) {
+    for (const auto& a : mXml.Attributes(e)) {
+      const XmlName& n = mXml.Name(a.mName);
+      if (!IsIdentifier(n)) continue;
+      if (IsNodeIdName(n)) {
+        auto it = mNodeIds.find(a.mValue);
+        if (it != mNodeIds.end() && it->second.mElement == ElementIndex(e) &&
+            it->second.mReferenced) {
+          continue;
+        }
+      }
+      Warn(e, "ignored " + Display(a.mName) + "='" + std::string(a.mValue) +
+                  "': XMP keeps no identifiers");
+    }
+  }
+
+  std::uint32_t ElementIndex(const XmlElement& e) const {
+    return static_cast<std::uint32_t>(&e - mXml.mElements.data());
+  }
+
+  // An empty property element whose only attribute (besides xml:lang) is rdf:nodeID: its
+  // value is the node of that id.
+  const XmlAttribute* ReferenceOf(const XmlElement& e) const {
+    if (e.mChildCount != 0 || e.mHasText || KindOf(e) == Kind::kRdfDescription) return nullptr;
+    const XmlAttribute* id = nullptr;
+    for (const auto& a : mXml.Attributes(e)) {
+      const XmlName& n = mXml.Name(a.mName);
+      if (IsNodeIdName(n)) {
+        id = &a;
+      } else if (n.mKind != Kind::kXmlLang) {
+        return nullptr;
+      }
+    }
+    return id;
+  }
+
+  // Finds the node elements named by rdf:nodeID (the first of an id counts) and marks those
+  // that a property refers to.
+  void CollectNodeIds() {
+    for (std::uint32_t i = 0; i < mXml.mElements.size(); ++i) {
+      const XmlElement& e = mXml.mElements[i];
+      if (KindOf(e) != Kind::kRdfDescription) continue;
+      if (const XmlAttribute* id = NodeIdOf(e)) mNodeIds.try_emplace(id->mValue, NodeId{i});
+    }
+    if (mNodeIds.empty()) return;
+    for (const XmlElement& e : mXml.mElements) {
+      if (const XmlAttribute* id = ReferenceOf(e)) {
+        auto it = mNodeIds.find(id->mValue);
+        if (it != mNodeIds.end()) it->second.mReferenced = true;
+      }
+    }
   }
 
   // The "prefix:local" name of a property, registering an unknown namespace.
@@ -94,40 +232,47 @@ class RdfReader {
       if (name.mNamespace.empty()) {
         Fail(kXMPErr_BadRDF, where, "'" + name.mLocal + "' has no namespace");
       }
-      std::string prefix;
-      RegisterNamespace(name.mNamespace, name.mPrefix.empty() ? "ns" : name.mPrefix, &prefix);
-      name.mQualified = prefix + name.mLocal;
+      auto known = mPrefixOf.find(name.mNamespace);
+      if (known == mPrefixOf.end()) {
+        // The packet's prefix is only a suggestion; reserved ones are never taken.
+        std::string_view suggested = name.mPrefix;
+        if (suggested.empty() || suggested == "xml" || suggested == "xmlns" ||
+            suggested == "rdf") {
+          suggested = "ns";
+        }
+        std::string prefix;
+        RegisterNamespace(name.mNamespace, suggested, &prefix);
+        known = mPrefixOf.emplace(name.mNamespace, std::move(prefix)).first;
+      }
+      name.mQualified = known->second + name.mLocal;
     }
     return name.mQualified;
   }
 
-  XMPNode* SchemaFor(std::uint32_t nameId, const XmlElement& where) {
-    if (mSchemaOfName[nameId]) return mSchemaOfName[nameId];
+  Schema& SchemaFor(std::uint32_t nameId, const XmlElement& where) {
+    if (mSchemaOfName[nameId]) return *mSchemaOfName[nameId];
     Qualified(nameId, where);  // registers the namespace
-    XMPNode* schema = FindSchemaNode(mRoot, mXml.Name(nameId).mNamespace, true);
-    mSchemaOfName[nameId] = schema;
-    return schema;
+    const std::string& ns = mXml.Name(nameId).mNamespace;
+    auto it = mSchemas.find(ns);
+    if (it == mSchemas.end()) {
+      XMPNode* node = mRoot.AddChild(ns, {}, kXMP_SchemaNode);
+      GetNamespacePrefix(ns, &node->mValue);
+      it = mSchemas.emplace(node->mName, Schema{node, {}}).first;
+    }
+    mSchemaOfName[nameId] = &it->second;
+    return it->second;
   }
 
-  // A new named child (top-level property or field); a second one of the same name is an error.
-  XMPNode* NewField(XMPNode& parent, std::uint32_t nameId, const XmlElement& where) {
+  // A new named child (top-level property or field). A repeated name keeps the first one:
+  // null, with a warning.
+  XMPNode* NewField(XMPNode& parent, FieldIndex& fields, std::uint32_t nameId,
+                    const XmlElement& where) {
     const std::string& name = Qualified(nameId, where);
-    if (HasChildNamed(parent, name)) {
-      Fail(kXMPErr_BadXMP, where, "duplicate property or field '" + name + "'");
+    if (!fields.Insert(name)) {
+      Warn(where, "'" + name + "' is repeated; the first value is kept");
+      return nullptr;
     }
     return parent.AddChild(name);
-  }
-
-  // Duplicate detection: a linear search for small parents, a hash index for large ones, so
-  // that a packet with very many properties does not take quadratic time. Children are only
-  // appended while parsing and their names are unique, so the index grows in step.
-  bool HasChildNamed(const XMPNode& parent, const std::string& name) {
-    if (parent.mChildren.size() < 32) return parent.FindChild(name) != nullptr;
-    auto& index = mChildIndex[&parent];
-    for (size_t i = index.size(); i < parent.mChildren.size(); ++i) {
-      index.insert(parent.mChildren[i]->mName);
-    }
-    return index.count(name) != 0;
   }
 
   void CheckAbout(std::string_view aboutView, const XmlElement& where) {
@@ -144,28 +289,43 @@ class RdfReader {
     }
   }
 
-  void TopDescription(const XmlElement& d, const std::string& inheritedLang) {
+  void TopDescription(const XmlElement& d, std::string_view inheritedLang) {
     if (KindOf(d) != Kind::kRdfDescription) {
       Fail(kXMPErr_BadRDF, d, "rdf:RDF may only hold rdf:Description elements");
     }
+    if (const XmlAttribute* id = NodeIdOf(d)) {
+      auto it = mNodeIds.find(id->mValue);
+      // The description of a node that properties refer to: it is read where it is used.
+      if (it != mNodeIds.end() && it->second.mElement == ElementIndex(d) &&
+          it->second.mReferenced) {
+        return;
+      }
+    }
     if (d.mHasText) Fail(kXMPErr_BadRDF, d, "text directly inside rdf:Description");
-    std::string lang = inheritedLang;
+    WarnIdentifiers(d);
     for (const auto& a : mXml.Attributes(d)) {
       const XmlName& n = mXml.Name(a.mName);
       if (n.mKind == Kind::kRdfAbout || (n.mKind == Kind::kNoNamespace && n.mLocal == "about")) {
         CheckAbout(a.mValue, d);
-      } else if (n.mKind == Kind::kXmlLang) {
-        lang = std::string(a.mValue);
       }
     }
+    std::string_view lang = LangOf(d, inheritedLang);
     for (const auto& a : mXml.Attributes(d)) {
       if (!IsPropertyAttribute(a, d)) continue;
-      XMPNode* node = NewField(*SchemaFor(a.mName, d), a.mName, d);
-      SetLiteral(*node, a.mValue, lang);
+      Schema& schema = SchemaFor(a.mName, d);
+      XMPNode* node = NewField(*schema.mNode, schema.mProperties, a.mName, d);
+      if (!node) continue;
+      if (KindOf(a) == Kind::kRdfType) {
+        node->mValue.assign(a.mValue);  // a type is a resource, as on structures
+        node->mOptions |= kXMP_PropValueIsURI;
+      } else {
+        SetLiteral(*node, a.mValue, lang);
+      }
     }
     for (std::uint32_t child : mXml.Children(d)) {
       const XmlElement& p = mXml.Element(child);
-      PropertyElement(*SchemaFor(p.mName, p), p, lang);
+      Schema& schema = SchemaFor(p.mName, p);
+      PropertyElement(*schema.mNode, &schema.mProperties, p, lang);
     }
   }
 
@@ -179,10 +339,7 @@ class RdfReader {
       case Kind::kRdfValue:
         return true;
       case Kind::kNoNamespace:
-        if (n.mLocal == "about" || n.mLocal == "ID" || n.mLocal == "nodeID" ||
-            n.mLocal == "bagID") {
-          return false;
-        }
+        if (n.mLocal == "about" || IsIdentifier(n)) return false;
         Fail(kXMPErr_BadRDF, where, "attribute '" + n.mLocal + "' has no namespace");
       case Kind::kRdfRDF:
       case Kind::kRdfDescription:
@@ -196,14 +353,37 @@ class RdfReader {
     }
   }
 
-  void SetLiteral(XMPNode& node, std::string_view value, const std::string& lang) {
+  static void SetLiteral(XMPNode& node, std::string_view value, std::string_view lang) {
     node.mValue.assign(value);
-    if (!lang.empty()) node.AddQualifier("xml:lang", lang);
+    if (!lang.empty()) node.AddQualifier("xml:lang", std::string(lang));
   }
 
-  // A property element: a top-level property, a structure field or an array item.
-  void PropertyElement(XMPNode& parent, const XmlElement& e, const std::string& inheritedLang) {
+  // Counts the levels of the data tree while it is built: a packet may not hold a tree deeper
+  // than the API lets a caller build.
+  class Level {
+   public:
+    Level(RdfReader& reader, const XmlElement& e, int levels) : mReader(reader), mLevels(levels) {
+      if ((mReader.mDepth += levels) > kMaxNodeDepth) {
+        reader.Fail(kXMPErr_BadXMP, e,
+                    "properties nested deeper than " + std::to_string(kMaxNodeDepth) + " levels");
+      }
+    }
+    ~Level() { mReader.mDepth -= mLevels; }
+    Level(const Level&) = delete;
+    Level& operator=(const Level&) = delete;
+
+   private:
+    RdfReader& mReader;
+    int mLevels;
+  };
+
+  // A property element: a top-level property, a structure field or an array item. `fields`
+  // is the index of `parent`'s named children (null for an array).
+  void PropertyElement(XMPNode& parent, FieldIndex* fields, const XmlElement& e,
+                       std::string_view inheritedLang) {
     Kind kind = KindOf(e);
+    // rdf:value holds its node's own value: it is on the node's level.
+    Level level(*this, e, kind == Kind::kRdfValue ? 0 : 1);
     XMPNode* node;
     if (parent.IsArray()) {
       if (kind != Kind::kRdfLi) Fail(kXMPErr_BadRDF, e, "an array may only hold rdf:li items");
@@ -221,12 +401,17 @@ class RdfReader {
         parent.AdoptQualifier(std::move(q));
         return;
       }
-      node = NewField(parent, e.mName, e);
+      node = NewField(parent, *fields, e.mName, e);
+      if (!node) return;
     }
     Fill(*node, e, inheritedLang);
   }
 
-  void Fill(XMPNode& node, const XmlElement& e, const std::string& inheritedLang) {
+  void Fill(XMPNode& node, const XmlElement& e, std::string_view inheritedLang) {
+    if (const XmlAttribute* id = ReferenceOf(e)) {
+      Resolve(node, e, id->mValue, LangOf(e, inheritedLang));
+      return;
+    }
     const std::string_view* parseType = nullptr;
     const std::string_view* resource = nullptr;
     const std::string_view* valueAttr = nullptr;
@@ -246,11 +431,20 @@ class RdfReader {
         case Kind::kRdfValue:
           valueAttr = &a.mValue;
           break;
+        case Kind::kRdfAbout:
+          Fail(kXMPErr_BadRDF, e, "rdf:about on a property element");
         default:
           if (IsPropertyAttribute(a, e)) properties.push_back(&a);
       }
     }
-    const std::string lang = ownLang ? std::string(*ownLang) : inheritedLang;
+    WarnIdentifiers(e);
+    const std::string_view lang = ownLang ? *ownLang : inheritedLang;
+    if (valueAttr) {
+      if (parseType) Fail(kXMPErr_BadRDF, e, "rdf:value attribute with rdf:parseType");
+      if (resource) Fail(kXMPErr_BadRDF, e, "rdf:value attribute with rdf:resource");
+      if (e.mHasText) Fail(kXMPErr_BadRDF, e, "rdf:value attribute with text content");
+    }
+    if (parseType && resource) Fail(kXMPErr_BadRDF, e, "rdf:parseType with rdf:resource");
 
     if (parseType) {
       if (*parseType != "Resource") {
@@ -259,11 +453,11 @@ class RdfReader {
       }
       if (e.mHasText) Fail(kXMPErr_BadRDF, e, "text inside a rdf:parseType=\"Resource\" element");
       node.mOptions |= kXMP_PropValueIsStruct;
+      FieldIndex fields;
       for (const XmlAttribute* a : properties)
-        AttributeField(node, *a, e, inheritedLang);
-      for (std::uint32_t child : mXml.Children(e)) {
-        PropertyElement(node, mXml.Element(child), inheritedLang);
-      }
+        AttributeField(node, fields, *a, e, lang);
+      for (std::uint32_t child : mXml.Children(e))
+        PropertyElement(node, &fields, mXml.Element(child), lang);
       FoldValueForm(node, e);
     } else if (e.mChildCount != 0) {
       if (e.mHasText) Fail(kXMPErr_BadRDF, e, "mixed text and element content");
@@ -275,10 +469,9 @@ class RdfReader {
       if (resource || valueAttr || !properties.empty()) {
         Fail(kXMPErr_BadRDF, e, "attributes beside element content");
       }
-      NodeElement(node, mXml.Element(e.mFirstChild), inheritedLang);
+      NodeElement(node, mXml.Element(e.mFirstChild), lang);
     } else if (valueAttr) {
-      node.mValue.assign(*valueAttr);
-      if (resource) node.mOptions |= kXMP_PropValueIsURI;
+      SetLiteral(node, *valueAttr, lang);
       for (const XmlAttribute* a : properties)
         AttributeQualifier(node, *a, e);
     } else if (resource) {
@@ -290,70 +483,98 @@ class RdfReader {
     } else if (!properties.empty()) {
       if (e.mHasText) Fail(kXMPErr_BadRDF, e, "text beside property attributes");
       node.mOptions |= kXMP_PropValueIsStruct;
+      FieldIndex fields;
       for (const XmlAttribute* a : properties)
-        AttributeField(node, *a, e, inheritedLang);
+        AttributeField(node, fields, *a, e, lang);
       FoldValueForm(node, e);
     } else {
-      node.mValue.assign(e.mText);
-      if (!ownLang && !lang.empty()) node.AddQualifier("xml:lang", lang);
+      SetLiteral(node, e.mText, lang);
     }
-    if (ownLang && !node.FindQualifier("xml:lang")) {
+    // The element's own language also qualifies a structure, array or URI written with it (a
+    // literal has it already, from the scope).
+    if (ownLang && !ownLang->empty() && !node.FindQualifier("xml:lang")) {
       node.AddQualifier("xml:lang", std::string(*ownLang));
     }
   }
 
-  void AttributeField(XMPNode& node, const XmlAttribute& a, const XmlElement& e,
-                      const std::string& lang) {
+  // A property that refers to a node by rdf:nodeID gets a copy of that node's content.
+  void Resolve(XMPNode& node, const XmlElement& e, std::string_view id, std::string_view lang) {
+    auto it = mNodeIds.find(id);
+    if (it == mNodeIds.end()) {
+      Fail(kXMPErr_BadRDF, e, "rdf:nodeID '" + std::string(id) + "' names no node in the packet");
+    }
+    NodeId& target = it->second;
+    if (target.mResolving) {
+      Fail(kXMPErr_BadRDF, e, "rdf:nodeID '" + std::string(id) + "' refers to itself");
+    }
+    const XmlElement& definition = mXml.Element(target.mElement);
+    // Copies may nest; together they may not grow the tree beyond a multiple of the packet.
+    mCopiedElements += 1 + definition.mChildCount;
+    if (mCopiedElements > 4 * mXml.mElements.size() + 1024) {
+      Fail(kXMPErr_BadXMP, e, "rdf:nodeID references copy more nodes than the packet holds");
+    }
+    target.mResolving = true;
+    NodeElement(node, definition, lang);
+    target.mResolving = false;
+  }
+
+  void AttributeField(XMPNode& node, FieldIndex& fields, const XmlAttribute& a,
+                      const XmlElement& e, std::string_view lang) {
     if (KindOf(a) == Kind::kRdfType) {
       if (node.FindQualifier("rdf:type")) Fail(kXMPErr_BadXMP, e, "duplicate rdf:type");
       node.AddQualifier("rdf:type", std::string(a.mValue), kXMP_PropValueIsURI);
       return;
     }
-    XMPNode* field = NewField(node, a.mName, e);
-    SetLiteral(*field, a.mValue, KindOf(a) == Kind::kRdfValue ? std::string() : lang);
+    XMPNode* field = NewField(node, fields, a.mName, e);
+    if (!field) return;
+    SetLiteral(*field, a.mValue, KindOf(a) == Kind::kRdfValue ? std::string_view() : lang);
   }
 
   void AttributeQualifier(XMPNode& node, const XmlAttribute& a, const XmlElement& e) {
     // Attribute names of one element are unique (the XML parser checks), and the node gets
-    // no other qualifiers before these.
+    // no other qualifiers before these but xml:lang.
     const std::string& name = Qualified(a.mName, e);
     node.AddQualifier(name, std::string(a.mValue),
                       KindOf(a) == Kind::kRdfType ? kXMP_PropValueIsURI : 0);
   }
 
   // The single element inside a property element: an array, a structure (rdf:Description)
-  // or a typed node (a structure with an rdf:type qualifier).
-  void NodeElement(XMPNode& node, const XmlElement& c, const std::string& lang) {
+  // or a typed node (a structure with an rdf:type qualifier). The language in scope passes
+  // to the literal values inside.
+  void NodeElement(XMPNode& node, const XmlElement& c, std::string_view lang) {
     Kind kind = KindOf(c);
     if (kind == Kind::kRdfBag || kind == Kind::kRdfSeq || kind == Kind::kRdfAlt) {
       if (c.mHasText) Fail(kXMPErr_BadRDF, c, "text directly inside an array");
+      for (const auto& a : mXml.Attributes(c)) {
+        if (IsPropertyAttribute(a, c)) {
+          Fail(kXMPErr_BadRDF, c, "property attribute '" + Display(a.mName) + "' on an array");
+        }
+      }
+      WarnIdentifiers(c);
       node.mOptions |= kXMP_PropValueIsArray;
       if (kind != Kind::kRdfBag) node.mOptions |= kXMP_PropArrayIsOrdered;
       if (kind == Kind::kRdfAlt) node.mOptions |= kXMP_PropArrayIsAlternate;
-      std::string itemLang = OwnLang(c);
-      if (itemLang.empty()) itemLang = lang;
+      std::string_view itemLang = LangOf(c, lang);
       for (std::uint32_t child : mXml.Children(c))
-        PropertyElement(node, mXml.Element(child), itemLang);
-      if (kind == Kind::kRdfAlt) DetectAltText(node);
+        PropertyElement(node, nullptr, mXml.Element(child), itemLang);
+      if (kind == Kind::kRdfAlt) DetectAltText(node, c);
       return;
     }
     if (kind == Kind::kRdfDescription || kind == Kind::kOther) {
       if (c.mHasText) Fail(kXMPErr_BadRDF, c, "text directly inside a structure");
+      WarnIdentifiers(c);
       node.mOptions |= kXMP_PropValueIsStruct;
       if (kind == Kind::kOther) {
         const XmlName& n = mXml.Name(c.mName);
         node.AddQualifier("rdf:type", n.mNamespace + n.mLocal, kXMP_PropValueIsURI);
       }
-      std::string fieldLang = lang;
+      std::string_view fieldLang = LangOf(c, lang);
+      FieldIndex fields;
       for (const auto& a : mXml.Attributes(c)) {
-        if (KindOf(a) == Kind::kXmlLang) fieldLang = std::string(a.mValue);
+        if (IsPropertyAttribute(a, c)) AttributeField(node, fields, a, c, fieldLang);
       }
-      for (const auto& a : mXml.Attributes(c)) {
-        if (IsPropertyAttribute(a, c)) AttributeField(node, a, c, fieldLang);
-      }
-      for (std::uint32_t child : mXml.Children(c)) {
-        PropertyElement(node, mXml.Element(child), fieldLang);
-      }
+      for (std::uint32_t child : mXml.Children(c))
+        PropertyElement(node, &fields, mXml.Element(child), fieldLang);
       FoldValueForm(node, c);
       return;
     }
@@ -361,20 +582,31 @@ class RdfReader {
   }
 
   // An alternative array whose items all carry xml:lang is an alt-text array; its x-default
-  // item goes first.
-  void DetectAltText(XMPNode& array) {
+  // item goes first. Languages compare without regard to case; of two items with one
+  // language the first is kept.
+  void DetectAltText(XMPNode& array, const XmlElement& where) {
     if (array.mChildren.empty()) return;
-    size_t defaultAt = array.mChildren.size();
-    for (size_t i = 0; i < array.mChildren.size(); ++i) {
-      const XMPNode& item = *array.mChildren[i];
-      if (item.Language().empty() || item.IsComposite()) return;
-      if (defaultAt == array.mChildren.size() && item.Language() == "x-default") defaultAt = i;
+    for (const auto& item : array.mChildren) {
+      if (item->Language().empty() || item->IsComposite()) return;
     }
     array.mOptions |= kAltTextForm;
-    if (defaultAt != 0 && defaultAt < array.mChildren.size()) {
-      auto item = std::move(array.mChildren[defaultAt]);
-      array.mChildren.erase(array.mChildren.begin() + static_cast<long>(defaultAt));
+    std::unordered_set<std::string> seen;
+    for (size_t i = 0; i < array.mChildren.size();) {
+      std::string lang = LowerAscii(array.mChildren[i]->Language());
+      if (seen.insert(lang).second) {
+        ++i;
+        continue;
+      }
+      Warn(where, "two items with language '" + std::string(array.mChildren[i]->Language()) +
+                      "'; the first is kept");
+      array.mChildren.erase(array.mChildren.begin() + static_cast<long>(i));
+    }
+    for (size_t i = 1; i < array.mChildren.size(); ++i) {
+      if (!LangEqual(array.mChildren[i]->Language(), "x-default")) continue;
+      auto item = std::move(array.mChildren[i]);
+      array.mChildren.erase(array.mChildren.begin() + static_cast<long>(i));
       array.mChildren.insert(array.mChildren.begin(), std::move(item));
+      break;
     }
   }
 
@@ -416,8 +648,12 @@ class RdfReader {
   XmlTree& mXml;
   XMPNode& mRoot;
   bool mAboutSeen = false;
-  std::vector<XMPNode*> mSchemaOfName;
-  std::unordered_map<const XMPNode*, std::unordered_set<std::string_view>> mChildIndex;
+  int mDepth = 0;
+  size_t mCopiedElements = 0;
+  std::vector<Schema*> mSchemaOfName;
+  std::unordered_map<std::string_view, Schema> mSchemas;  // keyed by the schema node's name
+  std::unordered_map<std::string_view, NodeId> mNodeIds;
+  std::unordered_map<std::string_view, std::string> mPrefixOf;  // namespace -> its prefix
 };
 
 // Drops NUL padding after the packet (common when a packet is cut from a file).
@@ -430,6 +666,31 @@ std::string_view TrimTrailingNuls(std::string_view text, size_t unit) {
     text.remove_suffix(unit);
   }
   return text;
+}
+
+bool IsPadding(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\0';
+}
+
+std::string_view SkipPadding(std::string_view text) {
+  size_t at = 0;
+  while (at < text.size() && IsPadding(text[at]))
+    ++at;
+  return text.substr(at);
+}
+
+// After the root element a packet holds only padding and its end processing instruction.
+// Anything else (junk, a stray closing tag, a second end PI, an end PI cut short) is not
+// read; the reader is told.
+void CheckTrailing(std::string_view tail) {
+  tail = SkipPadding(tail);
+  if (tail.substr(0, 13) == "<?xpacket end") {
+    size_t close = tail.find("?>");
+    if (close != std::string_view::npos) tail = SkipPadding(tail.substr(close + 2));
+  }
+  if (tail.empty()) return;
+  XMP_ReportWarning("XMP packet: " + std::to_string(tail.size()) +
+                    " bytes after the end of the packet's root element were not read");
 }
 
 }  // namespace
@@ -455,6 +716,7 @@ void ParsePacket(std::string_view packet, XMP_OptionBits options, XMPNode& root)
   XmlTree xml;
   xml.Parse(packet, kMaxElementDepth);
   if (xml.Empty()) throw XMP_Error(kXMPErr_BadXML, "the packet holds no XML element");
+  CheckTrailing(xml.mTrailing);
   RdfReader(xml, root).Run(options);
 }
 

@@ -1,6 +1,11 @@
 #include "XMPPath.h"
 
+#include <expat.h>
+
+#include <memory>
+
 #include "XMPNamespaces.h"
+#include "XMPUnicode.h"
 
 namespace xmpcore {
 namespace {
@@ -125,11 +130,6 @@ XMP_OptionBits FormFor(const XMPPathStep& next) {
     default:
       return 0;
   }
-}
-
-bool LangEqual(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  return LowerAscii(a) == LowerAscii(b);
 }
 
 // Makes an existing, empty simple node into the composite form `form`.
@@ -310,15 +310,28 @@ std::string Quote(std::string_view value) {
 
 bool IsXMLName(std::string_view name) {
   if (name.empty() || !IsNameStart(static_cast<unsigned char>(name[0]))) return false;
+  bool ascii = true;
   for (char c : name) {
-    if (!IsNameChar(static_cast<unsigned char>(c))) return false;
+    auto u = static_cast<unsigned char>(c);
+    if (!IsNameChar(u)) return false;
+    ascii = ascii && u < 0x80;
   }
-  return true;
+  if (ascii) return true;
+  // Non-ASCII names: well-formed UTF-8, and a name the XML parser itself accepts (its
+  // character classes decide, so that everything written can be read back).
+  if (!IsValidUTF8(name)) return false;
+  std::unique_ptr<XML_ParserStruct, void (*)(XML_Parser)> parser(XML_ParserCreate("UTF-8"),
+                                                                  XML_ParserFree);
+  if (!parser) throw XMP_Error(kXMPErr_NoMemory, "cannot create the XML parser");
+  std::string element = "<" + std::string(name) + "/>";
+  return XML_Parse(parser.get(), element.data(), static_cast<int>(element.size()), XML_TRUE) ==
+         XML_STATUS_OK;
 }
 
 XMPExpandedPath ExpandXPath(std::string_view schemaNS, std::string_view path) {
   std::string schemaPrefix = PrefixOf(schemaNS);
   if (path.empty()) throw XMP_Error(kXMPErr_BadXPath, "empty property path");
+  if (!IsValidUTF8(path)) throw XMP_Error(kXMPErr_BadXPath, "path is not well-formed UTF-8");
   XMPExpandedPath steps;
   steps.push_back({XMPStepKind::kSchema, std::string(schemaNS), schemaPrefix, 0});
   PathParser parser(path);
@@ -348,6 +361,8 @@ XMPExpandedPath ExpandXPath(std::string_view schemaNS, std::string_view path) {
 
 XMPNode* FindNode(XMPNode& root, const XMPExpandedPath& path, bool create,
                   XMP_OptionBits leafOptions) {
+  // Each step below the schema is one level.
+  if (create) RequireDepth(path.size() - 1);
   return Resolver(path, create, leafOptions).Run(root);
 }
 

@@ -53,7 +53,8 @@ XMPExpandedPath ExpandXPath(std::string_view schemaNS, std::string_view path);
 // item appended at index count+1 or for a language selector); the new leaf gets
 // `leafOptions`. Returns null when a node is missing and `create` is false. Raises
 // kXMPErr_BadXPath when a step does not fit the node (an index into a structure, a field of
-// an array) and kXMPErr_BadIndex for an index below 1 when creating.
+// an array), for a new node deeper than kMaxNodeDepth, and kXMPErr_BadIndex for an index
+// below 1 when creating.
 XMPNode* FindNode(XMPNode& root, const XMPExpandedPath& path, bool create,
                   XMP_OptionBits leafOptions = 0);
 

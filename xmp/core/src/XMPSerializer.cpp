@@ -199,7 +199,7 @@ class Writer {
     NewLine();
     for (const auto& prop : schema.mChildren) {
       if (mCompact && IsAttributeForm(*prop)) continue;
-      Property(*prop, prop->mName, level + 1);
+      Property(*prop, prop->mName, level + 1, {});
     }
     Line(level);
     mOut += "</rdf:Description>";
@@ -218,9 +218,19 @@ class Writer {
     mOut += '"';
   }
 
+  // Writes the xml:lang attribute of an element for a node with language `lang` inside the
+  // language scope `scope`, and returns the scope inside the element. A node without a
+  // language inside a scope gets xml:lang="", so that it does not inherit one when read.
+  std::string_view LangAttribute(std::string_view lang, std::string_view scope) {
+    if (lang.empty() && scope.empty()) return {};
+    mOut += ' ';
+    Attribute("xml:lang", lang);
+    return lang;
+  }
+
   // Writes `node` as a property element named `tag` (a property, field, qualifier, rdf:li or
-  // rdf:value).
-  void Property(const XMPNode& node, std::string_view tag, int level) {
+  // rdf:value), inside the language scope `scope`.
+  void Property(const XMPNode& node, std::string_view tag, int level, std::string_view scope) {
     Line(level);
     mOut += '<';
     mOut += tag;
@@ -229,37 +239,29 @@ class Writer {
     std::string_view lang = node.Language();
     bool onlyLang = qualifiers.empty() || (qualifiers.size() == 1 && !lang.empty());
     if (!onlyLang) {
+      std::string_view inner = LangAttribute({}, scope);
       mOut += " rdf:parseType=\"Resource\">";
       NewLine();
-      ValueElement(node, level + 1);
+      ValueElement(node, level + 1, inner);
       for (const auto& q : qualifiers) {
-        if (q->mName != "xml:lang") Property(*q, q->mName, level + 1);
+        if (q->mName != "xml:lang") Property(*q, q->mName, level + 1, inner);
       }
       CloseTag(tag, level);
       return;
     }
-    if (!lang.empty()) {
-      mOut += ' ';
-      Attribute("xml:lang", lang);
-    }
-    Content(node, tag, level);
+    Content(node, tag, level, LangAttribute(lang, scope));
   }
 
   // The rdf:value element of a qualified node: the value, with the node's xml:lang.
-  void ValueElement(const XMPNode& node, int level) {
+  void ValueElement(const XMPNode& node, int level, std::string_view scope) {
     Line(level);
     mOut += "<rdf:value";
-    std::string_view lang = node.Language();
-    if (!lang.empty()) {
-      mOut += ' ';
-      Attribute("xml:lang", lang);
-    }
-    Content(node, "rdf:value", level);
+    Content(node, "rdf:value", level, LangAttribute(node.Language(), scope));
   }
 
   // Writes the rest of an opened property element: the value or composite content and the
-  // closing tag.
-  void Content(const XMPNode& node, std::string_view tag, int level) {
+  // closing tag. `scope` is the language in scope inside the element.
+  void Content(const XMPNode& node, std::string_view tag, int level, std::string_view scope) {
     if (node.IsArray()) {
       mOut += '>';
       NewLine();
@@ -273,7 +275,7 @@ class Writer {
         mOut += '>';
         NewLine();
         for (const auto& item : node.mChildren)
-          Property(*item, "rdf:li", level + 2);
+          Property(*item, "rdf:li", level + 2, scope);
         Line(level + 1);
         mOut += "</";
         mOut += ArrayTag(node);
@@ -282,7 +284,8 @@ class Writer {
       }
       CloseTag(tag, level);
     } else if (node.IsStruct()) {
-      if (mCompact && !node.mChildren.empty() && AllAttributeForm(node)) {
+      // Fields written as attributes would take the language in scope.
+      if (mCompact && scope.empty() && !node.mChildren.empty() && AllAttributeForm(node)) {
         for (const auto& field : node.mChildren) {
           mOut += ' ';
           Attribute(field->mName, field->mValue);
@@ -302,7 +305,7 @@ class Writer {
           mOut += "<rdf:Description>";
           NewLine();
           for (const auto& field : node.mChildren)
-            Property(*field, field->mName, level + 2);
+            Property(*field, field->mName, level + 2, scope);
           Line(level + 1);
           mOut += "</rdf:Description>";
           NewLine();
@@ -319,7 +322,7 @@ class Writer {
       mOut += '>';
       NewLine();
       for (const auto& field : node.mChildren)
-        Property(*field, field->mName, level + 1);
+        Property(*field, field->mName, level + 1, scope);
       CloseTag(tag, level);
     } else if (node.mOptions & kXMP_PropValueIsURI) {
       mOut += ' ';
@@ -402,6 +405,12 @@ void CheckOptions(XMP_OptionBits options) {
 
 void SerializePacket(const XMPNode& root, const SerializeOptions& options, std::string& out) {
   CheckOptions(options.mOptions);
+  // The writer recurses once per level: a tree deeper than any caller may build (made by
+  // moving subtrees around) is refused rather than written into a packet no one can read.
+  if (SubtreeHeight(root) > kMaxNodeDepth + 1) {
+    throw XMP_Error(kXMPErr_BadSerialize, "the tree is nested deeper than " +
+                                              std::to_string(kMaxNodeDepth) + " levels");
+  }
   TextEncoding encoding = OutputEncoding(options.mOptions);
   const bool wrapper = !(options.mOptions & kXMP_OmitPacketWrapper);
   std::string newline = (options.mOptions & kXMP_OmitAllFormatting) ? ""

@@ -3,6 +3,7 @@
 #include <expat.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <unordered_map>
@@ -13,6 +14,7 @@ namespace xmpcore {
 namespace {
 
 constexpr char kSeparator = '\x01';
+constexpr size_t kBlock = 16 * 1024;  // the text store's shared blocks
 constexpr std::string_view kRdfNS = "http://www.w3.org/1999/02/22-rdf-syntax-ns#";
 constexpr std::string_view kXmlNS = "http://www.w3.org/XML/1998/namespace";
 constexpr std::string_view kMetaNS = "adobe:ns:meta/";
@@ -59,6 +61,8 @@ struct Context {
   XML_Parser mParser;
   int mMaxDepth;
   std::string mError;  // set by a handler that stops the parser
+  size_t mRootEnd = std::string_view::npos;  // bytes fed up to the end of the root element
+  size_t mInputEnd = 0;                      // bytes that will have been fed at the end
   std::unordered_map<std::string, std::uint32_t, NameHash, std::equal_to<>> mNameIds;
 
   std::uint32_t Intern(const char* raw) {
@@ -123,6 +127,13 @@ void XMLCALL OnStart(void* data, const XML_Char* name, const XML_Char** attribut
 void XMLCALL OnEnd(void* data, const XML_Char*) {
   auto* ctx = static_cast<Context*>(data);
   ctx->mTree->mStack.pop_back();
+  if (ctx->mTree->mStack.empty()) {
+    // The document ends with its root element: what follows is not read, so that junk after
+    // a packet does not make it unreadable.
+    ctx->mRootEnd = static_cast<size_t>(XML_GetCurrentByteIndex(ctx->mParser) +
+                                        XML_GetCurrentByteCount(ctx->mParser));
+    XML_StopParser(ctx->mParser, XML_FALSE);
+  }
 }
 
 void XMLCALL OnText(void* data, const XML_Char* text, int length) {
@@ -131,7 +142,11 @@ void XMLCALL OnText(void* data, const XML_Char* text, int length) {
   if (tree.mStack.empty()) return;
   XmlElement& element = tree.mElements[tree.mStack.back()];
   if (element.mChildCount == 0) {
-    element.mText = tree.mText.Append(element.mText, {text, static_cast<size_t>(length)});
+    // XML only shortens text (entities, line ends): the text ends within the input left.
+    auto at = static_cast<size_t>(XML_GetCurrentByteIndex(ctx->mParser));
+    size_t bound = element.mText.size() + (ctx->mInputEnd > at ? ctx->mInputEnd - at : 0);
+    element.mText =
+        tree.mText.Append(element.mText, {text, static_cast<size_t>(length)}, bound);
   }
   if (!element.mHasText) {
     for (int i = 0; i < length; ++i) {
@@ -161,18 +176,31 @@ struct ParserDeleter {
 
 }  // namespace
 
+void XmlTextStore::FreeBlock::operator()(char* p) const {
+  std::free(p);
+}
+
+void XmlTextStore::NewBlock(size_t size) {
+  auto* data = static_cast<char*>(std::malloc(size));
+  if (!data) throw XMP_Error(kXMPErr_NoMemory, "no memory for " + std::to_string(size) + " bytes");
+  mBlocks.push_back({std::unique_ptr<char, FreeBlock>(data), size});
+  mTop = data;
+  mRoom = size;
+}
+
 char* XmlTextStore::Allocate(size_t size) {
-  if (size > mRoom) {
-    constexpr size_t kBlock = 64 * 1024;
-    size_t blockSize = std::max(kBlock, size);
-    mBlocks.push_back(std::make_unique<char[]>(blockSize));
-    mTop = mBlocks.back().get();
-    mRoom = blockSize;
-  }
+  if (size > mRoom) NewBlock(std::max(kBlock, size));
   char* at = mTop;
   mTop += size;
   mRoom -= size;
   return at;
+}
+
+size_t XmlTextStore::Capacity() const {
+  size_t total = 0;
+  for (const Block& block : mBlocks)
+    total += block.mSize;
+  return total;
 }
 
 std::string_view XmlTextStore::Store(std::string_view text) {
@@ -182,24 +210,90 @@ std::string_view XmlTextStore::Store(std::string_view text) {
   return {at, text.size()};
 }
 
-std::string_view XmlTextStore::Append(std::string_view current, std::string_view more) {
+std::string_view XmlTextStore::Append(std::string_view current, std::string_view more,
+                                      size_t finalBound) {
   if (current.empty()) return Store(more);
-  if (current.data() + current.size() == mTop && more.size() <= mRoom) {
+  if (more.empty()) return current;
+  const size_t size = current.size() + more.size();
+  const bool atTop = current.data() + current.size() == mTop;
+  if (atTop && more.size() <= mRoom) {
     std::memcpy(mTop, more.data(), more.size());
     mTop += more.size();
     mRoom -= more.size();
-    return {current.data(), current.size() + more.size()};
+    return {current.data(), size};
   }
-  char* at = Allocate(current.size() + more.size());
+  const size_t capacity = std::max(size, std::min(size * 2, finalBound));
+  if (atTop && !mBlocks.empty() && current.data() == mBlocks.back().mData.get()) {
+    // The text owns the last block: grow that block (realloc may extend it in place).
+    Block& block = mBlocks.back();
+    auto* data = static_cast<char*>(std::realloc(block.mData.get(), capacity));
+    if (!data) {
+      throw XMP_Error(kXMPErr_NoMemory,
+                      "no memory for a text of " + std::to_string(size) + " bytes");
+    }
+    (void)block.mData.release();
+    block.mData.reset(data);
+    block.mSize = capacity;
+    std::memcpy(data + current.size(), more.data(), more.size());
+    mTop = data + size;
+    mRoom = capacity - size;
+    return {data, size};
+  }
+  // Move the text to the start of a new block, so that it owns that block while it grows;
+  // the bytes it leaves behind are no more than it has.
+  NewBlock(std::max(kBlock, capacity));
+  char* at = mTop;
   std::memcpy(at, current.data(), current.size());
   std::memcpy(at + current.size(), more.data(), more.size());
-  return {at, current.size() + more.size()};
+  mTop += size;
+  mRoom -= size;
+  return {at, size};
 }
+
+namespace {
+
+bool StartsWith(std::string_view text, size_t at, std::string_view prefix) {
+  return text.substr(at, prefix.size()) == prefix;
+}
+
+// The [begin, end) byte range of an xpacket processing instruction in the prolog of `text`
+// (before the first element), or {npos, npos}. The wrapper is not XML content: its begin
+// attribute may hold bytes XML does not allow (0x1A is common), so it is not given to expat.
+std::pair<size_t, size_t> FindPacketHeader(std::string_view text) {
+  constexpr auto npos = std::string_view::npos;
+  size_t at = 0;
+  while (at < text.size()) {
+    char c = text[at];
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+      ++at;
+      continue;
+    }
+    std::string_view close;
+    if (StartsWith(text, at, "<?")) {
+      close = "?>";
+    } else if (StartsWith(text, at, "<!--")) {
+      close = "-->";
+    } else {
+      break;
+    }
+    size_t end = text.find(close, at + 2);
+    if (end == npos) break;
+    end += close.size();
+    if (StartsWith(text, at, "<?xpacket") && at + 9 < text.size() &&
+        (text[at + 9] == ' ' || text[at + 9] == '?')) {
+      return {at, end};
+    }
+    at = end;
+  }
+  return {npos, npos};
+}
+
+}  // namespace
 
 void XmlTree::Parse(std::string_view utf8, int maxDepth) {
   std::unique_ptr<XML_ParserStruct, ParserDeleter> parser(XML_ParserCreateNS("UTF-8", kSeparator));
   if (!parser) throw XMP_Error(kXMPErr_NoMemory, "cannot create the XML parser");
-  Context ctx{this, parser.get(), maxDepth, {}, {}};
+  Context ctx{this, parser.get(), maxDepth, {}, std::string_view::npos, utf8.size(), {}};
   XML_SetUserData(parser.get(), &ctx);
   XML_SetReturnNSTriplet(parser.get(), 1);
   XML_SetElementHandler(parser.get(), OnStart, OnEnd);
@@ -207,19 +301,36 @@ void XmlTree::Parse(std::string_view utf8, int maxDepth) {
   XML_SetStartDoctypeDeclHandler(parser.get(), OnDoctype);
   XML_SetEntityDeclHandler(parser.get(), OnEntity);
   XML_SetParamEntityParsing(parser.get(), XML_PARAM_ENTITY_PARSING_NEVER);
-  mElements.reserve(utf8.size() / 64 + 8);
+  mElements.reserve(utf8.size() / 512 + 8);
+  mTrailing = {};
 
-  // expat takes an int length: feed large inputs in pieces.
-  constexpr size_t kChunk = size_t(1) << 30;
+  // Callers limit packets far below expat's int lengths.
+  auto [headerBegin, headerEnd] = FindPacketHeader(utf8);
+  size_t skipped = 0;
   XML_Status status = XML_STATUS_OK;
-  size_t offset = 0;
-  do {
-    size_t n = std::min(kChunk, utf8.size() - offset);
-    bool last = offset + n == utf8.size();
-    status = XML_Parse(parser.get(), utf8.data() + offset, static_cast<int>(n), last);
-    offset += n;
-  } while (status == XML_STATUS_OK && offset < utf8.size());
-
+  if (headerBegin != std::string_view::npos) {
+    status = XML_Parse(parser.get(), utf8.data(), static_cast<int>(headerBegin), XML_FALSE);
+    skipped = headerEnd - headerBegin;
+  } else {
+    headerBegin = headerEnd = 0;
+  }
+  ctx.mInputEnd = utf8.size() - skipped;
+  // Fed in pieces, so that expat's own buffer stays small however large the packet is.
+  constexpr size_t kPiece = 64 * 1024;
+  std::string_view rest = utf8.substr(headerEnd);
+  while (status == XML_STATUS_OK) {
+    std::string_view piece = rest.substr(0, kPiece);
+    rest.remove_prefix(piece.size());
+    status = XML_Parse(parser.get(), piece.data(), static_cast<int>(piece.size()),
+                       rest.empty() ? XML_TRUE : XML_FALSE);
+    if (rest.empty()) break;
+  }
+  const bool complete = ctx.mError.empty() && ctx.mRootEnd != std::string_view::npos;
+  if (complete) {
+    size_t end = ctx.mRootEnd + (ctx.mRootEnd >= headerBegin ? skipped : 0);
+    mTrailing = utf8.substr(std::min(end, utf8.size()));
+    return;
+  }
   if (status != XML_STATUS_OK || !ctx.mError.empty()) {
     std::string what = !ctx.mError.empty()
                            ? ctx.mError

@@ -94,24 +94,43 @@ class XmlChildren {
   std::uint32_t mFirst;
 };
 
-// Stable storage for attribute values and text: large blocks that never move.
+// Stable storage for attribute values and text. Values are packed into shared blocks that
+// never move while other values live in them. A text that grows piece by piece (expat hands
+// over character data one line or entity at a time) moves to a block of its own, which then
+// grows geometrically and is replaced, not kept, when it moves again: appending n bytes in
+// any number of pieces costs O(n) time and at most about 2n bytes.
 class XmlTextStore {
  public:
   // Copies `text` and returns a view of the copy.
   std::string_view Store(std::string_view text);
-  // Returns `current` (a view returned earlier) extended by `more`, moving it if needed.
-  std::string_view Append(std::string_view current, std::string_view more);
+  // Returns `current` (the view returned last by Store or Append) extended by `more`. The
+  // text may move; earlier views of it are then invalid, all other views stay valid.
+  // `finalBound`, when known, is the most the text can grow to: room beyond it is not taken.
+  std::string_view Append(std::string_view current, std::string_view more,
+                          size_t finalBound = static_cast<size_t>(-1));
+  // Bytes held in blocks, for tests and benchmarks.
+  size_t Capacity() const;
 
  private:
+  struct FreeBlock {
+    void operator()(char* p) const;
+  };
+  struct Block {
+    std::unique_ptr<char, FreeBlock> mData;
+    size_t mSize = 0;
+  };
   char* Allocate(size_t size);
-  std::vector<std::unique_ptr<char[]>> mBlocks;
+  void NewBlock(size_t size);
+  std::vector<Block> mBlocks;
   char* mTop = nullptr;
   size_t mRoom = 0;
 };
 
 class XmlTree {
  public:
-  // Parses UTF-8 XML. Raises XMP_Error kXMPErr_BadXML for malformed XML, a DOCTYPE, an entity
+  // Parses UTF-8 XML up to the end of the root element; the bytes after it are not read
+  // (mTrailing shows them). An xpacket processing instruction before the root is skipped
+  // unread. Raises XMP_Error kXMPErr_BadXML for malformed XML, a DOCTYPE, an entity
   // declaration or nesting deeper than `maxDepth`, with line and column.
   void Parse(std::string_view utf8, int maxDepth);
 
@@ -131,6 +150,7 @@ class XmlTree {
   std::vector<XmlName> mNames;
   XmlTextStore mText;
   std::vector<std::uint32_t> mStack;
+  std::string_view mTrailing;  // the bytes of the input after the root element
 };
 
 }  // namespace xmpcore

@@ -10,7 +10,10 @@
 //      are bounded and throw FileError past the end; check every size field against
 //      Storage::Remaining before trusting it, and never allocate more than the file holds.
 //   2. Report broken structures with ThrowFormat("box 'moov' claims 912 bytes, 40 remain").
-//      Return std::nullopt from Read when the file simply holds no XMP.
+//      Return std::nullopt from Read when the file simply holds no XMP. Return the packet's
+//      bytes as stored: SXMPFiles decodes them (UTF-16/32, padding) for every handler, and
+//      treats a block holding no packet as unreadable XMP that an update must not replace.
+//      Report recoveries (a duplicate packet ignored) with XMP_ReportWarning.
 //   3. Write in place (Storage::WriteAt) only when PacketText::FitTo gives a packet of
 //      exactly the old packet's length; otherwise build the new file with
 //      Storage::StartRewrite (copying untouched ranges with Rewrite::AppendFrom) and Commit
@@ -85,6 +88,10 @@ struct FoundPacket {
   std::string mPacket;  // the (standard) packet, UTF-8, as stored
   PacketInfo mInfo;
   std::string mExtended;  // JPEG extended XMP (a whole serialised XMP), "" when none
+  // Why part of the XMP was left out of the reading (pieces that do not assemble), "" when
+  // none: the rest is read with a warning, but an update, which would lose that part, is
+  // refused like one of unreadable XMP.
+  std::string mUnreadablePart;
 };
 
 // A packet to write. FitTo resizes its whitespace padding (before "<?xpacket end=") so that

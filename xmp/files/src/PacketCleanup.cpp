@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <array>
 
+#include "XMPUnicode.h"
+#include "xmp/XMP_Const.h"
+
 namespace xmpfiles {
 
 namespace {
@@ -25,7 +28,146 @@ std::size_t LastCloseEnd(std::string_view s) {
   return best;
 }
 
+using xmpcore::TextEncoding;
+
+unsigned Byte(std::string_view s, std::size_t i) {
+  return i < s.size() ? static_cast<unsigned char>(s[i]) : 0x100;
+}
+
+// The encoding of a stored packet and the offset where its text starts (after a mark).
+TextEncoding Detect(std::string_view raw, std::size_t* start) {
+  *start = 0;
+  if (Byte(raw, 0) == 0 && Byte(raw, 1) == 0 && Byte(raw, 2) == 0xFE && Byte(raw, 3) == 0xFF) {
+    *start = 4;
+    return TextEncoding::kUTF32BE;
+  }
+  if (Byte(raw, 0) == 0xFF && Byte(raw, 1) == 0xFE && Byte(raw, 2) == 0 && Byte(raw, 3) == 0) {
+    *start = 4;
+    return TextEncoding::kUTF32LE;
+  }
+  if (Byte(raw, 0) == 0xFE && Byte(raw, 1) == 0xFF) {
+    *start = 2;
+    return TextEncoding::kUTF16BE;
+  }
+  if (Byte(raw, 0) == 0xFF && Byte(raw, 1) == 0xFE) {
+    *start = 2;
+    return TextEncoding::kUTF16LE;
+  }
+  // No mark: a packet starts with '<' followed by an ASCII character ('?', 'x' or 'r'), so
+  // the zero bytes around the first '<' give the code unit size and byte order.
+  std::size_t lt = raw.substr(0, 4096).find('<');
+  if (lt == std::string_view::npos) return TextEncoding::kUTF8;
+  auto zeros = [&](std::size_t from, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i)
+      if (Byte(raw, from + i) != 0) return false;
+    return true;
+  };
+  if (lt >= 3 && zeros(lt - 3, 3) && zeros(lt + 1, 3)) {
+    *start = lt - 3;
+    return TextEncoding::kUTF32BE;
+  }
+  if (zeros(lt + 1, 3) && Byte(raw, lt + 4) < 0x80 && zeros(lt + 5, 3)) {
+    *start = lt;
+    return TextEncoding::kUTF32LE;
+  }
+  if (lt >= 1 && Byte(raw, lt - 1) == 0 && Byte(raw, lt + 1) == 0 && Byte(raw, lt + 2) != 0) {
+    *start = lt - 1;
+    return TextEncoding::kUTF16BE;
+  }
+  if (Byte(raw, lt + 1) == 0 && Byte(raw, lt + 2) != 0 && Byte(raw, lt + 3) == 0) {
+    *start = lt;
+    return TextEncoding::kUTF16LE;
+  }
+  return TextEncoding::kUTF8;
+}
+
+// `ascii` in `encoding`, without the zero bytes of its last character in little-endian
+// forms: a needle that still matches a packet whose trailing zero bytes were cut.
+std::string Encode(std::string_view ascii, TextEncoding encoding) {
+  const std::size_t unit = xmpcore::UnitSize(encoding);
+  const bool big = encoding == TextEncoding::kUTF16BE || encoding == TextEncoding::kUTF32BE;
+  std::string out;
+  for (char c : ascii) {
+    if (big) out.append(unit - 1, '\0');
+    out += c;
+    if (!big) out.append(unit - 1, '\0');
+  }
+  if (!big) out.resize(out.size() - (unit - 1));
+  return out;
+}
+
+// Offset of the first (or last) unit-aligned occurrence of `needle` in `text`, or npos.
+std::size_t FindAligned(std::string_view text, std::string_view needle, std::size_t unit,
+                        std::size_t from, bool last) {
+  std::size_t best = std::string_view::npos;
+  for (std::size_t at = text.find(needle, from); at != std::string_view::npos;
+       at = text.find(needle, at + 1)) {
+    if (at % unit != 0) continue;
+    if (!last) return at;
+    best = at;
+  }
+  return best;
+}
+
+// Length of the packet proper in `text` (an encoded packet from its first unit): up to the
+// end of the trailer, else of the last closing tag, else all.
+std::size_t PacketLength(std::string_view text, TextEncoding encoding) {
+  const std::size_t unit = xmpcore::UnitSize(encoding);
+  std::size_t trailer = FindAligned(text, Encode("<?xpacket end=", encoding), unit, 0, false);
+  if (trailer != std::string_view::npos) {
+    const std::string close = Encode("?>", encoding);
+    std::size_t end = FindAligned(text, close, unit, trailer, false);
+    if (end != std::string_view::npos) return end + close.size();
+  }
+  for (std::string_view tag : kCloseTags) {
+    const std::string close = Encode(tag, encoding);
+    std::size_t end = FindAligned(text, close, unit, 0, true);
+    if (end != std::string_view::npos) return end + close.size();
+  }
+  return text.size();
+}
+
+const char* EncodingName(TextEncoding encoding) {
+  switch (encoding) {
+    case TextEncoding::kUTF16BE:
+      return "UTF-16BE";
+    case TextEncoding::kUTF16LE:
+      return "UTF-16LE";
+    case TextEncoding::kUTF32BE:
+      return "UTF-32BE";
+    case TextEncoding::kUTF32LE:
+      return "UTF-32LE";
+    default:
+      return "UTF-8";
+  }
+}
+
 }  // namespace
+
+std::string ToUtf8Packet(std::string_view raw) {
+  std::size_t start = 0;
+  const TextEncoding encoding = Detect(raw, &start);
+  if (encoding == TextEncoding::kUTF8) return std::string(raw);
+  const std::size_t unit = xmpcore::UnitSize(encoding);
+  std::string text(raw.substr(start));
+  text.resize(PacketLength(text, encoding));
+  while (!text.empty() && text.back() == '\0')
+    text.pop_back();
+  text.append((unit - text.size() % unit) % unit, '\0');
+  try {
+    return xmpcore::ToUTF8(text, encoding);
+  } catch (const XMP_Error& e) {
+    throw XMP_Error(kXMPErr_BadUnicode, std::string("the XMP packet is not valid ") +
+                                            EncodingName(encoding) + ": " + e.GetErrMsg() +
+                                            " (counted from its first character)");
+  }
+}
+
+bool IsBlankBlock(std::string_view raw) {
+  return std::all_of(raw.begin(), raw.end(), [](char c) {
+    return c == '\0' || c == ' ' || c == '\t' || c == '\n' || c == '\r';
+  });
+}
 
 std::string CleanPacket(std::string_view raw) {
   std::size_t start = raw.find("<?xpacket begin");

@@ -1,7 +1,8 @@
 #pragma once
 
 // Lenient preparation of a stored packet for parsing: real files carry packets with junk
-// after them, without their xpacket wrapper, or with padding of the wrong character.
+// after them, without their xpacket wrapper, with padding of the wrong character, or in
+// UTF-16 or UTF-32 of either byte order.
 
 #include <string>
 #include <string_view>
@@ -11,7 +12,19 @@ namespace xmpfiles {
 // The packet proper: from "<?xpacket begin" (or, without a wrapper, from "<x:xmpmeta" or
 // "<rdf:RDF") to the end of the trailer (or of the closing tag), with whatever stands
 // between the closing tag and the trailer replaced by spaces. "" when `raw` holds nothing
-// that looks like XMP.
+// that looks like XMP. `raw` is UTF-8 (see ToUtf8Packet).
 std::string CleanPacket(std::string_view raw);
+
+// The stored packet bytes as UTF-8. The encoding is found from a byte-order mark or, without
+// one, from the zero bytes around the first '<'. Text after the packet's trailer (or, without
+// one, after its closing tag) is dropped, and so is NUL padding of any length, including a
+// padding that cut the last code unit of a little-endian packet short. UTF-8 input is returned
+// unchanged. Throws XMP_Error (kXMPErr_BadUnicode) naming the encoding and the byte offset when
+// the packet proper is not valid text in its encoding.
+std::string ToUtf8Packet(std::string_view raw);
+
+// True when `raw` holds nothing but white space and NUL bytes (a block reserved for XMP that
+// was never filled).
+bool IsBlankBlock(std::string_view raw);
 
 }  // namespace xmpfiles

@@ -12,6 +12,7 @@
 #include "PacketCleanup.h"
 #include "io/Storage.h"
 #include "xmp/SXMPUtils.h"
+#include "xmp/XMP_Warnings.h"
 
 namespace {
 
@@ -60,20 +61,89 @@ struct SXMPFiles::Impl {
   XMP_FileFormat mFormat = kXMP_UnknownFile;
   const FileHandler* mHandler = nullptr;
   std::unique_ptr<Storage> mStorage;
-  bool mRead = false;
+  bool mLoaded = false;
+  // The file's XMP as UTF-8 packets ready for the parser; both "" when there is none.
+  std::string mStandard;
+  std::string mExtended;
   std::optional<FoundPacket> mFound;
+  // Why the file's XMP cannot be read; set when reading failed.
+  std::optional<XMP_Error> mUnreadable;
+  bool mParsed = false;  // the packets were parsed once without error
   std::optional<std::string> mNewPacket;
 
-  const std::optional<FoundPacket>& Found() {
-    if (!mRead) {
+  // Reads and decodes the packet once. Warnings raised meanwhile reach the caller's scope,
+  // prefixed with the file's path.
+  void Load() {
+    if (mLoaded) return;
+    mLoaded = true;
+    std::vector<std::string> warnings;
+    {
+      XMP_WarningScope scope([&](const std::string& m) { warnings.push_back(m); });
       try {
-        mFound = mHandler->Read(*mStorage);
+        Decode();
       } catch (const FileError& e) {
-        Rethrow(e, mPath, false);
+        mUnreadable = XMP_Error(ToErrorId(e.Kind(), false), "'" + mPath + "': " + e.what());
+      } catch (const XMP_Error& e) {
+        mUnreadable = XMP_Error(e.GetID(), "'" + mPath + "': " + e.GetErrMsg());
       }
-      mRead = true;
     }
-    return mFound;
+    for (const std::string& w : warnings)
+      XMP_ReportWarning("'" + mPath + "': " + w);
+  }
+
+  void Decode() {
+    mFound = mHandler->Read(*mStorage);
+    if (!mFound) return;
+    if (!mFound->mUnreadablePart.empty()) {
+      XMP_ReportWarning(mFound->mUnreadablePart + "; it is left out, and an update is refused");
+    }
+    if (IsBlankBlock(mFound->mPacket)) {
+      XMP_ReportWarning("the " + std::string(mHandler->Name()) +
+                        " XMP block holds no packet, only padding; read as no XMP");
+      return;
+    }
+    mStandard = CleanPacket(ToUtf8Packet(mFound->mPacket));
+    if (mStandard.empty()) {
+      throw XMP_Error(kXMPErr_BadXMP, "the " + std::string(mHandler->Name()) +
+                                          " XMP block of " +
+                                          std::to_string(mFound->mPacket.size()) +
+                                          " bytes holds no XMP packet");
+    }
+    if (!mFound->mExtended.empty()) mExtended = CleanPacket(ToUtf8Packet(mFound->mExtended));
+  }
+
+  // Parses the packets into `meta` (erased first); the extended part completes the standard
+  // packet: its properties win where both have one, and the pointer to it is dropped.
+  void Parse(SXMPMeta& meta) {
+    try {
+      meta.ParseFromBuffer(mStandard);
+      if (!mExtended.empty()) {
+        SXMPMeta extended;
+        extended.ParseFromBuffer(mExtended);
+        SXMPUtils::ApplyTemplate(&meta, extended,
+                                 kXMPTemplate_AddNewProperties |
+                                     kXMPTemplate_ReplaceExistingProperties);
+        meta.DeleteProperty(kXMP_NS_XMP_Note, "xmpNote:HasExtendedXMP");
+      }
+    } catch (const XMP_Error& e) {
+      mUnreadable = XMP_Error(e.GetID(), "'" + mPath + "': the XMP packet cannot be read: " +
+                                             e.GetErrMsg());
+      throw *mUnreadable;
+    }
+    mParsed = true;
+  }
+
+  // Raises the reason when the file's XMP, or part of it, cannot be read.
+  void RequireReadable() {
+    Load();
+    if (mUnreadable) throw *mUnreadable;
+    if (mFound && !mFound->mUnreadablePart.empty()) {
+      throw XMP_Error(kXMPErr_BadFileFormat, "'" + mPath + "': " + mFound->mUnreadablePart);
+    }
+    if (!mParsed && !mStandard.empty()) {
+      SXMPMeta scratch;
+      Parse(scratch);
+    }
   }
 };
 
@@ -220,26 +290,21 @@ bool SXMPFiles::GetFileInfo(std::string* filePath, XMP_OptionBits* openFlags,
 bool SXMPFiles::GetXMP(SXMPMeta* meta, std::string* packet, XMP_PacketInfo* info) {
   if (meta != nullptr) meta->Erase();
   if (!mImpl) throw XMP_Error(kXMPErr_BadObject, "GetXMP: no file is open");
-  const auto& found = mImpl->Found();
-  if (!found || CleanPacket(found->mPacket).empty()) return false;
-  if (packet != nullptr) *packet = found->mPacket;
-  if (info != nullptr) {
-    info->offset = found->mInfo.mOffset;
-    info->length = found->mInfo.mLength;
-    info->padSize = found->mInfo.mPadSize;
-    info->writeable = found->mInfo.mWritable;
-  }
+  mImpl->Load();
+  if (mImpl->mUnreadable) throw *mImpl->mUnreadable;
+  if (mImpl->mStandard.empty()) return false;
+  const FoundPacket& found = *mImpl->mFound;
   if (meta != nullptr) {
-    meta->ParseFromBuffer(CleanPacket(found->mPacket));
-    if (!found->mExtended.empty()) {
-      // The extended part completes the standard packet: its properties win where both
-      // have one, and the pointer to it is not part of the metadata.
-      SXMPMeta extended;
-      extended.ParseFromBuffer(CleanPacket(found->mExtended));
-      SXMPUtils::ApplyTemplate(
-          meta, extended, kXMPTemplate_AddNewProperties | kXMPTemplate_ReplaceExistingProperties);
-      meta->DeleteProperty(kXMP_NS_XMP_Note, "xmpNote:HasExtendedXMP");
-    }
+    mImpl->Parse(*meta);
+  } else {
+    mImpl->RequireReadable();
+  }
+  if (packet != nullptr) *packet = found.mPacket;
+  if (info != nullptr) {
+    info->offset = found.mInfo.mOffset;
+    info->length = found.mInfo.mLength;
+    info->padSize = found.mInfo.mPadSize;
+    info->writeable = found.mInfo.mWritable;
   }
   return true;
 }
@@ -259,6 +324,16 @@ void SXMPFiles::PutXMP(const std::string& packet) {
     throw XMP_Error(kXMPErr_Unavailable, "PutXMP: the " + std::string(mImpl->mHandler->Name()) +
                                              " handler cannot write '" + mImpl->mPath + "'");
   }
+  // Never replace XMP we could not read, unless the caller asked for exactly that.
+  if (!(mImpl->mOpenFlags & kXMPFiles_OpenReplaceUnreadableXMP)) {
+    try {
+      mImpl->RequireReadable();
+    } catch (const XMP_Error& e) {
+      throw XMP_Error(e.GetID(), std::string(e.GetErrMsg()) +
+                                     "; not replacing it (open with "
+                                     "kXMPFiles_OpenReplaceUnreadableXMP to overwrite it)");
+    }
+  }
   mImpl->mNewPacket = packet;
 }
 
@@ -267,5 +342,14 @@ bool SXMPFiles::CanPutXMP(const SXMPMeta&) const {
 }
 
 bool SXMPFiles::CanPutXMP(const std::string&) const {
-  return mImpl && (mImpl->mOpenFlags & kXMPFiles_OpenForUpdate) && !mImpl->mHandler->IsReadOnly();
+  if (!mImpl || !(mImpl->mOpenFlags & kXMPFiles_OpenForUpdate) || mImpl->mHandler->IsReadOnly()) {
+    return false;
+  }
+  if (mImpl->mOpenFlags & kXMPFiles_OpenReplaceUnreadableXMP) return true;
+  try {
+    mImpl->RequireReadable();
+  } catch (const XMP_Error&) {
+    return false;
+  }
+  return true;
 }

@@ -55,7 +55,9 @@ class VELT_EXPORT SXMPMeta {
   // namespace is already registered with another prefix, it keeps that one; when the prefix
   // belongs to another namespace, a generated prefix ("prefix_1_") is assigned. Either way
   // the result is false and `registeredPrefix` (when given) receives the prefix with ':'.
-  // An empty URI or a prefix that is not an XML name raises kXMPErr_BadParam.
+  // An empty URI, a prefix that is not an XML name, or a reserved prefix (xml, xmlns, rdf)
+  // for a namespace other than its own raises kXMPErr_BadParam; a URI that is not UTF-8
+  // raises kXMPErr_BadUnicode.
   static bool RegisterNamespace(const std::string& uri, const std::string& suggestedPrefix,
                                 std::string* registeredPrefix = nullptr);
   // The prefix of a registered namespace followed by ':'; false when not registered.

@@ -1,5 +1,5 @@
 // SXMPIterator: a snapshot of the visited nodes in document order, with the positions that
-// skipping a subtree or the remaining siblings jumps to.
+// skipping a subtree or the remaining siblings jumps to. Built and read without recursion.
 
 #include "xmp/SXMPIterator.h"
 
@@ -13,15 +13,20 @@ using xmpcore::XMPNode;
 
 namespace {
 
+constexpr size_t kNone = static_cast<size_t>(-1);
+
+// One visited node. The path is not stored: it is composed from the leaves of the node and
+// its ancestors when asked for, so a deep tree costs memory in proportion to its nodes.
 struct Step {
-  std::string mNamespace;
-  std::string mPath;
-  std::string mLeafName;
+  size_t mParent = kNone;   // the step of the parent node; kNone at the top of the snapshot
+  size_t mNamespace = 0;    // index into Impl::mNamespaces
+  std::string mLeaf;        // "stEvt:action", "[2]", "?xml:lang"; empty for schema nodes
+  bool mSlash = false;      // a '/' joins the parent's path and the leaf
+  bool mIsStart = false;    // the start property of the iteration: its path is the base path
+  bool mVisible = true;
   std::string mValue;
   XMP_OptionBits mOptions = 0;
-  bool mVisible = true;
-  size_t mSubtreeEnd = 0;   // first entry after this node's qualifiers and children
-  size_t mSiblingsEnd = 0;  // first entry after this node's remaining siblings
+  size_t mSubtreeEnd = 0;  // first entry after this node's qualifiers and children
 };
 
 constexpr XMP_OptionBits kKnownOptions = kXMP_IterJustChildren | kXMP_IterJustLeafNodes |
@@ -38,53 +43,104 @@ std::string LastStep(const std::string& path) {
 
 struct SXMPIterator::Impl {
   std::vector<Step> mSteps;
+  std::vector<std::string> mNamespaces;
+  std::string mBasePath;  // the path of the start property (empty for the object or a schema)
   XMP_OptionBits mOptions = 0;
   size_t mNext = 0;
   long mCurrent = -1;  // the entry Next returned last
 
-  // Records `node` and, with `recurse`, its subtree. Returns its entry.
-  size_t Add(const XMPNode& node, const std::string& ns, std::string path, std::string leaf,
-             bool recurse) {
-    size_t index = mSteps.size();
+  size_t NamespaceIndex(const std::string& ns) {
+    for (size_t i = mNamespaces.size(); i-- > 0;) {
+      if (mNamespaces[i] == ns) return i;
+    }
+    mNamespaces.push_back(ns);
+    return mNamespaces.size() - 1;
+  }
+
+  // Records one node; its subtree end is set by Build.
+  size_t Add(const XMPNode& node, size_t parent, size_t ns, std::string leaf, bool slash) {
     Step step;
+    step.mParent = parent;
     step.mNamespace = ns;
-    step.mLeafName = std::move(leaf);
-    step.mPath = std::move(path);
+    step.mLeaf = std::move(leaf);
+    step.mSlash = slash;
     step.mValue = node.mValue;
     step.mOptions = node.mOptions;
     step.mVisible =
         !(mOptions & kXMP_IterJustLeafNodes) || (!node.IsSchema() && node.mChildren.empty());
-    mSteps.push_back(step);
-    // The step's own copy of the path: mSteps grows (and moves) while the children are added.
-    if (recurse) AddChildren(node, ns, step.mPath, true);
-    mSteps[index].mSubtreeEnd = mSteps.size();
-    return index;
+    mSteps.push_back(std::move(step));
+    return mSteps.size() - 1;
   }
 
-  // Records the qualifiers and children of `node`, whose path is `nodePath`.
-  void AddChildren(const XMPNode& node, const std::string& ns, const std::string& nodePath,
-                   bool recurse) {
-    std::vector<size_t> added;
-    if (!(mOptions & kXMP_IterOmitQualifiers)) {
-      for (const auto& q : node.mQualifiers) {
-        added.push_back(Add(*q, ns, nodePath + "/?" + q->mName, "?" + q->mName, recurse));
-      }
-    }
-    for (size_t i = 0; i < node.mChildren.size(); ++i) {
-      const XMPNode& child = *node.mChildren[i];
-      if (child.IsSchema()) {
-        added.push_back(Add(child, child.mName, "", "", recurse));
-      } else if (node.IsSchema()) {
-        added.push_back(Add(child, ns, child.mName, child.mName, recurse));
-      } else if (node.IsArray()) {
-        std::string leaf = "[" + std::to_string(i + 1) + "]";
-        added.push_back(Add(child, ns, nodePath + leaf, leaf, recurse));
+  // Records the qualifiers and children of `node` (whose entry is `self`, kNone when the node
+  // itself is not visited) and, with `recurse`, their subtrees in document order. Works with
+  // an explicit stack: the depth of the tree does not reach the call stack.
+  void Build(const XMPNode& node, size_t self, size_t ns, bool recurse) {
+    struct Frame {
+      const XMPNode* mNode;
+      size_t mStep;
+      size_t mNamespace;
+      size_t mNextQualifier = 0;
+      size_t mNextChild = 0;
+    };
+    const bool qualifiers = !(mOptions & kXMP_IterOmitQualifiers);
+    std::vector<Frame> stack{{&node, self, ns}};
+    while (!stack.empty()) {
+      Frame& top = stack.back();
+      const XMPNode& parent = *top.mNode;
+      const XMPNode* child = nullptr;
+      size_t added = kNone;
+      if (qualifiers && top.mNextQualifier < parent.mQualifiers.size()) {
+        child = parent.mQualifiers[top.mNextQualifier++].get();
+        added = Add(*child, top.mStep, top.mNamespace, "?" + child->mName, true);
+      } else if (top.mNextChild < parent.mChildren.size()) {
+        size_t position = top.mNextChild++;
+        child = parent.mChildren[position].get();
+        if (child->IsSchema()) {
+          added = Add(*child, top.mStep, NamespaceIndex(child->mName), "", false);
+        } else if (parent.IsArray()) {
+          added = Add(*child, top.mStep, top.mNamespace,
+                      "[" + std::to_string(position + 1) + "]", false);
+        } else {
+          added = Add(*child, top.mStep, top.mNamespace, child->mName,
+                      !parent.IsSchema() && parent.mParent != nullptr);
+        }
       } else {
-        added.push_back(Add(child, ns, nodePath + "/" + child.mName, child.mName, recurse));
+        if (top.mStep != kNone) mSteps[top.mStep].mSubtreeEnd = mSteps.size();
+        stack.pop_back();
+        continue;
+      }
+      if (recurse) {
+        stack.push_back({child, added, mSteps[added].mNamespace});
+      } else {
+        mSteps[added].mSubtreeEnd = mSteps.size();
       }
     }
-    for (size_t index : added)
-      mSteps[index].mSiblingsEnd = mSteps.size();
+  }
+
+  // The first entry after the remaining siblings of `index`: the end of its parent's subtree.
+  size_t SiblingsEnd(size_t index) const {
+    size_t parent = mSteps[index].mParent;
+    return parent == kNone ? mSteps.size() : mSteps[parent].mSubtreeEnd;
+  }
+
+  std::string PathOf(size_t index) const {
+    std::vector<size_t> chain;
+    for (size_t i = index; i != kNone; i = mSteps[i].mParent)
+      chain.push_back(i);
+    std::string path = mBasePath;
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+      const Step& step = mSteps[*it];
+      if (step.mOptions & kXMP_SchemaNode) {
+        path.clear();
+      } else if (step.mIsStart) {
+        path = mBasePath;
+      } else {
+        if (step.mSlash) path += '/';
+        path += step.mLeaf;
+      }
+    }
+    return path;
   }
 };
 
@@ -106,21 +162,21 @@ SXMPIterator::SXMPIterator(const SXMPMeta& meta, const std::string& schemaNS,
   bool onlyChildren = (options & kXMP_IterJustChildren) != 0;
   XMPNode& root = xmpcore::Tree(meta);
   const XMPNode* start = &root;
-  std::string ns = schemaNS;
-  std::string path;
   if (!propName.empty()) {
     start = xmpcore::FindNode(root, schemaNS, propName, false);
-    if (start != nullptr) path = xmpcore::PathOfNode(*start);
+    if (start != nullptr) mImpl->mBasePath = xmpcore::PathOfNode(*start);
   } else if (!schemaNS.empty()) {
     start = root.FindChild(schemaNS);
   }
   if (start == nullptr) return;
+  size_t ns = schemaNS.empty() ? 0 : mImpl->NamespaceIndex(schemaNS);
   if (start == &root || onlyChildren) {
-    mImpl->AddChildren(*start, ns, path, !onlyChildren);  // the start itself is not visited
+    mImpl->Build(*start, kNone, ns, !onlyChildren);  // the start itself is not visited
     return;
   }
-  size_t index = mImpl->Add(*start, ns, path, LastStep(path), true);
-  mImpl->mSteps[index].mSiblingsEnd = mImpl->mSteps.size();
+  size_t index = mImpl->Add(*start, kNone, ns, LastStep(mImpl->mBasePath), false);
+  mImpl->mSteps[index].mIsStart = true;
+  mImpl->Build(*start, index, ns, true);
 }
 
 SXMPIterator::~SXMPIterator() = default;
@@ -139,8 +195,14 @@ bool SXMPIterator::Next(std::string* schemaNS, std::string* propPath, std::strin
   }
   impl.mCurrent = static_cast<long>(impl.mNext++);
   const Step& step = impl.mSteps[static_cast<size_t>(impl.mCurrent)];
-  if (schemaNS) *schemaNS = step.mNamespace;
-  if (propPath) *propPath = (impl.mOptions & kXMP_IterJustLeafName) ? step.mLeafName : step.mPath;
+  if (schemaNS) *schemaNS = step.mNamespace < impl.mNamespaces.size()
+                               ? impl.mNamespaces[step.mNamespace]
+                               : std::string();
+  if (propPath) {
+    *propPath = (impl.mOptions & kXMP_IterJustLeafName)
+                    ? step.mLeaf
+                    : impl.PathOf(static_cast<size_t>(impl.mCurrent));
+  }
   if (propValue) *propValue = step.mValue;
   if (options) *options = step.mOptions;
   return true;
@@ -155,7 +217,7 @@ void SXMPIterator::Skip(XMP_OptionBits options) {
   if (options == kXMP_IterSkipSubtree) {
     impl.mNext = step.mSubtreeEnd;
   } else if (options == kXMP_IterSkipSiblings) {
-    impl.mNext = step.mSiblingsEnd;
+    impl.mNext = impl.SiblingsEnd(static_cast<size_t>(impl.mCurrent));
   } else {
     throw XMP_Error(kXMPErr_BadParam,
                     "Skip takes kXMP_IterSkipSubtree or kXMP_IterSkipSiblings, not " +

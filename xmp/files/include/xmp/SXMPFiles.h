@@ -22,6 +22,11 @@ inline constexpr XMP_FileFormat kXMP_StandaloneXMPFile = XMP_FourCC("XMP ");  //
 inline constexpr XMP_FileFormat kXMP_DNGFile = XMP_FourCC("DNG ");            // read-only
 inline constexpr XMP_FileFormat kXMP_CameraRawFile = XMP_FourCC("CRAW");      // read-only
 
+// Open flag: an update may replace XMP that cannot be read (a packet in a broken encoding or
+// that does not parse, or a block that claims to hold XMP but holds none). Without it PutXMP
+// refuses to replace such XMP, so that what we could not read is never lost silently.
+inline constexpr XMP_OptionBits kXMPFiles_OpenReplaceUnreadableXMP = 0x00100000;
+
 // Handler flags (GetFileInfo, GetFormatInfo).
 inline constexpr XMP_OptionBits kXMPFiles_CanInjectXMP = 0x00000001;
 inline constexpr XMP_OptionBits kXMPFiles_CanExpand = 0x00000002;
@@ -95,16 +100,22 @@ class VELT_EXPORT SXMPFiles {
   bool GetFileInfo(std::string* filePath = nullptr, XMP_OptionBits* openFlags = nullptr,
                    XMP_FileFormat* format = nullptr, XMP_OptionBits* handlerFlags = nullptr) const;
   // Reads the file's XMP. `meta` is cleared first. True only when the file holds XMP; then
-  // `meta` holds it parsed, `packet` the packet as stored and `info` its place. A packet
-  // that does not parse raises XMP_Error (kXMPErr_BadXML...); a broken file structure
-  // raises kXMPErr_BadFileFormat.
+  // `meta` holds it parsed, `packet` the packet as stored (in its stored encoding) and `info`
+  // its place. Packets in UTF-8, UTF-16 or UTF-32 of either byte order are read. A block
+  // reserved for XMP that holds only padding is no XMP (with a warning). A packet that cannot
+  // be decoded or does not parse, or a block that claims to hold XMP but holds no packet,
+  // raises XMP_Error (kXMPErr_BadUnicode, kXMPErr_BadXML...); a broken file structure
+  // raises kXMPErr_BadFileFormat. Recoveries (a duplicate packet ignored, a legacy chunk
+  // read) are reported through XMP_ReportWarning, each prefixed with the file's path.
   bool GetXMP(SXMPMeta* meta = nullptr, std::string* packet = nullptr,
               XMP_PacketInfo* info = nullptr);
   // Sets the XMP to write at CloseFile. Raises XMP_Error (kXMPErr_BadParam) when the file
-  // is not open for update or its handler cannot write.
+  // is not open for update or its handler cannot write, and the error GetXMP would raise
+  // when the file's XMP cannot be read, unless the file was opened with
+  // kXMPFiles_OpenReplaceUnreadableXMP: the file is then left as it was.
   void PutXMP(const SXMPMeta& meta);
   void PutXMP(const std::string& packet);
-  // True when PutXMP would be accepted.
+  // True when PutXMP would be accepted (reads the file's XMP to tell).
   bool CanPutXMP(const SXMPMeta& meta) const;
   bool CanPutXMP(const std::string& packet) const;
 

@@ -2,12 +2,16 @@
 // and authentication code "XMP". The packet bytes are written raw (not as sub-blocks) and
 // followed by a 258-byte "magic trailer" (0x01, 0xFF, 0xFE ... 0x00, then the block
 // terminator) that makes GIF readers skip them as a chain of sub-blocks.
+//
+// An XMP extension holding only padding is no XMP (SXMPFiles warns); a write replaces it.
+// With several XMP extensions the first is read (with a warning), and a write leaves one.
 
 #include <array>
 
 #include "FileHandler.h"
 #include "HandlerRegistry.h"
 #include "io/Endian.h"
+#include "xmp/XMP_Warnings.h"
 
 namespace xmpfiles {
 
@@ -32,7 +36,7 @@ struct GifXmp {
 };
 
 struct GifLayout {
-  std::optional<GifXmp> mXmp;
+  std::vector<GifXmp> mXmps;  // every XMP extension, in file order
   std::uint64_t mTrailerOffset = 0;  // of the 0x3B trailer (or the end when missing)
 };
 
@@ -120,7 +124,7 @@ GifLayout ParseGif(Storage& file, bool strict) {
     if (label[0] == 0xFF && label[1] == 11 && file.Remaining(pos + 3) >= kAppId.size() &&
         file.ReadString(pos + 3, kAppId.size()) == kAppId) {
       GifXmp x = ReadXmpBlock(file, pos);
-      if (!layout.mXmp) layout.mXmp = x;
+      layout.mXmps.push_back(x);
       pos = x.mBlockEnd;
       continue;
     }
@@ -144,19 +148,24 @@ class GifHandler : public FileHandler {
 
   std::optional<FoundPacket> Read(Storage& file) const override {
     GifLayout layout = ParseGif(file, false);
-    if (!layout.mXmp) return std::nullopt;
+    if (layout.mXmps.empty()) return std::nullopt;
+    if (layout.mXmps.size() > 1) {
+      XMP_ReportWarning("GIF holds " + std::to_string(layout.mXmps.size()) +
+                        " XMP extensions; the first is read, a write keeps only it");
+    }
+    const GifXmp& xmp = layout.mXmps.front();
     FoundPacket found;
-    found.mPacket = file.ReadString(layout.mXmp->mPacketOffset, layout.mXmp->mPacketLength);
-    found.mInfo =
-        DescribePacket(found.mPacket, static_cast<std::int64_t>(layout.mXmp->mPacketOffset));
+    found.mPacket = file.ReadString(xmp.mPacketOffset, xmp.mPacketLength);
+    found.mInfo = DescribePacket(found.mPacket, static_cast<std::int64_t>(xmp.mPacketOffset));
     return found;
   }
 
   void Write(Storage& file, const PacketText& packet) const override {
     GifLayout layout = ParseGif(file, true);
-    if (layout.mXmp) {
-      if (auto fitted = packet.FitTo(layout.mXmp->mPacketLength)) {
-        file.WriteAt(layout.mXmp->mPacketOffset, fitted->data(), fitted->size());
+    if (layout.mXmps.size() == 1) {
+      const GifXmp& xmp = layout.mXmps.front();
+      if (auto fitted = packet.FitTo(xmp.mPacketLength)) {
+        file.WriteAt(xmp.mPacketOffset, fitted->data(), fitted->size());
         file.Flush();
         return;
       }
@@ -168,19 +177,22 @@ class GifHandler : public FileHandler {
     AppendBytes(block, kAppId);
     AppendBytes(block, packet.Text());
     AppendBytes(block, MagicTrailer());
-    // Application extensions need GIF89a; an 87a header is upgraded.
+    // Application extensions need GIF89a; an 87a header is upgraded. The new block replaces
+    // the first old one where it was (else goes before the trailer); other old ones go.
     auto out = file.StartRewrite();
     out->Append("GIF89a");
-    if (layout.mXmp) {
-      // The new block replaces the old one where it was.
-      out->AppendFrom(file, 6, layout.mXmp->mBlockOffset - 6);
-      out->Append(block);
-      out->AppendFrom(file, layout.mXmp->mBlockEnd, file.Size() - layout.mXmp->mBlockEnd);
-    } else {
-      out->AppendFrom(file, 6, layout.mTrailerOffset - 6);
-      out->Append(block);
-      out->AppendFrom(file, layout.mTrailerOffset, file.Size() - layout.mTrailerOffset);
+    std::uint64_t pos = 6;
+    for (const GifXmp& xmp : layout.mXmps) {
+      out->AppendFrom(file, pos, xmp.mBlockOffset - pos);
+      if (&xmp == &layout.mXmps.front()) out->Append(block);
+      pos = xmp.mBlockEnd;
     }
+    if (layout.mXmps.empty()) {
+      out->AppendFrom(file, pos, layout.mTrailerOffset - pos);
+      out->Append(block);
+      pos = layout.mTrailerOffset;
+    }
+    out->AppendFrom(file, pos, file.Size() - pos);
     out->Commit();
   }
 };

@@ -6,6 +6,7 @@
 #include "formats/iso/ChunkOffsets.h"
 #include "formats/iso/PacketFit.h"
 #include "io/Endian.h"
+#include "xmp/XMP_Warnings.h"
 
 namespace xmpfiles::iso {
 
@@ -405,6 +406,18 @@ std::optional<FoundPacket> ReadXmp(Storage& file) {
   std::optional<Box> second = layout.flavor == Flavor::kIso ? layout.xmpAtom : uuid;
   const std::optional<Box>& box = first ? first : second;
   if (!box) return std::nullopt;
+  const auto uuids = std::count_if(layout.top.boxes.begin(), layout.top.boxes.end(),
+                                   [](const Box& b) { return b.IsXmpUuid(); });
+  if (first && second) {
+    XMP_ReportWarning(std::string("the file holds XMP both in a top-level 'uuid' box and in "
+                                  "moov/udta/XMP_; the ") +
+                      (layout.flavor == Flavor::kIso ? "'uuid' box" : "XMP_ atom") +
+                      " is read, and a write keeps only that place");
+  }
+  if (uuids > 1) {
+    XMP_ReportWarning("the file holds " + std::to_string(uuids) +
+                      " top-level XMP 'uuid' boxes; the first is read");
+  }
   FoundPacket found;
   found.mPacket = ReadPacketBytes(file, box->DataOffset(), box->DataSize());
   found.mInfo = DescribePacket(found.mPacket, static_cast<std::int64_t>(box->DataOffset()));

@@ -29,7 +29,8 @@ std::optional<Flavor> DetectFlavor(std::span<const std::uint8_t> head, std::uint
 constexpr std::uint64_t kMaxPacketSize = 64ull << 20;
 
 // Reads the packet. nullopt when the file holds none; FileError when the box holding it is
-// broken.
+// broken. With XMP in both places, the one that fits the brand is read (a warning says so);
+// with several XMP 'uuid' boxes, the first.
 std::optional<FoundPacket> ReadXmp(Storage& file);
 
 struct WriteOptions {

@@ -10,9 +10,12 @@
 
 #include "FileHandler.h"
 #include "HandlerRegistry.h"
+#include "PacketCleanup.h"
 #include "formats/jpeg/JpegLayout.h"
 #include "io/Endian.h"
 #include "io/Md5.h"
+#include "xmp/XMP_Const.h"
+#include "xmp/XMP_Warnings.h"
 
 namespace xmpfiles {
 
@@ -182,12 +185,18 @@ class JpegHandler : public FileHandler {
     return head.size() >= 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF;
   }
 
+  // The first standard segment is the file's XMP; later ones are reported and dropped by
+  // the next write, which leaves one. Extended pieces of the GUID the standard packet names
+  // complete it; pieces that are present but do not assemble are left out of the reading
+  // and block an update (it would lose them), while pieces of other GUIDs are stale.
   std::optional<FoundPacket> Read(Storage& file) const override {
     JpegLayout layout = ParseJpeg(file, /*strict=*/false);
     std::optional<FoundPacket> found;
     std::vector<std::pair<std::string, ExtPart>> parts;
+    int copies = 0;
     for (const JpegSegment& s : layout.mSegments) {
-      if (!found && StartsWith(file, s, kStdSig)) {
+      if (StartsWith(file, s, kStdSig)) {
+        if (copies++ > 0) continue;
         FoundPacket f;
         std::uint64_t at = s.mPayloadOffset + kStdSig.size();
         f.mPacket = file.ReadString(at, s.mPayloadLength - kStdSig.size());
@@ -203,9 +212,38 @@ class JpegHandler : public FileHandler {
         parts.emplace_back(std::string(h.begin(), h.begin() + 32), p);
       }
     }
-    if (found && !parts.empty()) {
-      std::string guid = ExtendedGuid(found->mPacket);
-      if (!guid.empty()) found->mExtended = AssembleExtended(file, parts, guid);
+    if (copies > 1) {
+      XMP_ReportWarning("JPEG holds " + std::to_string(copies) +
+                        " standard XMP segments; the first is read, a write keeps only it");
+    }
+    if (!found || parts.empty()) return found;
+    std::string guid;
+    try {
+      guid = ExtendedGuid(ToUtf8Packet(found->mPacket));
+    } catch (const XMP_Error&) {
+      // The standard packet is unreadable itself, which reading it will report.
+    }
+    if (guid.empty()) {
+      XMP_ReportWarning("JPEG holds extended XMP segments that no standard packet names; "
+                        "they are ignored, and a write drops them");
+      return found;
+    }
+    found->mExtended = AssembleExtended(file, parts, guid);
+    if (found->mExtended.empty()) {
+      bool named = std::any_of(parts.begin(), parts.end(), [&](const auto& p) {
+        return std::equal(p.first.begin(), p.first.end(), guid.begin(), guid.end(),
+                          [](char a, char b) {
+                            return std::toupper(static_cast<unsigned char>(a)) ==
+                                   std::toupper(static_cast<unsigned char>(b));
+                          });
+      });
+      if (named) {
+        found->mUnreadablePart = "the extended XMP named " + guid +
+                                 " is incomplete or does not match its digest";
+      } else {
+        XMP_ReportWarning("the extended XMP named " + guid +
+                          " is missing; the standard packet is read alone");
+      }
     }
     return found;
   }
@@ -214,11 +252,13 @@ class JpegHandler : public FileHandler {
     JpegLayout layout = ParseJpeg(file, /*strict=*/true);
     std::optional<std::size_t> oldStd;
     std::vector<bool> drop(layout.mSegments.size(), false);
+    int copies = 0;
     bool hadExtended = false;
     for (std::size_t i = 0; i < layout.mSegments.size(); ++i) {
       const JpegSegment& s = layout.mSegments[i];
       if (StartsWith(file, s, kStdSig)) {
         if (!oldStd) oldStd = i;
+        ++copies;
         drop[i] = true;
       } else if (StartsWith(file, s, kExtSig)) {
         hadExtended = true;
@@ -226,7 +266,7 @@ class JpegHandler : public FileHandler {
       }
     }
     // In place: a single old segment whose packet space the new packet fits exactly.
-    if (oldStd && !hadExtended && packet.Text().size() <= kMaxStdPacket) {
+    if (copies == 1 && !hadExtended && packet.Text().size() <= kMaxStdPacket) {
       const JpegSegment& s = layout.mSegments[*oldStd];
       if (auto fitted = packet.FitTo(s.mPayloadLength - kStdSig.size())) {
         file.WriteAt(s.mPayloadOffset + kStdSig.size(), fitted->data(), fitted->size());
@@ -235,7 +275,8 @@ class JpegHandler : public FileHandler {
       }
     }
     // Rewrite: the new XMP goes where the old standard segment was, else after the leading
-    // APP0/APP1 segments (JFIF, Exif), which readers expect first.
+    // APP0/APP1 segments (JFIF, Exif), which readers expect first. Bytes between segments
+    // (fill) are copied as they are.
     std::size_t insertAt = 0;
     if (oldStd) {
       insertAt = *oldStd;
@@ -247,18 +288,25 @@ class JpegHandler : public FileHandler {
     }
     std::vector<Bytes> segments = MakeXmpSegments(packet);
     auto out = file.StartRewrite();
-    out->AppendFrom(file, 0, 2);  // SOI
+    std::uint64_t copied = 0;  // everything before this offset is in `out` or dropped
     for (std::size_t i = 0; i <= layout.mSegments.size(); ++i) {
+      const std::uint64_t next =
+          i == layout.mSegments.size() ? file.Size() : layout.mSegments[i].mOffset;
       if (i == insertAt) {
+        // After SOI and the fill before this segment.
+        out->AppendFrom(file, copied, next - copied);
+        copied = next;
         for (const Bytes& seg : segments)
           out->Append(seg);
       }
       if (i == layout.mSegments.size()) break;
-      if (drop[i]) continue;
       const JpegSegment& s = layout.mSegments[i];
-      out->AppendFrom(file, s.mOffset, s.mTotalLength);
+      if (drop[i]) {
+        out->AppendFrom(file, copied, s.mOffset - copied);
+        copied = s.mOffset + s.mTotalLength;
+      }
     }
-    out->AppendFrom(file, layout.mScanOffset, file.Size() - layout.mScanOffset);
+    out->AppendFrom(file, copied, file.Size() - copied);
     out->Commit();
   }
 };

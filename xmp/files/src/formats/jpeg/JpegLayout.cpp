@@ -18,6 +18,19 @@ bool IsStandalone(std::uint8_t m) {
   return m == 0x01 || (m >= 0xD0 && m <= 0xD7);
 }
 
+// Offset of the first non-zero byte at or after `pos` (the file size when none).
+std::uint64_t SkipZeros(Storage& file, std::uint64_t pos) {
+  std::uint8_t buf[512];
+  while (true) {
+    std::size_t got = file.ReadSome(pos, buf, sizeof buf);
+    for (std::size_t i = 0; i < got; ++i) {
+      if (buf[i] != 0) return pos + i;
+    }
+    if (got == 0) return pos;
+    pos += got;
+  }
+}
+
 }  // namespace
 
 JpegLayout ParseJpeg(Storage& file, bool strict) {
@@ -37,6 +50,12 @@ JpegLayout ParseJpeg(Storage& file, bool strict) {
       fail("JPEG file ends at offset " + std::to_string(pos) + " before its image data");
       layout.mScanOffset = size;
       return layout;
+    }
+    if (b[0] == 0x00) {
+      // NUL fill between segments, which some cameras write: skipped here, copied through
+      // by a rewrite with the bytes around the segments.
+      pos = SkipZeros(file, pos);
+      continue;
     }
     if (b[0] != 0xFF) {
       fail("JPEG: expected a marker at offset " + std::to_string(pos) + ", found " + Hex(b[0]));

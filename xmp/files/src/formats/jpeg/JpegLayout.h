@@ -22,7 +22,8 @@ struct JpegLayout {
   std::uint64_t mScanOffset = 0;       // offset of SOS/EOI; the rest of the file is image data
 };
 
-// Lists the segments. Not strict (reading): a broken segment ends the list, and what was found
+// Lists the segments. Runs of 0x00 or 0xFF fill between segments are skipped (a rewrite
+// copies the bytes between segments as they are). Not strict (reading): a broken segment ends the list, and what was found
 // before it is kept. Strict (writing): any inconsistency throws FileError (bad format), so that
 // a file is never rewritten from a misunderstood structure.
 JpegLayout ParseJpeg(Storage& file, bool strict);

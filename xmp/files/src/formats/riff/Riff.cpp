@@ -5,6 +5,7 @@
 
 #include "formats/iso/PacketFit.h"
 #include "io/Endian.h"
+#include "xmp/XMP_Warnings.h"
 
 namespace xmpfiles::riff {
 
@@ -162,6 +163,12 @@ std::optional<FoundPacket> ReadXmp(Storage& file) {
   int index = FindChunk(layout, kPmx);
   if (index < 0) return std::nullopt;
   const Chunk& chunk = layout.chunks[static_cast<std::size_t>(index)];
+  const auto copies = std::count_if(layout.chunks.begin(), layout.chunks.end(),
+                                    [](const Chunk& c) { return c.id == kPmx; });
+  if (copies > 1) {
+    XMP_ReportWarning("the RIFF form holds " + std::to_string(copies) +
+                      " '_PMX' chunks; the first is read");
+  }
   if (chunk.size > kMaxPacketSize) {
     ThrowFormat("'_PMX' chunk of " + std::to_string(chunk.size) +
                 " bytes is larger than any packet");

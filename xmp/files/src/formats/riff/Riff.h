@@ -46,7 +46,8 @@ std::optional<std::uint32_t> DetectForm(std::span<const std::uint8_t> head);
 // any damage; otherwise listing stops at the damage, which is recorded.
 Layout Scan(Storage& file, bool strict);
 
-// The packet of the first '_PMX' chunk, nullopt when there is none.
+// The packet of the first '_PMX' chunk (a warning when there are more), nullopt when there
+// is none.
 std::optional<FoundPacket> ReadXmp(Storage& file);
 
 // Stores the packet (see above). Throws FileError: kBadFormat for a damaged form,

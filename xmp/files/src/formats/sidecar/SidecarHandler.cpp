@@ -1,9 +1,12 @@
-// Standalone XMP files (".xmp" sidecars): the whole file is the packet.
+// Standalone XMP files (".xmp" sidecars): the whole file is the packet, in UTF-8, UTF-16 or
+// UTF-32; a write stores it in UTF-8.
 
 #include <algorithm>
 
 #include "FileHandler.h"
 #include "HandlerRegistry.h"
+#include "PacketCleanup.h"
+#include "xmp/XMP_Const.h"
 
 namespace xmpfiles {
 
@@ -30,7 +33,15 @@ class SidecarHandler : public FileHandler {
 
   bool CheckFormat(std::span<const std::uint8_t> head, std::string_view extension,
                    std::uint64_t fileSize) const override {
-    std::string_view s = SkipBomAndSpace({reinterpret_cast<const char*>(head.data()), head.size()});
+    // A sidecar in UTF-16 or UTF-32 is recognised by its text.
+    std::string text;
+    try {
+      text = ToUtf8Packet({reinterpret_cast<const char*>(head.data()), head.size()});
+    } catch (const XMP_Error&) {
+      // Text in a broken encoding: a sidecar by name, whose reading reports the damage.
+      return extension == "xmp";
+    }
+    std::string_view s = SkipBomAndSpace(text);
     if (s.starts_with("<?xpacket begin=") || s.starts_with("<x:xmpmeta") ||
         s.starts_with("<x:xapmeta")) {
       return true;

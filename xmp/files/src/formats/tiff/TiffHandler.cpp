@@ -2,6 +2,12 @@
 // reader serves TIFF-based camera raw files and DNG, which are read-only: their makers' tools
 // expect their private layouts untouched.
 //
+// Some writers put tag 700 in a later IFD of the chain or in a SubIFD (tag 330). Reading
+// looks there too: the first IFD's packet wins when several exist, else the first found in
+// breadth-first order (the chain before the SubIFDs of each IFD); each such choice is a
+// warning. Writing puts the packet in the first IFD and removes tag 700 from the others, so
+// that one copy remains.
+//
 // Writing never moves existing data: a packet that fits the old value's space is written in
 // place; otherwise the new packet (and, when the first IFD had no tag 700, a copy of that IFD
 // with the new entry) is added at the end of the file and the few bytes pointing to it are
@@ -9,10 +15,12 @@
 
 #include <algorithm>
 #include <array>
+#include <set>
 
 #include "FileHandler.h"
 #include "HandlerRegistry.h"
 #include "io/Endian.h"
+#include "xmp/XMP_Warnings.h"
 
 namespace xmpfiles {
 
@@ -20,6 +28,10 @@ namespace {
 
 constexpr std::uint16_t kTagXMP = 700;
 constexpr std::uint16_t kTypeByte = 1;  // what readers expect for XMP
+constexpr std::uint16_t kTagSubIfds = 330;
+// Most IFDs visited when looking for XMP outside the first IFD; a chain that loops or fans out
+// without end stops here.
+constexpr std::size_t kMaxIfds = 64;
 
 // Bytes per value of the TIFF field types 1..12 (0 for unknown types).
 std::uint32_t TypeSize(std::uint16_t type) {
@@ -55,14 +67,14 @@ bool IsTiffMagic(std::span<const std::uint8_t> head, bool raw) {
   return raw && (magic == 0x55 || magic == 0x4F52 || magic == 0x5352);
 }
 
-TiffIfd ReadFirstIfd(Storage& file) {
+// The IFD at `offset`; throws FileError when it does not fit the file.
+TiffIfd ReadIfd(Storage& file, Endian endian, std::uint64_t offset) {
   TiffIfd ifd;
-  Bytes header = file.Read(0, 8);
-  ifd.mEndian = header[0] == 'I' ? Endian::kLittle : Endian::kBig;
-  ifd.mIfdOffset = GetU32(&header[4], ifd.mEndian);
+  ifd.mEndian = endian;
+  ifd.mIfdOffset = offset;
   if (ifd.mIfdOffset < 8 || file.Remaining(ifd.mIfdOffset) < 2) {
-    ThrowFormat("TIFF first IFD offset " + std::to_string(ifd.mIfdOffset) +
-                " is outside the file (" + std::to_string(file.Size()) + " bytes)");
+    ThrowFormat("TIFF IFD offset " + std::to_string(ifd.mIfdOffset) + " is outside the file (" +
+                std::to_string(file.Size()) + " bytes)");
   }
   Bytes count = file.Read(ifd.mIfdOffset, 2);
   ifd.mCount = GetU16(count.data(), ifd.mEndian);
@@ -98,6 +110,54 @@ TiffIfd ReadFirstIfd(Storage& file) {
   return ifd;
 }
 
+TiffIfd ReadFirstIfd(Storage& file) {
+  Bytes header = file.Read(0, 8);
+  const Endian endian = header[0] == 'I' ? Endian::kLittle : Endian::kBig;
+  const std::uint64_t offset = GetU32(&header[4], endian);
+  if (offset < 8 || file.Remaining(offset) < 2) {
+    ThrowFormat("TIFF first IFD offset " + std::to_string(offset) + " is outside the file (" +
+                std::to_string(file.Size()) + " bytes)");
+  }
+  return ReadIfd(file, endian, offset);
+}
+
+// The offsets of the IFDs `ifd` leads to: the next one of the chain, then its SubIFDs.
+std::vector<std::uint64_t> LinkedIfds(Storage& file, const TiffIfd& ifd) {
+  std::vector<std::uint64_t> out;
+  if (ifd.mNext != 0) out.push_back(ifd.mNext);
+  for (std::size_t i = 0; i < ifd.mCount; ++i) {
+    const std::uint8_t* e = &ifd.mEntries[12 * i];
+    const std::uint16_t type = GetU16(e + 2, ifd.mEndian);
+    if (GetU16(e, ifd.mEndian) != kTagSubIfds || (type != 4 && type != 13)) continue;
+    const std::uint32_t count = std::min<std::uint32_t>(GetU32(e + 4, ifd.mEndian), kMaxIfds);
+    const std::uint64_t at = count <= 1 ? ifd.mIfdOffset + 2 + 12 * i + 8 : GetU32(e + 8, ifd.mEndian);
+    if (4ull * count > file.Remaining(at)) continue;
+    Bytes values = file.Read(at, 4u * count);
+    for (std::uint32_t k = 0; k < count; ++k)
+      out.push_back(GetU32(&values[4 * k], ifd.mEndian));
+  }
+  return out;
+}
+
+// The IFDs other than the first that hold tag 700, breadth-first from the first IFD. Damaged
+// IFDs are skipped: they are not where a reader expects XMP.
+std::vector<TiffIfd> OtherXmpIfds(Storage& file, const TiffIfd& first) {
+  std::vector<TiffIfd> out;
+  std::set<std::uint64_t> seen = {first.mIfdOffset};
+  std::vector<std::uint64_t> queue = LinkedIfds(file, first);
+  for (std::size_t i = 0; i < queue.size() && seen.size() < kMaxIfds; ++i) {
+    if (!seen.insert(queue[i]).second) continue;
+    try {
+      TiffIfd ifd = ReadIfd(file, first.mEndian, queue[i]);
+      for (std::uint64_t next : LinkedIfds(file, ifd))
+        queue.push_back(next);
+      if (ifd.mXmpIndex) out.push_back(std::move(ifd));
+    } catch (const FileError&) {
+    }
+  }
+  return out;
+}
+
 struct Patch {
   std::uint64_t mOffset;
   Bytes mBytes;
@@ -109,6 +169,10 @@ void CopyWithPatches(Storage& file, Rewrite& out, std::vector<Patch> patches) {
             [](const Patch& a, const Patch& b) { return a.mOffset < b.mOffset; });
   std::uint64_t pos = 0;
   for (const Patch& p : patches) {
+    if (p.mOffset < pos) {
+      ThrowFormat("TIFF structures overlap at offset " + std::to_string(p.mOffset) +
+                  "; not rewriting the file");
+    }
     out.AppendFrom(file, pos, p.mOffset - pos);
     out.Append(p.mBytes);
     pos = p.mOffset + p.mBytes.size();
@@ -124,6 +188,19 @@ Bytes MakeEntry(std::uint16_t tag, std::uint16_t type, std::uint32_t count, std:
   AppendU32(b, count, e);
   AppendU32(b, value, e);
   return b;
+}
+
+// The bytes of `ifd` without its tag 700 entry, of the same length: the entries after it
+// move up, the next-IFD offset follows them, and 12 zero bytes end the old range.
+Patch WithoutXmp(const TiffIfd& ifd) {
+  Bytes b;
+  AppendU16(b, static_cast<std::uint16_t>(ifd.mCount - 1), ifd.mEndian);
+  for (std::size_t i = 0; i < ifd.mCount; ++i) {
+    if (i != *ifd.mXmpIndex) b.insert(b.end(), &ifd.mEntries[12 * i], &ifd.mEntries[12 * i] + 12);
+  }
+  AppendU32(b, ifd.mNext, ifd.mEndian);
+  b.resize(b.size() + 12, 0);
+  return {ifd.mIfdOffset, std::move(b)};
 }
 
 class TiffHandler : public FileHandler {
@@ -170,11 +247,23 @@ class TiffHandler : public FileHandler {
   }
 
   std::optional<FoundPacket> Read(Storage& file) const override {
-    TiffIfd ifd = ReadFirstIfd(file);
-    if (!ifd.mXmpIndex || ifd.mXmpLength == 0) return std::nullopt;
+    TiffIfd first = ReadFirstIfd(file);
+    std::vector<TiffIfd> others = OtherXmpIfds(file, first);
+    const TiffIfd* ifd = first.mXmpIndex ? &first : nullptr;
+    if (ifd != nullptr && !others.empty()) {
+      XMP_ReportWarning("TIFF holds XMP in " + std::to_string(others.size()) +
+                        " IFD(s) besides the first; the first IFD's packet is read, a write "
+                        "removes the others");
+    } else if (!others.empty()) {
+      ifd = &others[0];
+      XMP_ReportWarning("TIFF XMP read from the IFD at offset " +
+                        std::to_string(ifd->mIfdOffset) +
+                        " instead of the first IFD; a write moves it to the first IFD");
+    }
+    if (ifd == nullptr || ifd->mXmpLength == 0) return std::nullopt;
     FoundPacket found;
-    found.mPacket = file.ReadString(ifd.mXmpValueOffset, ifd.mXmpLength);
-    found.mInfo = DescribePacket(found.mPacket, static_cast<std::int64_t>(ifd.mXmpValueOffset));
+    found.mPacket = file.ReadString(ifd->mXmpValueOffset, ifd->mXmpLength);
+    found.mInfo = DescribePacket(found.mPacket, static_cast<std::int64_t>(ifd->mXmpValueOffset));
     // Some writers end the value with a NUL.
     while (!found.mPacket.empty() && found.mPacket.back() == '\0')
       found.mPacket.pop_back();
@@ -187,13 +276,16 @@ class TiffHandler : public FileHandler {
     }
     TiffIfd ifd = ReadFirstIfd(file);
     const Endian e = ifd.mEndian;
+    std::vector<Patch> patches;
+    for (const TiffIfd& other : OtherXmpIfds(file, ifd))
+      patches.push_back(WithoutXmp(other));
     // In place only when the old value is a range of its own: a damaged file may point it
     // at the header or at the IFD itself, which the packet must not overwrite.
     const std::uint64_t ifdEnd = ifd.mIfdOffset + 2 + 12ull * ifd.mCount + 4;
     const bool separate =
         ifd.mXmpValueOffset >= 8 &&
         (ifd.mXmpValueOffset + ifd.mXmpLength <= ifd.mIfdOffset || ifd.mXmpValueOffset >= ifdEnd);
-    if (ifd.mXmpIndex && ifd.mXmpLength > 4 && separate) {
+    if (ifd.mXmpIndex && ifd.mXmpLength > 4 && separate && patches.empty()) {
       if (auto fitted = packet.FitTo(ifd.mXmpLength)) {
         file.WriteAt(ifd.mXmpValueOffset, fitted->data(), fitted->size());
         file.Flush();
@@ -208,7 +300,6 @@ class TiffHandler : public FileHandler {
     if (afterPacket + newIfdBytes > 0xFFFFFFFFull) {
       ThrowFormat("TIFF file would grow past 4 GB, the limit of its 32-bit offsets");
     }
-    std::vector<Patch> patches;
     Bytes tail;
     if (size & 1) tail.push_back(0);
     AppendBytes(tail, text);

@@ -1,0 +1,124 @@
+// veltmeta views, view and errors run as a user would, against files ExifTool wrote.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "TestSupport.h"
+
+namespace {
+
+const std::string kTool = std::string(VELT_BINARY_DIR) + "/tools/veltmeta/veltmeta";
+
+std::string RunTool(const std::string& args, int* status, bool stderrToo = false) {
+  return velttest::RunCommand("'" + kTool + "' " + args + (stderrToo ? " 2>&1" : " 2>/dev/null"),
+                              status);
+}
+
+// Runs a Python check with `d` the parsed JSON `document` and `e` the parsed `exiftool`
+// output; returns what Python printed (nothing when every assertion held).
+std::string Check(const std::string& document, const std::string& exiftool,
+                  const std::string& assertions) {
+  velttest::TempDir dir;
+  velttest::WriteFile(dir / "d.json", document);
+  velttest::WriteFile(dir / "e.json", exiftool.empty() ? "[{}]" : exiftool);
+  velttest::WriteFile(dir / "check.py",
+                      "import json\nd = json.load(open('" + (dir / "d.json").string() +
+                          "'))\ne = json.load(open('" + (dir / "e.json").string() + "'))[0]\n" +
+                          "def flat(items):\n  for i in items:\n    yield i\n"
+                          "    yield from flat(i.get('items', []))\n" +
+                          "try:\n  " + assertions + "\nexcept Exception as x:\n  print(repr(x))\n");
+  return velttest::RunCommand("python3 '" + (dir / "check.py").string() + "' 2>&1");
+}
+
+class ViewsTool : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!std::filesystem::exists(kTool) || !velttest::HaveCommand("python3") ||
+        !velttest::HaveCommand("exiftool")) {
+      GTEST_SKIP() << "veltmeta, python3 or exiftool missing";
+    }
+  }
+  // A copy of the sample JPEG with the given ExifTool assignments applied.
+  std::string Jpeg(const std::string& name, const std::string& assignments) {
+    const auto path = mDir / name;
+    std::filesystem::copy_file(VELT_SOURCE_DIR "/samples/sample.jpg", path);
+    int status = 0;
+    velttest::RunCommand("exiftool -q -overwrite_original " + assignments + " '" + path.string() +
+                             "' 2>&1",
+                         &status);
+    EXPECT_EQ(status, 0) << assignments;
+    return path.string();
+  }
+  velttest::TempDir mDir;
+};
+
+TEST_F(ViewsTool, ViewsListsTheBuiltInPanelsAndErrorsIsSilent) {
+  int status = -1;
+  const std::string views = RunTool("views --json", &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(Check(views, "",
+                  "v = {x['name']: x for x in d}\n  "
+                  "assert set(v) == {'zpx', 'audio', 'basic', 'camera', 'dicom', 'gps', 'iptccore', "
+                  "'iptcextension', 'origin', 'lumara', 'video'}, v\n  "
+                  "assert all(set(x) == {'name', 'label', 'description', 'items', "
+                  "'pruneEmptyProperties'} for x in d), d\n  "
+                  "assert v['camera']['pruneEmptyProperties'] and not v['basic']"
+                  "['pruneEmptyProperties'] and v['camera']['label'] == 'Camera Data', v"),
+            "");
+  EXPECT_EQ(RunTool("errors", &status, true), "");
+  EXPECT_EQ(status, 0);
+  EXPECT_NE(RunTool("views extra", &status, true).find("unknown argument"), std::string::npos);
+  EXPECT_EQ(status, 2);
+}
+
+TEST_F(ViewsTool, CameraPanelShowsWhatExifToolReads) {
+  const std::string file = Jpeg(
+      "camera.jpg",
+      "-XMP-tiff:Make=Canon '-XMP-tiff:Model=EOS R5' -XMP-exif:FNumber=5.6 "
+      "-XMP-exif:ExposureTime=0.004 -XMP-exif:ISO=400 -XMP-exif:FocalLength=85 "
+      "-XMP-exif:ExposureProgram#=3");
+  int status = -1;
+  const std::string panel = RunTool("view camera '" + file + "' --json", &status);
+  EXPECT_EQ(status, 0);
+  const std::string exiftool = velttest::RunCommand("exiftool -j -XMP:all '" + file + "'");
+  EXPECT_EQ(Check(panel, exiftool,
+                  "p = {i['label']: i['display'] for i in flat(d['items']) if 'display' in i}\n  "
+                  "assert p['Make'] == e['Make'] and p['Model'] == e['Model'], p\n  "
+                  "assert float(p['F-Number']) == float(e['FNumber']), p\n  "
+                  "assert str(e['ExposureTime']) in p['Shutter Speed'], (p, e)\n  "
+                  "assert str(e['ISO']) in p['ISO Speed'] and 'Aperture' in p['Exposure Program'], p\n  "
+                  "assert float(p['Focal Length']) == float(e['FocalLength'].split()[0]), p\n  "
+                  "assert 'Orientation' not in p and d['pruneEmptyProperties'], p"),
+            "");
+  // The text form shows the same values under their headings.
+  const std::string text = RunTool("view camera '" + file + "'", &status);
+  EXPECT_NE(text.find("Camera Data\n===========\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("\nExposure\n  Shutter Speed: 1/250"), std::string::npos) << text;
+  EXPECT_NE(text.find("  Model: EOS R5\n"), std::string::npos) << text;
+}
+
+TEST_F(ViewsTool, MergedFilesShowMultipleValuesAndBadArgumentsFail) {
+  const std::string a = Jpeg("a.jpg", "-XMP-dc:Title=Alpha -XMP-photoshop:City=Porto");
+  const std::string b = Jpeg("b.jpg", "-XMP-dc:Title=Beta -XMP-photoshop:City=Porto");
+  int status = -1;
+  const std::string merged = RunTool("view basic '" + a + "' '" + b + "' --json", &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(Check(merged, "",
+                  "t = [i for i in flat(d['items']) if i.get('name') == 'dc:title'][0]\n  "
+                  "assert t['multiple'] and t['display'] == '<multiple values>', t"),
+            "");
+  const std::string origin = RunTool("view origin '" + a + "' '" + b + "'", &status);
+  EXPECT_NE(origin.find("  City: Porto\n"), std::string::npos) << origin;
+
+  for (const auto& [args, expected] : std::vector<std::pair<std::string, int>>{
+           {"view nosuchview '" + a + "'", 1},
+           {"view basic '" + a + ".missing'", 1},
+           {"view basic", 2},
+           {"view basic --bogus '" + a + "'", 2}}) {
+    const std::string out = RunTool(args, &status, true);
+    EXPECT_EQ(status, expected) << args;
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << args << ": " << out;
+  }
+}
+
+}  // namespace

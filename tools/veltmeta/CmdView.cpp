@@ -1,0 +1,125 @@
+// veltmeta view NAME FILE... [--json]: the panel of a view filled with the metadata of one or
+// more files (several are merged: a property on which they disagree shows as multiple values).
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Command.h"
+#include "PanelBuilder.h"
+#include "veltmetadata/AggregateProvider.h"
+#include "veltmetadata/ExtensionPackages.h"
+#include "veltmetadata/FileProvider.h"
+#include "veltmetadata/Lifecycle.h"
+#include "veltmetadata/MetaDataAccess.h"
+#include "veltmetadata/MetaDataOperations.h"
+
+namespace {
+
+using veltmeta::PanelValue;
+
+constexpr const char* kUsage = "usage: veltmeta view NAME FILE... [--json]";
+
+// UTF-8 (as file names come on the command line) to UTF-16; a byte that starts no valid
+// sequence is taken as it stands.
+std::u16string ToUTF16(const std::string& text) {
+  std::u16string out;
+  for (std::size_t i = 0; i < text.size();) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    const int length = byte < 0x80 ? 1 : byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
+    char32_t c = length == 1 ? byte : byte & (0xFF >> (length + 1));
+    for (int k = 1; k < length && i + k < text.size(); ++k)
+      c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+    i += static_cast<std::size_t>(length);
+    if (c >= 0x10000) {
+      out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+      out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+    } else {
+      out += static_cast<char16_t>(c);
+    }
+  }
+  return out;
+}
+
+struct Session {
+  Session() {
+    veltmetadata::Initialize();
+    veltmetadata::LoadAllViewDefinitions();
+  }
+  ~Session() { veltmetadata::Terminate(); }
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+};
+
+// The metadata of the files: one file's own provider, or an aggregate of all of them.
+std::shared_ptr<veltmetadata::MetaDataProvider> ProviderFor(const std::vector<std::string>& files) {
+  std::vector<std::shared_ptr<veltmetadata::MetaDataProvider>> providers;
+  for (const auto& file : files)
+    providers.push_back(std::make_shared<veltmetadata::FileProvider>(ToUTF16(file)));
+  if (providers.size() == 1) return providers.front();
+  auto aggregate = std::make_shared<veltmetadata::AggregateProvider>();
+  for (std::size_t i = 0; i < providers.size(); ++i)
+    aggregate->AddProvider(providers[i], i + 1 == providers.size());
+  return aggregate;
+}
+
+int RunView(const std::vector<std::string>& args) {
+  bool json = false;
+  std::vector<std::string> rest;
+  for (const auto& arg : args) {
+    if (arg == "--json") {
+      json = true;
+    } else if (arg.starts_with("-")) {
+      std::fprintf(stderr, "veltmeta view: unknown option '%s' (%s)\n", arg.c_str(), kUsage);
+      return 2;
+    } else {
+      rest.push_back(arg);
+    }
+  }
+  if (rest.size() < 2) {
+    std::fprintf(stderr, "%s\n", kUsage);
+    return 2;
+  }
+  const std::vector<std::string> files(rest.begin() + 1, rest.end());
+  for (const auto& file : files) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(file, ec)) {
+      std::fprintf(stderr, "veltmeta view: '%s' is not a readable file\n", file.c_str());
+      return 1;
+    }
+  }
+  Session session;
+  const auto view = veltmetadata::GetViewDefinitionForName(rest[0]);
+  if (!view) {
+    std::fprintf(stderr, "veltmeta view: no view named '%s' (see veltmeta views)\n",
+                 rest[0].c_str());
+    return 1;
+  }
+  const auto provider = ProviderFor(files);
+  veltmetadata::MetaDataReadAccess access(provider);
+  auto lookup = [&access](const veltmetadata::Path& path) {
+    PanelValue value;
+    std::string text;
+    veltmetadata::GetValueResult result = veltmetadata::kGetValueResult_NoValue;
+    if (veltmetadata::GetValue(*access, path, text, &result)) {
+      value.mState = PanelValue::kValue;
+      value.mDisplay = text;
+    } else if (result == veltmetadata::kGetValueResult_MultipleValues) {
+      value.mState = PanelValue::kMultiple;
+    }
+    return value;
+  };
+  veltmeta::PanelBuilder panel(json ? veltmeta::PanelBuilder::Format::kJson
+                                    : veltmeta::PanelBuilder::Format::kText,
+                               lookup);
+  veltmetadata::BuildView(view, panel);
+  std::fputs(panel.Output().c_str(), stdout);
+  return 0;
+}
+
+const veltmeta::CommandRegistrar kReg{{"view", "view NAME FILE... [--json]",
+                                       "the panel of a view filled from one or more files",
+                                       &RunView}};
+
+}  // namespace
