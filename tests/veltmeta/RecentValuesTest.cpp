@@ -59,14 +59,14 @@ TEST_F(RecentValuesTest, ParallelSetRunsLoseNothingAndRecentListsAndClears) {
   velttest::WriteFile(dir / "long.txt", std::string(veltmeta::kMaxRecentValueBytes + 1, 'x'));
   int status = -1;
   velttest::RunCommand(script + "wait; '" + kTool + "' set '" + (dir / "photo0.jpg").string() +
-                           "' dc:title='<&>' lumara:City=Galway 'dc:description<=" +
+                           "' dc:title='<&>' zpx:Project=Galway 'dc:description<=" +
                            (dir / "long.txt").string() + "' >/dev/null",
                        &status);
   EXPECT_EQ(status, 0);
   const veltmeta::RecentLists written = veltmeta::LoadRecentValues();
   EXPECT_EQ(written.at("xmp:Label").size(), 8U);
   EXPECT_EQ(written.at("dc:title"), std::vector<std::string>{"<&>"});
-  EXPECT_EQ(written.at("lumara:City"), std::vector<std::string>{"Galway"});
+  EXPECT_EQ(written.at("zpx:Project"), std::vector<std::string>{"Galway"});
   EXPECT_EQ(written.count("dc:description"), 0U);
 
   std::string error;
@@ -75,10 +75,11 @@ TEST_F(RecentValuesTest, ParallelSetRunsLoseNothingAndRecentListsAndClears) {
   const std::string listed = velttest::RunCommand("'" + kTool + "' recent xmp:Label", &status);
   EXPECT_EQ(status, 0);
   EXPECT_EQ(std::count(listed.begin(), listed.end(), '\n'), 9) << listed;
-  const std::string json =
-      velttest::RunCommand("'" + kTool +
-                           "' recent --json | python3 -c \"import json,sys;d=json.load(sys.stdin);"
-                           "print(len(d[2]['values']), 'labels' in d[2], d[3]['labels'])\"");
+  const std::string json = velttest::RunCommand(
+      "'" + kTool +
+      "' recent --json | python3 -c \"import json,sys;p={x['property']:x for x in "
+      "json.load(sys.stdin)};l=p['xmp:Label'];"
+      "print(len(l['values']), 'labels' in l, p['zpx:Status']['labels'])\"");
   EXPECT_EQ(json, "8 False {'approved': 'Approved'}\n");
   velttest::RunCommand("'" + kTool + "' recent --clear xmp:Label", &status);
   EXPECT_EQ(status, 0);
