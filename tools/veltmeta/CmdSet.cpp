@@ -18,6 +18,7 @@
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Command.h"
@@ -214,25 +215,33 @@ std::string CurrentValue(__XMPMeta__* meta, const Path& path) {
   }
 }
 
+// What a commit did: the report lines, and the values written (property as given, value),
+// in assignment order.
+struct CommitResult {
+  std::vector<std::string> mReport;
+  std::vector<std::pair<std::string, std::string>> mWritten;
+};
+
 // Applies the assignments through one update access on the aggregate; its end is the
-// commit, which writes every file. Returns the report lines.
-std::vector<std::string> ApplyAndCommit(const veltmeta::ToolProviders& providers,
-                                        const std::vector<Assignment>& assignments) {
-  std::vector<std::string> report;
+// commit, which writes every file.
+CommitResult ApplyAndCommit(const veltmeta::ToolProviders& providers,
+                            const std::vector<Assignment>& assignments) {
+  CommitResult result;
   veltmetadata::MetaDataUpdateAccess access(providers.mAggregate);
   for (const Assignment& a : assignments) {
     const std::string before = CurrentValue(*access, a.mPath);
     const bool changed = a.mValue.empty() ? veltmetadata::DeleteValue(*access, a.mPath)
                                           : veltmetadata::SetValue(*access, a.mPath, a.mValue);
     if (!changed) {
-      report.push_back(a.mProperty + ": unchanged");
+      result.mReport.push_back(a.mProperty + ": unchanged");
       continue;
     }
     access.AddChange(a.mPath);
     const std::string after = a.mValue.empty() ? "<no value>" : CurrentValue(*access, a.mPath);
-    report.push_back(a.mProperty + ": " + before + " -> " + after);
+    result.mReport.push_back(a.mProperty + ": " + before + " -> " + after);
+    if (!a.mValue.empty()) result.mWritten.emplace_back(a.mProperty, a.mValue);
   }
-  return report;
+  return result;
 }
 
 // Puts each written value at the front of its property's recent values. A failure there
@@ -295,7 +304,7 @@ int RunSet(const std::vector<std::string>& options) {
       return 1;
     }
   }
-  const std::vector<std::string> report = ApplyAndCommit(providers, assignments);
+  const CommitResult result = ApplyAndCommit(providers, assignments);
   std::size_t failed = 0;
   for (const auto& provider : providers.mFiles) {
     if (provider->WriteError().empty()) continue;
@@ -304,7 +313,7 @@ int RunSet(const std::vector<std::string>& options) {
     ++failed;
   }
   if (failed == providers.mFiles.size()) return 1;  // nothing changed anywhere
-  for (const std::string& line : report)
+  for (const std::string& line : result.mReport)
     std::printf("%s\n", line.c_str());
   if (recordRecent) RecordWritten(assignments);
   return failed == 0 ? 0 : 1;
