@@ -246,12 +246,9 @@ CommitResult ApplyAndCommit(const veltmeta::ToolProviders& providers,
 
 // Puts each written value at the front of its property's recent values. A failure there
 // does not undo the write; it is reported as a warning.
-void RecordWritten(const std::vector<Assignment>& assignments) {
-  std::vector<std::pair<std::string, std::string>> values;
-  for (const Assignment& a : assignments)
-    if (!a.mValue.empty()) values.emplace_back(a.mProperty, a.mValue);
+void RecordWritten(const std::vector<std::pair<std::string, std::string>>& written) {
   std::string error;
-  if (!values.empty() && !veltmeta::RecordRecentValues(values, error))
+  if (!written.empty() && !veltmeta::RecordRecentValues(written, error))
     std::fprintf(stderr, "veltmeta set: values written, but not kept as recent: %s\n",
                  error.c_str());
 }
@@ -315,7 +312,7 @@ int RunSet(const std::vector<std::string>& options) {
   if (failed == providers.mFiles.size()) return 1;  // nothing changed anywhere
   for (const std::string& line : result.mReport)
     std::printf("%s\n", line.c_str());
-  if (recordRecent) RecordWritten(assignments);
+  if (recordRecent) RecordWritten(result.mWritten);
   return failed == 0 ? 0 : 1;
 }
 
