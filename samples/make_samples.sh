@@ -2,7 +2,8 @@
 # Makes the two bundled samples and gives them rich XMP metadata:
 #   photo.jpg  320x213 JPEG (ImageMagick), camera, rights, IPTC Core/Extension and PLUS data
 #   clip.mp4   2 s of 160x120 H.264 video with AAC audio (ffmpeg), with xmpDM data
-# ExifTool writes the standard schemas; `veltmeta set` then writes the lumara and zpx ones.
+# ExifTool writes the standard schemas; `veltmeta set` then writes the image editor's
+# (lumara view, photoshop: namespace) and the asset server's (zpx) properties.
 # Usage: samples/make_samples.sh [VELTMETA]   (default: build/release/tools/veltmeta/veltmeta)
 # Needs the Debian packages imagemagick, ffmpeg and libimage-exiftool-perl.
 set -eu
@@ -10,7 +11,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 tool=${1:-$here/../build/release/tools/veltmeta/veltmeta}
 work=$(mktemp -d "${TMPDIR:-/tmp}/velt-samples-XXXXXX")
 trap 'rm -rf "$work"' EXIT
-# `veltmeta set` records recent values in the user's preferences: keep those out of it.
+# The user's preferences (custom definitions, recent values) stay out of it.
 export VELTCORE_PREFS_DIR="$work/prefs"
 
 # ---- Media ----------------------------------------------------------------------------------
@@ -84,11 +85,12 @@ common -XMP-dc:Title='Harbour at dusk (clip)' \
   -XMP-xmpDM:ReleaseDate='2024:07:01' -XMP-xmpDM:CameraModel='OV-7' \
   "$work/clip.mp4"
 
-# ---- lumara and zpx, written by veltmeta ----------------------------------------------------
+# ---- lumara (photoshop:) and zpx, written by veltmeta ---------------------------------------
 for f in photo.jpg clip.mp4; do
-  "$tool" set "$work/$f" lumara:Headline='Evening on the quay' lumara:City=Galway \
-    lumara:Country=Ireland lumara:Credit='Mira Okafor / Orvane Press' lumara:Source='Orvane Press' \
-    lumara:CaptionWriter='Aoife Byrne' lumara:TransmissionReference=GB-0621 lumara:Urgency=4 \
+  "$tool" set "$work/$f" photoshop:Headline='Evening on the quay' photoshop:City=Galway \
+    photoshop:Country=Ireland photoshop:Credit='Mira Okafor / Orvane Press' \
+    photoshop:Source='Orvane Press' photoshop:CaptionWriter='Aoife Byrne' \
+    photoshop:TransmissionReference=GB-0621 photoshop:Urgency=4 \
     zpx:AssetID=A-2024-0621-17 zpx:Project='Galway Bay' zpx:Status=approved zpx:Priority=2 \
     zpx:Owner='Mira Okafor' zpx:Assignee='Aoife Byrne' zpx:DueDate=2024-07-15 >/dev/null
 done

@@ -1,10 +1,9 @@
-// The tool's recently used values: the list rules, parallel processes that must not lose
-// each other's values, a failed save, and `veltmeta recent` as a user runs it.
+// The tool's recently used values: the list rules, parallel `veltmeta set` runs that must not
+// lose each other's values, a failed save, and `veltmeta recent` as a user runs it.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -47,37 +46,46 @@ TEST_F(RecentValuesTest, MostRecentFirstWithoutDuplicatesAndAtMostTen) {
   EXPECT_EQ(velttest::ReadFile(veltcore::string::UTF16to8(veltmetadata::MRUFilePath())), before);
 }
 
-TEST_F(RecentValuesTest, ParallelProcessesLoseNothingAndTheToolListsAndClears) {
-  std::vector<pid_t> children;
-  for (int i = 0; i < 8; ++i) {
-    const pid_t child = ::fork();
-    if (child == 0) {
-      std::string error;
-      ::_exit(veltmeta::RecordRecentValues({{"xmp:Label", "run " + std::to_string(i)}}, error) ? 0
-                                                                                               : 1);
-    }
-    children.push_back(child);
+TEST_F(RecentValuesTest, ParallelSetRunsLoseNothingAndRecentListsAndClears) {
+  // Eight `veltmeta set` runs at once, each on its own copy; plus one that must not record.
+  velttest::TempDir dir;
+  std::string script;
+  for (int i = 0; i < 9; ++i) {
+    const std::string file = (dir / ("photo" + std::to_string(i) + ".jpg")).string();
+    std::filesystem::copy_file(velttest::DataFile("xmp_files/images/sample.jpg"), file);
+    script += "'" + kTool + "' set " + (i == 8 ? "--no-recent " : "") + "'" + file +
+              "' xmp:Label='run " + std::to_string(i) + "' >/dev/null & ";
   }
-  for (pid_t child : children) {
-    int status = -1;
-    ::waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  }
-  EXPECT_EQ(veltmeta::LoadRecentValues().at("xmp:Label").size(), 8U);
+  velttest::WriteFile(dir / "long.txt", std::string(veltmeta::kMaxRecentValueBytes + 1, 'x'));
+  int status = -1;
+  velttest::RunCommand(script + "wait; '" + kTool + "' set '" + (dir / "photo0.jpg").string() +
+                           "' dc:title='<&>' zpx:Project=Galway 'dc:description<=" +
+                           (dir / "long.txt").string() + "' >/dev/null",
+                       &status);
+  EXPECT_EQ(status, 0);
+  const veltmeta::RecentLists written = veltmeta::LoadRecentValues();
+  EXPECT_EQ(written.at("xmp:Label").size(), 8U);
+  EXPECT_EQ(written.at("dc:title"), std::vector<std::string>{"<&>"});
+  EXPECT_EQ(written.at("zpx:Project"), std::vector<std::string>{"Galway"});
+  EXPECT_EQ(written.count("dc:description"), 0U);
+
   std::string error;
   ASSERT_TRUE(veltmeta::RecordRecentValues({{"zpx:Status", "approved"}}, error));
 
-  int status = -1;
   const std::string listed = velttest::RunCommand("'" + kTool + "' recent xmp:Label", &status);
   EXPECT_EQ(status, 0);
   EXPECT_EQ(std::count(listed.begin(), listed.end(), '\n'), 9) << listed;
-  const std::string json =
-      velttest::RunCommand("'" + kTool +
-                           "' recent --json | python3 -c \"import json,sys;d=json.load(sys.stdin);"
-                           "print(len(d[0]['values']), 'labels' in d[0], d[1]['labels'])\"");
+  const std::string json = velttest::RunCommand(
+      "'" + kTool +
+      "' recent --json | python3 -c \"import json,sys;p={x['property']:x for x in "
+      "json.load(sys.stdin)};l=p['xmp:Label'];"
+      "print(len(l['values']), 'labels' in l, p['zpx:Status']['labels'])\"");
   EXPECT_EQ(json, "8 False {'approved': 'Approved'}\n");
   velttest::RunCommand("'" + kTool + "' recent --clear xmp:Label", &status);
   EXPECT_EQ(status, 0);
+  const veltmeta::RecentLists left = veltmeta::LoadRecentValues();
+  EXPECT_EQ(left.count("xmp:Label"), 0U);
+  EXPECT_EQ(left.count("dc:title"), 1U);
   velttest::RunCommand("'" + kTool + "' recent --clear", &status);
   EXPECT_EQ(velttest::RunCommand("'" + kTool + "' recent --json"), "[]\n");
   velttest::RunCommand("'" + kTool + "' recent --bogus 2>/dev/null", &status);

@@ -8,6 +8,9 @@
 // unknown properties and wrong-typed values exit with 2, missing, unreadable, read-only or
 // unwritable files with 1, one line on stderr and no file touched. A write that fails is
 // reported per file (exit 1); that file stays as it was.
+//
+// Written values become recently used values of their properties (`veltmeta recent`) unless
+// --no-recent is given.
 #include <cctype>
 #include <cstdio>
 #include <fstream>
@@ -20,6 +23,7 @@
 
 #include "Command.h"
 #include "PropertyArgs.h"
+#include "RecentValues.h"
 #include "veltmetadata/MetaDataAccess.h"
 #include "veltmetadata/MetaDataOperations.h"
 #include "veltmetadata/Registry.h"
@@ -240,15 +244,33 @@ CommitResult ApplyAndCommit(const veltmeta::ToolProviders& providers,
   return result;
 }
 
-int RunSet(const std::vector<std::string>& args) {
+// Puts each written value at the front of its property's recent values. A failure there
+// does not undo the write; it is reported as a warning.
+void RecordWritten(const std::vector<std::pair<std::string, std::string>>& written) {
+  std::string error;
+  if (!written.empty() && !veltmeta::RecordRecentValues(written, error))
+    std::fprintf(stderr, "veltmeta set: values written, but not kept as recent: %s\n",
+                 error.c_str());
+}
+
+int RunSet(const std::vector<std::string>& options) {
+  std::vector<std::string> args;
+  bool recordRecent = true;
+  for (const std::string& arg : options) {
+    if (arg == "--no-recent")
+      recordRecent = false;
+    else
+      args.push_back(arg);
+  }
+  // The session first: prefixes of schemas the library loads (lumara, zpx) are known only then.
+  veltmeta::ToolSession session;
   std::size_t first = 0;
   while (first < args.size() && !IsAssignment(args[first]))
     ++first;
-  veltmeta::ToolSession session;
   if (first == 0 || first == args.size()) {
     std::fprintf(stderr,
-                 "usage: veltmeta set FILE... PROPERTY=VALUE... (PROPERTY<=FILE, "
-                 "PROPERTY<=- for standard input)\n");
+                 "usage: veltmeta set [--no-recent] FILE... PROPERTY=VALUE... "
+                 "(PROPERTY<=FILE, PROPERTY<=- for standard input)\n");
     return 2;
   }
   const std::vector<std::string> files(args.begin(), args.begin() + static_cast<long>(first));
@@ -295,11 +317,12 @@ int RunSet(const std::vector<std::string>& args) {
   if (failed == providers.mFiles.size()) return 1;  // nothing changed anywhere
   for (const std::string& line : result.mReport)
     std::printf("%s\n", line.c_str());
+  if (recordRecent) RecordWritten(result.mWritten);
   return failed == 0 ? 0 : 1;
 }
 
 }  // namespace
 
 static veltmeta::CommandRegistrar kReg{
-    {"set", "set FILE... PROPERTY=VALUE...",
+    {"set", "set [--no-recent] FILE... PROPERTY=VALUE...",
      "write typed XMP properties into media files (empty VALUE deletes)", &RunSet}};

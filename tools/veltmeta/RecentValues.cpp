@@ -140,6 +140,7 @@ bool RecordRecentValues(const std::vector<std::pair<std::string, std::string>>& 
   }
   veltmetadata::MRUListMap lists = FreshLoad();
   for (const auto& [key, value] : values) {
+    if (value.size() > kMaxRecentValueBytes) continue;
     std::string clean = value;
     std::erase(clean, '\r');
     const std::u16string entry = Utf8ToUtf16(clean);

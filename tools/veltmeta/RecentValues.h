@@ -13,14 +13,18 @@ namespace veltmeta {
 
 // Longest list kept per property.
 inline constexpr std::size_t kMaxRecentValues = 10;
+// Longest value kept, in bytes: recent values are for entering again in a field, and whole
+// files given as values would soon make the MRU file too large to load.
+inline constexpr std::size_t kMaxRecentValueBytes = 4096;
 
 // The lists by property key as written ("dc:title"), most recent first; values in UTF-8.
 using RecentLists = std::map<std::string, std::vector<std::string>>;
 
 // Puts each (key, value) at the front of its key's list, dropping an equal older entry and
-// entries beyond kMaxRecentValues; later pairs end up in front of earlier ones. Carriage
-// returns are dropped from values (the file cannot keep them). False, with `error` saying
-// why, when the file could not be locked or saved; the file is then as it was.
+// entries beyond kMaxRecentValues; later pairs end up in front of earlier ones. Values longer
+// than kMaxRecentValueBytes are left out; carriage returns are dropped (the file cannot keep
+// them). False, with `error` saying why, when the file could not be locked or saved; the file
+// is then as it was.
 bool RecordRecentValues(const std::vector<std::pair<std::string, std::string>>& values,
                         std::string& error);
 

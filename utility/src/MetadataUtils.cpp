@@ -23,11 +23,16 @@ using veltcore::filesupport::FileStamp;
 using veltcore::filesupport::FileUtils;
 
 constexpr long kLockTimeoutMs = 60000;
-// Detection: read-only, XMP only, with the smart handlers, limited scanning and the
-// read-only packet option.
-constexpr XMP_OptionBits kDetectFlags = 0x4A5;
-// Associated files: trust the given format, with the read-only packet option.
-constexpr XMP_OptionBits kAssociatedFlags = 0x408;
+// Detection opens the file read-only for its XMP alone, through the smart handlers with
+// limited packet scanning.
+constexpr XMP_OptionBits kDetectFlags =
+    kXMPFiles_OpenForRead | kXMPFiles_OpenOnlyXMP | kXMPFiles_OpenUseSmartHandler |
+    kXMPFiles_OpenLimitedScanning | kXMPFiles_OptimizeFileLayout;
+static_assert(kDetectFlags == 0x4A5);
+// The associated files are asked of the handler of the format already detected.
+constexpr XMP_OptionBits kAssociatedFlags =
+    kXMPFiles_ForceGivenHandler | kXMPFiles_OptimizeFileLayout;
+static_assert(kAssociatedFlags == 0x408);
 
 // A detected format and what the file looked like when it was detected. The entry is
 // current only while all four match: the modification time alone comes from a coarse clock
