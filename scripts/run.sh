@@ -7,5 +7,5 @@ cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELT_TESTS=OFF
 cmake --build build/release --target veltmeta
 tool=build/release/tools/veltmeta/veltmeta
 "$tool" --version
-# The main job: the detected format and every XMP leaf of the bundled sample file.
-"$tool" dump samples/sample.jpg
+# The main job: the metadata panels of both samples, merged into one set.
+"$tool" samples/photo.jpg samples/clip.mp4

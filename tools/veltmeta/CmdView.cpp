@@ -74,7 +74,7 @@ int RunView(const std::vector<std::string>& args) {
   if (!view) {
     std::fprintf(stderr, "veltmeta view: no view named '%s' (see veltmeta views)\n",
                  rest[0].c_str());
-    return 1;
+    return 2;  // a name the user mistyped: a usage error
   }
   for (const auto& file : files) {
     XMP_FileFormat format = kXMP_UnknownFile;

@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "Command.h"
+#include "MainJob.h"
+#include "MainJobHelp.h"
 #include "veltmetadata/Version.h"
 
 namespace veltmeta {
@@ -15,15 +17,6 @@ std::vector<Command>& Registry() {
   return commands;
 }
 
-void PrintHelp(std::FILE* out) {
-  std::fprintf(out,
-               "veltmeta %s: typed XMP metadata from the command line\n\n"
-               "usage: veltmeta COMMAND [ARGS...]\n"
-               "       veltmeta --version | --help\n\ncommands:\n",
-               veltmetadata::VersionString());
-  for (const Command& c : Commands())
-    std::fprintf(out, "  %-34s %s\n", c.mUsage.c_str(), c.mSummary.c_str());
-}
 }  // namespace
 
 CommandRegistrar::CommandRegistrar(Command command) {
@@ -39,23 +32,40 @@ const std::vector<Command>& Commands() {
 
 int Main(int argc, char** argv) {
   if (argc < 2) {
-    PrintHelp(stderr);
+    PrintShortUsage(stderr);
     return 2;
   }
-  std::string first = argv[1];
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  const std::string& first = args[0];
   if (first == "--version" || first == "-V") {
     std::printf("veltmeta %s\n", veltmetadata::VersionString());
     return 0;
   }
-  if (first == "--help" || first == "-h" || first == "help") {
-    PrintHelp(stdout);
+  if (first == "--help" || first == "-h" || (first == "help" && args.size() == 1)) {
+    PrintOverview(stdout);
     return 0;
   }
-  for (const Command& c : Commands()) {
-    if (c.mName == first) return c.mRun(std::vector<std::string>(argv + 2, argv + argc));
+  if (first == "help") {
+    if (PrintCommandHelp(stdout, args[1])) return 0;
+    std::fprintf(stderr, "veltmeta: no command '%s' (try veltmeta --help)\n", args[1].c_str());
+    return 2;
   }
-  std::fprintf(stderr, "veltmeta: unknown command '%s' (try --help)\n", first.c_str());
-  return 2;
+  for (const Command& c : Commands()) {
+    if (c.mName != first) continue;
+    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    if (std::find(rest.begin(), rest.end(), "--help") != rest.end() ||
+        (rest.size() == 1 && rest[0] == "-h")) {
+      PrintCommandHelp(stdout, first);
+      return 0;
+    }
+    return c.mRun(rest);
+  }
+  if (first.starts_with("-") && !IsMainJobOption(first)) {
+    std::fprintf(stderr, "veltmeta: unknown option '%s' (try veltmeta --help)\n", first.c_str());
+    return 2;
+  }
+  // No command: the arguments are files (and options) for the main job.
+  return RunMainJob(args);
 }
 
 }  // namespace veltmeta

@@ -1,5 +1,6 @@
 #include "PanelBuilder.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "Json.h"
@@ -15,6 +16,7 @@ struct PanelBuilder::Node {
   std::string mName;    // prefix:path of the property shown, when there is one
   std::string mWidget;  // "section", "separator", "formatter", ...
   std::string mDisplay;
+  std::string mJson;  // the typed value, when the lookup gave one
   bool mShowsValue = false;  // a property or formatter line (not a heading or separator)
   bool mMultiple = false;
   bool mVisible = true;
@@ -94,6 +96,36 @@ std::string FillFormat(const std::string& format, const std::vector<std::string>
   return out;
 }
 
+// Columns a UTF-8 text takes (one per character).
+std::size_t Columns(const std::string& text) {
+  std::size_t columns = 0;
+  for (const unsigned char c : text)
+    columns += (c & 0xC0) != 0x80 ? 1 : 0;
+  return columns;
+}
+
+// `text` broken at spaces into lines of at most `width` columns (a longer word stands alone);
+// each line after the first starts with `indent`.
+std::string Wrap(const std::string& text, std::size_t width, const std::string& indent) {
+  const std::size_t room = width > indent.size() + 10 ? width - indent.size() : 10;
+  std::string out;
+  std::string line;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    std::size_t end = text.find(' ', start);
+    if (end == std::string::npos) end = text.size();
+    const std::string word = text.substr(start, end - start);
+    if (!line.empty() && Columns(line) + 1 + Columns(word) > room) {
+      out += line + "\n" + indent;
+      line = word;
+    } else {
+      line += (line.empty() ? "" : " ") + word;
+    }
+    start = end + 1;
+  }
+  return out + line;
+}
+
 }  // namespace
 
 std::string ToUTF8(const std::u16string& text) {
@@ -141,8 +173,12 @@ std::string Localized(const std::string& text) {
 PanelBuilder::PanelBuilder(Format format, PanelValueLookup lookup)
     : mFormat(format), mLookup(std::move(lookup)) {}
 
+PanelBuilder::~PanelBuilder() = default;
+
 void PanelBuilder::StartView(const veltmetadata::ViewInfo& info) {
-  mPrune = info.mPruneEmptyProperties;
+  mPrune = info.mPruneEmptyProperties || mOptions.mPruneAlways;
+  mHeld.clear();
+  mValueColumn = 0;
   mFirstJsonItem = true;
   mAnyShown = false;
   mPendingSeparator = false;
@@ -156,6 +192,7 @@ void PanelBuilder::StartView(const veltmetadata::ViewInfo& info) {
 }
 
 void PanelBuilder::EndView(const veltmetadata::ViewDefinition&) {
+  if (mFormat == Format::kText && mOptions.mAlignLabels) WriteAligned();
   if (mFormat == Format::kJson) mOutput += mFirstJsonItem ? "]}\n" : "\n]}\n";
 }
 
@@ -179,7 +216,9 @@ void PanelBuilder::BuildItem(const veltmetadata::ViewItemPtr& item) {
 }
 
 void PanelBuilder::Emit(const Node& node) {
-  if (mFormat == Format::kText) {
+  if (mFormat == Format::kText && mOptions.mAlignLabels) {
+    mHeld.push_back(node);
+  } else if (mFormat == Format::kText) {
     WriteText(node, 0);
   } else {
     mOutput += mFirstJsonItem ? "\n" : ",\n";
@@ -221,7 +260,10 @@ PanelBuilder::Node PanelBuilder::Render(const ViewItem& item) const {
   const PanelValue value = mLookup ? mLookup(item.mPath) : PanelValue();
   node.mMultiple = value.mState == PanelValue::kMultiple;
   if (node.mMultiple) node.mDisplay = kMultipleValues;
-  if (value.mState == PanelValue::kValue) node.mDisplay = ChoiceLabel(item, value.mDisplay);
+  if (value.mState == PanelValue::kValue) {
+    node.mDisplay = ChoiceLabel(item, value.mDisplay);
+    node.mJson = value.mJson;
+  }
   node.mVisible = !mPrune || value.mState != PanelValue::kNone;
   return node;
 }
@@ -276,14 +318,47 @@ void PanelBuilder::WriteText(const Node& node, int depth) {
   if (node.mWidget == "separator") {
     mOutput += "\n";
   } else if (node.mShowsValue) {
-    mOutput +=
-        indent + node.mLabel + ":" + (node.mDisplay.empty() ? "" : " " + node.mDisplay) + "\n";
+    std::string head = indent + node.mLabel + ":";
+    const std::size_t columns = Columns(head);
+    if (mValueColumn > columns) head += std::string(mValueColumn - columns, ' ');
+    std::string display = node.mDisplay;
+    if (mOptions.mWrapWidth > 0 && !display.empty()) {
+      display = Wrap(display, mOptions.mWrapWidth, std::string(Columns(head) + 1, ' '));
+    }
+    mOutput += head + (display.empty() ? "" : " " + display) + "\n";
   } else {
     if (node.mWidget == "section" && !mOutput.ends_with("\n\n")) mOutput += "\n";
     mOutput += indent + node.mLabel + "\n";
   }
   for (const Node& child : node.mChildren)
     WriteText(child, depth + 1);
+}
+
+// The widest "indent + label:" of the value lines of `node` and below, at `depth`.
+static std::size_t WidestLabel(const std::vector<std::size_t>& widths) {
+  std::size_t widest = 0;
+  for (const std::size_t width : widths)
+    widest = std::max(widest, width);
+  return widest;
+}
+
+void PanelBuilder::WriteAligned() {
+  std::vector<std::size_t> widths;
+  std::vector<std::pair<const Node*, int>> stack;
+  for (const Node& node : mHeld)
+    stack.emplace_back(&node, 0);
+  while (!stack.empty()) {
+    const auto [node, depth] = stack.back();
+    stack.pop_back();
+    if (node->mShowsValue) widths.push_back(static_cast<std::size_t>(depth) * 2 + Columns(node->mLabel) + 1);
+    for (const Node& child : node->mChildren)
+      stack.emplace_back(&child, depth + 1);
+  }
+  mValueColumn = WidestLabel(widths);
+  for (const Node& node : mHeld)
+    WriteText(node, 0);
+  mHeld.clear();
+  mValueColumn = 0;
 }
 
 void PanelBuilder::WriteJson(const Node& node, int depth) {
@@ -294,6 +369,7 @@ void PanelBuilder::WriteJson(const Node& node, int depth) {
   if (node.mShowsValue) {
     mOutput += ", \"display\": " + JsonString(node.mDisplay) +
                ", \"multiple\": " + (node.mMultiple ? "true" : "false");
+    if (!node.mMultiple && !node.mJson.empty()) mOutput += ", \"value\": " + node.mJson;
   }
   if (!node.mChildren.empty()) {
     mOutput += ", \"items\": [\n";

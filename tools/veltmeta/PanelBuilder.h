@@ -18,6 +18,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "veltmetadata/Views.h"
 
@@ -28,6 +29,14 @@ struct PanelValue {
   enum State { kNone, kValue, kMultiple };
   State mState = kNone;
   std::string mDisplay;  // the display text, for kValue
+  std::string mJson;     // the typed value as JSON, for kValue; "" leaves "value" out
+};
+
+// How a panel is laid out beyond what its view says.
+struct PanelOptions {
+  bool mPruneAlways = false;   // hide properties without a value even when the view keeps them
+  bool mAlignLabels = false;   // text: values of a view start in one column
+  std::size_t mWrapWidth = 0;  // text: wrap values to this many columns (0: never)
 };
 
 // Supplies the value of the property at a path.
@@ -39,10 +48,15 @@ class PanelBuilder : public veltmetadata::ViewBuilderInterface {
 
   // Without a lookup every property shows as having no value.
   PanelBuilder(Format format, PanelValueLookup lookup);
+  ~PanelBuilder() override;
 
   void StartView(const veltmetadata::ViewInfo& info) override;
   void EndView(const veltmetadata::ViewDefinition& view) override;
   void BuildItem(const veltmetadata::ViewItemPtr& item) override;
+
+  void SetOptions(const PanelOptions& options) { mOptions = options; }
+  // Whether the last view showed any item.
+  bool AnyShown() const { return mAnyShown; }
 
   // The rendered panel; complete after EndView.
   const std::string& Output() const { return mOutput; }
@@ -54,6 +68,7 @@ class PanelBuilder : public veltmetadata::ViewBuilderInterface {
   void Emit(const Node& node);
   void WriteText(const Node& node, int depth);
   void WriteJson(const Node& node, int depth);
+  void WriteAligned();
 
   Format mFormat;
   PanelValueLookup mLookup;
@@ -62,6 +77,9 @@ class PanelBuilder : public veltmetadata::ViewBuilderInterface {
   bool mAnyShown = false;          // an item has been written
   bool mPendingSeparator = false;  // a separator waits for the next shown item
   std::string mOutput;
+  PanelOptions mOptions;
+  std::size_t mValueColumn = 0;  // text: where values start (0: right after the label)
+  std::vector<Node> mHeld;  // text items waiting for EndView when labels are aligned
 };
 
 // UTF-16 text (labels of the library) as UTF-8; unpaired surrogates become U+FFFD.

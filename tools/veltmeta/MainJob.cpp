@@ -1,0 +1,352 @@
+// The main job: reads each file through a file provider, merges several through one
+// aggregate provider (or, with --each, shows one set of panels per file) and prints the
+// header and panels as text or JSON. A file that cannot be read is named on stderr in one
+// line; the others are still shown.
+#include "MainJob.h"
+
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <clocale>
+#include <cstdio>
+#include <cstring>
+#include <algorithm>
+#include <map>
+
+#include "Command.h"
+#include "MainJobPanels.h"
+#include "PropertyArgs.h"
+#include "veltmetadata/Errors.h"
+#include "veltmetadata/ExtensionPackages.h"
+#include "veltmetadata/MetadataUtils.h"
+#include "xmp/XMP_Const.h"
+
+namespace veltmeta {
+
+namespace {
+
+struct Options {
+  bool mEach = false;
+  bool mJson = false;
+  bool mVerbose = false;
+  std::vector<std::string> mFiles;
+};
+
+// Length of the UTF-8 sequence at `i`, or 0 when it is not one.
+std::size_t SequenceLength(const std::string& text, std::size_t i) {
+  const auto lead = static_cast<unsigned char>(text[i]);
+  const std::size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead < 0xE0 ? 2
+                             : lead >= 0xE0 && lead < 0xF0                ? 3
+                             : lead >= 0xF0 && lead < 0xF5                ? 4
+                                                                          : 0;
+  if (length == 0 || i + length > text.size()) return 0;
+  for (std::size_t k = 1; k < length; ++k) {
+    if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return 0;
+  }
+  return length;
+}
+
+bool IsUTF8(const std::string& text) {
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t length = SequenceLength(text, i);
+    if (length == 0) return false;
+    i += length;
+  }
+  return true;
+}
+
+std::u16string ToUTF16(const std::string& text) {
+  std::u16string out;
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t length = SequenceLength(text, i);
+    const auto lead = static_cast<unsigned char>(text[i]);
+    char32_t c = length == 1 ? lead : lead & (0x7F >> length);
+    for (std::size_t k = 1; k < length; ++k)
+      c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+    if (c >= 0x10000) {
+      out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+      out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+    } else {
+      out += static_cast<char16_t>(c);
+    }
+    i += length == 0 ? 1 : length;
+  }
+  return out;
+}
+
+// The name a user knows a file format by; the handler's code for the rarer ones.
+std::string FormatName(unsigned int format) {
+  static const std::map<std::string, std::string> kNames = {
+      {"MPG4", "MPEG-4"},    {"MOOV", "QuickTime"}, {"WAVE", "WAV"},  {"AVI", "AVI"},
+      {"MP3", "MP3"},        {"TIFF", "TIFF"},      {"PNG", "PNG"},   {"JPEG", "JPEG"},
+      {"XMP", "XMP sidecar"}, {"GIF", "GIF"},       {"PDF", "PDF"},   {"HEIF", "HEIF"}};
+  std::string code;
+  for (int shift = 24; shift >= 0; shift -= 8)
+    code += static_cast<char>((format >> shift) & 0xFF);
+  while (!code.empty() && code.back() == ' ')
+    code.pop_back();
+  const auto it = kNames.find(code);
+  return it == kNames.end() ? code : it->second;
+}
+
+// Edit distance of two short words.
+std::size_t Distance(const std::string& a, const std::string& b) {
+  std::vector<std::size_t> row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j)
+    row[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t above = row[j];
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
+}
+
+// "no such file", with the command the user may have meant when the name looks like one.
+std::string NoSuchFile(const std::string& file) {
+  if (file.find_first_of("./") == std::string::npos) {
+    for (const Command& command : Commands()) {
+      if (file != command.mName && Distance(file, command.mName) <= 2)
+        return "no such file (did you mean 'veltmeta " + command.mName + "'?)";
+    }
+  }
+  return "no such file";
+}
+
+// Why `file` cannot be shown, or "" when it can (its format then in `format`).
+std::string Problem(const std::string& file, std::string& format) {
+  if (!IsUTF8(file)) return "its name is not UTF-8";
+  struct stat info {};
+  if (::stat(file.c_str(), &info) != 0) {
+    return errno == ENOENT ? NoSuchFile(file) : errno == EACCES ? "permission denied"
+                                                              : std::strerror(errno);
+  }
+  if (S_ISDIR(info.st_mode)) return "it is a folder";
+  if (!S_ISREG(info.st_mode)) return "not a regular file";
+  if (::access(file.c_str(), R_OK) != 0) return "permission denied";
+  const unsigned int code = veltmetadata::utility::GetXMPFormat(ToUTF16(file));
+  if (code == kXMP_UnknownFile) return "not a media file veltmeta can read";
+  format = FormatName(code);
+  return "";
+}
+
+void PrintError(const std::string& file, const std::string& reason) {
+  std::fprintf(stderr, "veltmeta: cannot read '%s': %s\n", ShownName(file).c_str(),
+               reason.c_str());
+}
+
+// Terminal columns of stdout, or 0 when it is no terminal.
+std::size_t TerminalWidth() {
+  if (::isatty(STDOUT_FILENO) == 0) return 0;
+  winsize size{};
+  if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 20) return size.ws_col;
+  return 80;
+}
+
+// A progress bar on stderr, only when stderr is a terminal and there is more than one file.
+class Progress {
+ public:
+  explicit Progress(std::size_t total) : mTotal(total), mShown(total > 1 && ::isatty(STDERR_FILENO)) {}
+  ~Progress() {
+    if (mShown) std::fputs("\r\033[K", stderr);
+  }
+  Progress(const Progress&) = delete;
+  Progress& operator=(const Progress&) = delete;
+  void Step(std::size_t done) {
+    if (!mShown) return;
+    const std::size_t filled = done * 30 / mTotal;
+    std::fprintf(stderr, "\r[%s%s] %zu/%zu", std::string(filled, '#').c_str(),
+                 std::string(30 - filled, ' ').c_str(), done, mTotal);
+    std::fflush(stderr);
+  }
+
+ private:
+  std::size_t mTotal;
+  bool mShown;
+};
+
+int Usage(const std::string& problem) {
+  std::fprintf(stderr, "veltmeta: %s\nusage: %s\n       veltmeta --help for every command\n",
+               problem.c_str(), kMainJobUsage);
+  return 2;
+}
+
+// Parses the options; returns -1 to go on, else the exit status.
+int Parse(const std::vector<std::string>& args, Options& options) {
+  bool optionsEnded = false;
+  for (const std::string& arg : args) {
+    if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
+      options.mFiles.push_back(arg);
+    } else if (arg == "--") {
+      optionsEnded = true;
+    } else if (arg == "--each") {
+      options.mEach = true;
+    } else if (arg == "--json") {
+      options.mJson = true;
+    } else if (arg == "--verbose" || arg == "-v") {
+      options.mVerbose = true;
+    } else {
+      return Usage("unknown option '" + arg + "'");
+    }
+  }
+  return options.mFiles.empty() ? Usage("no file given") : -1;
+}
+
+// One file once it has been opened.
+struct Opened {
+  ShownFile mShown;
+  std::shared_ptr<ToolFileProvider> mProvider;
+};
+
+// Opens `file` through a file provider; prints why and returns false when it cannot.
+bool Open(const std::string& file, ToolSession& session, Opened& opened) {
+  std::string format;
+  if (const std::string problem = Problem(file, format); !problem.empty()) {
+    PrintError(file, problem);
+    return false;
+  }
+  opened.mProvider = std::make_shared<ToolFileProvider>(file, false, session);
+  if (!opened.mProvider->ReadError().empty()) {
+    PrintError(file, "its XMP is damaged (" + WithoutMarkers(opened.mProvider->ReadError()) + ")");
+    return false;
+  }
+  opened.mShown.mName = ShownName(file);
+  opened.mShown.mFormat = format;
+  opened.mShown.mHasXMP = opened.mProvider->HadXMP();
+  std::vector<std::u16string> associated;
+  veltmetadata::utility::GetAssociatedFiles(ToUTF16(file), associated);
+  for (const auto& name : associated)
+    opened.mShown.mAssociated.push_back(ShownName(ToUTF8(name)));
+  return true;
+}
+
+std::string Render(const std::vector<ShownFile>& files,
+                   const std::shared_ptr<veltmetadata::MetaDataProvider>& provider,
+                   const std::vector<veltmetadata::ViewDefinitionPtr>& views, const Options& options,
+                   const PanelOptions& layout) {
+  return options.mJson ? PanelsJson(files, provider, views) : PanelsText(files, provider, views, layout);
+}
+
+void PrintNotes(ToolSession& session, std::size_t errorsBefore) {
+  for (const auto& report : session.TakeAssertions())
+    std::fprintf(stderr, "veltmeta: note: %s\n", WithoutMarkers(report.mMessage.empty() ? report.mCondition : report.mMessage).c_str());
+  const auto errors = veltmetadata::GetErrorInfos();
+  for (std::size_t i = errorsBefore; i < errors.size(); ++i)
+    std::fprintf(stderr, "veltmeta: note: %s\n", WithoutMarkers(errors[i].mMessage).c_str());
+}
+
+}  // namespace
+
+bool IsMainJobOption(const std::string& arg) {
+  return arg == "--each" || arg == "--json" || arg == "--verbose" || arg == "-v" || arg == "--";
+}
+
+std::string ShownName(const std::string& file) {
+  std::string out;
+  for (std::size_t i = 0; i < file.size();) {
+    const std::size_t length = SequenceLength(file, i);
+    if (length == 0) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned char>(file[i]));
+      out += escaped;
+      ++i;
+    } else {
+      out.append(file, i, length);
+      i += length;
+    }
+  }
+  return out;
+}
+
+std::string WithoutMarkers(const std::string& text) {
+  static const std::map<std::string, std::string> kEntities = {
+      {"quot", "\""}, {"apos", "'"}, {"amp", "&"}, {"lt", "<"}, {"gt", ">"}};
+  std::string out;
+  for (std::size_t i = 0; i < text.size();) {
+    if (text.compare(i, 2, "#{") == 0) {
+      const std::size_t close = text.find('}', i);
+      if (close != std::string::npos) {
+        const auto it = kEntities.find(text.substr(i + 2, close - i - 2));
+        out += it == kEntities.end() ? "" : it->second;
+        i = close + 1;
+        continue;
+      }
+    }
+    if (text.compare(i, 4, "$$$/") == 0) {
+      // "$$$/Key/Name=Text": the text after '=' stands for the key.
+      const std::size_t equals = text.find('=', i);
+      const std::size_t space = text.find(' ', i);
+      i = equals != std::string::npos && equals < space ? equals + 1 : std::min(space, text.size());
+      continue;
+    }
+    out += text[i++];
+  }
+  return out;
+}
+
+int RunMainJob(const std::vector<std::string>& args) {
+  Options options;
+  if (const int status = Parse(args, options); status >= 0) return status;
+  std::setlocale(LC_TIME, "");
+  ToolSession session;
+  veltmetadata::LoadAllViewDefinitions();
+  session.TakeAssertions();  // package problems belong to `veltmeta errors`
+  const std::size_t errorsBefore = veltmetadata::GetErrorInfos().size();
+  const auto views = PanelOrder();
+  PanelOptions layout;
+  layout.mPruneAlways = true;
+  layout.mAlignLabels = true;
+  layout.mWrapWidth = TerminalWidth();
+
+  int status = 0;
+  Progress progress(options.mFiles.size());
+  std::vector<Opened> opened;
+  std::string output = options.mJson && options.mEach ? "[" : "";
+  std::size_t shown = 0;
+  for (std::size_t i = 0; i < options.mFiles.size(); ++i) {
+    Opened file;
+    if (!Open(options.mFiles[i], session, file)) {
+      status = 1;
+    } else if (options.mEach) {
+      const std::string panels = Render({file.mShown}, file.mProvider, views, options, layout);
+      output += options.mJson ? (shown == 0 ? "\n" : ",\n") + panels : (shown == 0 ? "" : "\n") + panels;
+      ++shown;
+      std::fputs(output.c_str(), stdout);
+      output.clear();
+    } else {
+      opened.push_back(std::move(file));
+    }
+    progress.Step(i + 1);
+  }
+  if (!options.mEach && !opened.empty()) {
+    std::vector<ShownFile> files;
+    veltmetadata::ProviderList list;
+    for (const Opened& file : opened) {
+      files.push_back(file.mShown);
+      list.push_back(file.mProvider);
+    }
+    std::shared_ptr<veltmetadata::MetaDataProvider> provider = list.front();
+    if (list.size() > 1) {
+      provider = std::make_shared<veltmetadata::AggregateProvider>(
+          veltmetadata::ProviderRange{list.begin(), list.end()});
+    }
+    output = Render(files, provider, views, options, layout);
+  }
+  if (options.mJson && options.mEach) output += "\n]";
+  if (options.mJson && (options.mEach || !opened.empty())) output += "\n";
+  std::fputs(output.c_str(), stdout);
+  if (options.mVerbose) {
+    PrintNotes(session, errorsBefore);
+  } else {
+    session.TakeAssertions();
+  }
+  return status;
+}
+
+}  // namespace veltmeta
