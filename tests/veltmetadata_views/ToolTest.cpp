@@ -111,7 +111,7 @@ TEST_F(ViewsTool, MergedFilesShowMultipleValuesAndBadArgumentsFail) {
   EXPECT_NE(origin.find("  City: Porto\n"), std::string::npos) << origin;
 
   for (const auto& [args, expected] : std::vector<std::pair<std::string, int>>{
-           {"view nosuchview '" + a + "'", 1},
+           {"view nosuchview '" + a + "'", 2},
            {"view basic '" + a + ".missing'", 1},
            {"view basic", 2},
            {"view basic --bogus '" + a + "'", 2}}) {
