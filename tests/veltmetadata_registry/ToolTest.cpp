@@ -67,7 +67,7 @@ TEST(RegistryTool, ListingAndErrorCommandsGiveValidJson) {
             "");
 
   RunTool("schema no-such-prefix", &status);
-  EXPECT_EQ(status, 1);
+  EXPECT_EQ(status, 2);
   RunTool("schemas --bogus", &status);
   EXPECT_EQ(status, 2);
 }

@@ -115,7 +115,7 @@ TEST_F(ViewsTool, MergedFilesShowMultipleValuesAndBadArgumentsFail) {
   const auto notMedia = mDir / "notes.txt";
   velttest::WriteFile(notMedia, "plain text, no media file");
   for (const auto& [args, expected] :
-       std::vector<std::pair<std::string, int>>{{"view nosuchview '" + a + "'", 1},
+       std::vector<std::pair<std::string, int>>{{"view nosuchview '" + a + "'", 2},
                                                 {"view basic '" + a + ".missing'", 1},
                                                 {"view basic '" + notMedia.string() + "'", 1},
                                                 {"view basic", 2},

@@ -233,12 +233,20 @@ std::string Render(const std::vector<ShownFile>& files,
   return options.mJson ? PanelsJson(files, provider, views) : PanelsText(files, provider, views, layout);
 }
 
+// One line of a note: the library's line breaks become "; ".
+std::string OneLine(const std::string& text) {
+  std::string out;
+  for (const char c : WithoutMarkers(text))
+    out += c == '\n' ? std::string("; ") : std::string(1, c);
+  return out;
+}
+
 void PrintNotes(ToolSession& session, std::size_t errorsBefore) {
   for (const auto& report : session.TakeAssertions())
-    std::fprintf(stderr, "veltmeta: note: %s\n", WithoutMarkers(report.mMessage.empty() ? report.mCondition : report.mMessage).c_str());
+    std::fprintf(stderr, "veltmeta: note: %s\n", OneLine(report.mMessage.empty() ? report.mCondition : report.mMessage).c_str());
   const auto errors = veltmetadata::GetErrorInfos();
   for (std::size_t i = errorsBefore; i < errors.size(); ++i)
-    std::fprintf(stderr, "veltmeta: note: %s\n", WithoutMarkers(errors[i].mMessage).c_str());
+    std::fprintf(stderr, "veltmeta: note: %s\n", OneLine(errors[i].mMessage).c_str());
 }
 
 }  // namespace

@@ -334,27 +334,22 @@ void PanelBuilder::WriteText(const Node& node, int depth) {
     WriteText(child, depth + 1);
 }
 
-// The widest "indent + label:" of the value lines of `node` and below, at `depth`.
-static std::size_t WidestLabel(const std::vector<std::size_t>& widths) {
-  std::size_t widest = 0;
-  for (const std::size_t width : widths)
-    widest = std::max(widest, width);
-  return widest;
-}
-
+// Writes the held items with every value of the view starting in one column, after the
+// widest "indent + label:".
 void PanelBuilder::WriteAligned() {
-  std::vector<std::size_t> widths;
+  std::size_t widest = 0;
   std::vector<std::pair<const Node*, int>> stack;
   for (const Node& node : mHeld)
     stack.emplace_back(&node, 0);
   while (!stack.empty()) {
     const auto [node, depth] = stack.back();
     stack.pop_back();
-    if (node->mShowsValue) widths.push_back(static_cast<std::size_t>(depth) * 2 + Columns(node->mLabel) + 1);
+    if (node->mShowsValue)
+      widest = std::max(widest, static_cast<std::size_t>(depth) * 2 + Columns(node->mLabel) + 1);
     for (const Node& child : node->mChildren)
       stack.emplace_back(&child, depth + 1);
   }
-  mValueColumn = WidestLabel(widths);
+  mValueColumn = widest;
   for (const Node& node : mHeld)
     WriteText(node, 0);
   mHeld.clear();
