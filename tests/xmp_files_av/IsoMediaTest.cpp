@@ -47,9 +47,7 @@ std::string Read(const std::filesystem::path& file) {
 class IsoMediaTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!velttest::HaveCommand("exiftool") || !velttest::HaveCommand("ffmpeg")) {
-      GTEST_SKIP() << "needs exiftool and ffmpeg";
-    }
+    VELT_REQUIRE_COMMANDS("exiftool", "ffmpeg");
   }
   velttest::TempDir mDir;
 };

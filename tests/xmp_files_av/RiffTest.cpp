@@ -42,9 +42,7 @@ void AppendChunks(const std::filesystem::path& file, const std::string& chunks) 
 class RiffTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!velttest::HaveCommand("exiftool") || !velttest::HaveCommand("ffmpeg")) {
-      GTEST_SKIP() << "needs exiftool and ffmpeg";
-    }
+    VELT_REQUIRE_COMMANDS("exiftool", "ffmpeg");
   }
   velttest::TempDir mDir;
 };
