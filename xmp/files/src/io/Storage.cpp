@@ -25,6 +25,8 @@ WriteFaultHook sWriteFaultHook;
 
 // Stale temporary files older than this are removed by a later update of the same file.
 constexpr std::chrono::minutes kStaleTemporaryAge{10};
+// In-place writes up to this size are undone when they fail halfway.
+constexpr std::size_t kMaxSavedBytes = 64u << 20;
 
 std::string Errno(const std::string& what, const std::string& path) {
   return what + " '" + path + "': " + std::strerror(errno);
@@ -198,12 +200,18 @@ void DiskStorage::WriteAt(std::uint64_t offset, const void* data, std::size_t si
   if (!mWritable) ThrowIO("'" + mPath + "' is open read-only");
   if (offset > mSize) ThrowIO("write at offset " + std::to_string(offset) + " past the end");
   CheckFailurePoint("in-place");
+  // What the write covers, to put back when it fails halfway (a full disk, an I/O error):
+  // a failed write then leaves the file as it was.
+  const std::uint64_t oldSize = mSize;
+  Bytes covered;
+  if (offset < oldSize && size <= kMaxSavedBytes) {
+    covered = Read(offset, static_cast<std::size_t>(std::min<std::uint64_t>(size, oldSize - offset)));
+  }
   try {
     WriteAll(mFd, offset, data, size, mPath);
   } catch (const FileError&) {
-    // A short write may have grown the file: keep the size in step with the disk.
-    struct stat st {};
-    if (::fstat(mFd, &st) == 0) mSize = static_cast<std::uint64_t>(st.st_size);
+    if (!covered.empty()) (void)::pwrite(mFd, covered.data(), covered.size(), static_cast<off_t>(offset));
+    (void)::ftruncate(mFd, static_cast<off_t>(oldSize));
     throw;
   }
   mBytesWritten += size;
