@@ -65,6 +65,17 @@ TEST(DurableWrite, EveryStepFailedOrKilledLeavesOldOrNew) {
     ASSERT_GT(steps, 2);
     ASSERT_EQ(faulttest::ReadTitle(probe), title);
     fs::remove(probe);
+    {
+      // A real file-size limit just above the file's size: the write fails, nothing changes.
+      fs::path folder = base / "limit";
+      fs::create_directories(folder);
+      fs::path file = folder / original.filename();
+      velttest::WriteFile(file, bytes);
+      EXPECT_FALSE(faulttest::UpdateWithFault(file, title, 0, Fault::kSizeLimit));
+      EXPECT_TRUE(velttest::ReadFile(file) == bytes) << "size limit: not rolled back";
+      EXPECT_EQ(FolderEntries(folder).size(), 1u) << "size limit: temporary file left";
+      fs::remove_all(folder);
+    }
     for (int step = 0; step < steps; ++step) {
       for (Fault fault : {Fault::kFail, Fault::kFirstByte, Fault::kLastByte}) {
         SCOPED_TRACE(std::to_string(step) + " " + faulttest::FaultName(fault));

@@ -1,8 +1,10 @@
 #include "FaultInjection.h"
 
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <optional>
 
@@ -28,6 +30,7 @@ xmpfiles::WriteFaultHook MakeHook(int* counter, int step, Fault fault) {
       case Fault::kLastByte:
         return at.size > 1 ? at.size - 1 : 0;
       case Fault::kFail:
+      case Fault::kSizeLimit:
         break;
     }
     return 0;
@@ -60,6 +63,8 @@ const char* FaultName(Fault fault) {
       return "disk full before the last byte";
     case Fault::kKill:
       return "kill";
+    case Fault::kSizeLimit:
+      return "file-size limit";
   }
   return "?";
 }
@@ -70,6 +75,20 @@ bool UpdateWithFault(const std::filesystem::path& file, const std::string& title
   SXMPFiles::Initialize();
   int counter = 0;
   if (step < 0) return Update(file, title);
+  if (fault == Fault::kSizeLimit) {
+    std::error_code ec;
+    const auto limit = static_cast<rlim_t>(std::filesystem::file_size(file, ec) + 64);
+    pid_t child = ::fork();
+    if (child == 0) {
+      std::signal(SIGXFSZ, SIG_IGN);  // writes past the limit fail with EFBIG instead
+      struct rlimit rl {limit, limit};
+      ::setrlimit(RLIMIT_FSIZE, &rl);
+      ::_exit(Update(file, title) ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+  }
   if (fault != Fault::kKill) {
     xmpfiles::SetWriteFaultHook(MakeHook(&counter, step, fault));
     bool done = Update(file, title);

@@ -16,6 +16,8 @@ enum class Fault {
   kFirstByte,  // a write step runs out of space after its first byte
   kLastByte,   // a write step runs out of space before its last byte
   kKill,       // the process is killed at the step
+  kSizeLimit,  // a real file-size limit (RLIMIT_FSIZE) a few bytes above the file's size;
+               // `step` is ignored
 };
 const char* FaultName(Fault fault);
 
