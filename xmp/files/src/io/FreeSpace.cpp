@@ -67,7 +67,12 @@ std::optional<Placement> PlanPlacement(std::span<const Span> spans, std::optiona
         return Placement{Kind::kBeforeOld, start, unit.offset, 0};
       }
     }
-    if (canSwallow && canAppend && *old + 1 == spans.size()) {
+    // The old unit ends the container, or does but for free space that one write can extend
+    // (where no recorded container end would lag behind it): the new one goes right after.
+    bool onlyFreeAfter = *old + 1 == spans.size() || !frame.setEnd;
+    for (std::size_t i = *old + 1; i < spans.size(); ++i)
+      onlyFreeAfter = onlyFreeAfter && spans[i].free;
+    if (canSwallow && canAppend && onlyFreeAfter) {
       return Placement{Kind::kAfterOld, unit.end, unit.end + header + size, 0};
     }
   }
