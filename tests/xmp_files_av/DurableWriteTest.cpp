@@ -20,6 +20,7 @@
 #include "AvTestSupport.h"
 #include "FaultInjection.h"
 #include "TestSupport.h"
+#include "io/FreeSpace.h"
 #include "io/Storage.h"
 #include "xmp/SXMPFiles.h"
 #include "xmp/SXMPMeta.h"
@@ -247,6 +248,43 @@ TEST(DurableWrite, TheFileItselfIsKept) {
   EXPECT_FALSE(fs::exists(stale));
   EXPECT_TRUE(fs::exists(fresh));
   EXPECT_TRUE(fs::exists(foreign));
+}
+
+// The planner prefers places where one header write swaps the old unit for the new one, and
+// a file edited again and again does not grow without bound.
+TEST(DurableWrite, PlacementSwapsInOneWriteAndGrowthStaysBounded) {
+  using Kind = xmpfiles::Placement::Kind;
+  xmpfiles::ContainerFrame frame;
+  const std::vector<xmpfiles::Span> afterFree = {{0, 100, false}, {100, 200, false},
+                                                 {200, 400, true}, {400, 500, false}};
+  auto plan = xmpfiles::PlanPlacement(afterFree, 1, 188, 500, true, frame);
+  ASSERT_TRUE(plan);
+  EXPECT_EQ(plan->kind, Kind::kAfterOld);
+  EXPECT_EQ(plan->offset, 200u);
+  EXPECT_EQ(plan->extra, 4u);  // 4 bytes left: too few for a free unit of their own
+  const std::vector<xmpfiles::Span> beforeFree = {{0, 100, true}, {100, 200, false},
+                                                  {200, 300, false}};
+  plan = xmpfiles::PlanPlacement(beforeFree, 1, 92, 300, true, frame);
+  ASSERT_TRUE(plan);
+  EXPECT_EQ(plan->kind, Kind::kBeforeOld);
+  plan = xmpfiles::PlanPlacement(beforeFree, 1, 93, 300, false, frame);
+  EXPECT_FALSE(plan) << "no room and no appending: a rewrite";
+
+  velttest::TempDir dir;
+  fs::create_directories(dir / "fresh");
+  for (const char* sample : {"iso/moov_last.mp4", "riff/tone.wav", "iso/moov_first.mp4"}) {
+    SCOPED_TRACE(sample);
+    fs::path file = faulttest::PrepareSample(dir.Path(), sample, kOld);
+    std::string title;
+    for (int i = 0; i < 12; ++i) {
+      title += std::string(300, static_cast<char>('a' + i));
+      ASSERT_TRUE(faulttest::UpdateWithFault(file, title));
+    }
+    EXPECT_EQ(faulttest::ReadTitle(file), title);
+    const auto size = fs::file_size(file);
+    const auto fresh = fs::file_size(faulttest::PrepareSample(dir / "fresh", sample, title));
+    EXPECT_LT(size, 3 * fresh) << size << " bytes against " << fresh << " for one write";
+  }
 }
 
 }  // namespace
