@@ -110,6 +110,7 @@ int OpenLocked(const std::string& path, bool writable) {
     // The update we waited for may have renamed a new file over the path: lock that one.
     struct stat now {};
     if (::stat(path.c_str(), &now) == 0 && now.st_dev == st.st_dev && now.st_ino == st.st_ino) {
+      NoteLock({st.st_dev, st.st_ino});
       return fd;
     }
     ::close(fd);
