@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -45,6 +46,27 @@ bool HaveCommand(const std::string& name) {
   int status = 0;
   RunCommand("command -v " + name + " >/dev/null 2>&1", &status);
   return status == 0;
+}
+
+std::string MissingCommands(std::initializer_list<const char*> names) {
+  std::string missing;
+  for (const char* name : names) {
+    if (HaveCommand(name)) continue;
+    if (!missing.empty()) missing += ' ';
+    missing += name;
+  }
+  return missing;
+}
+
+bool InContinuousIntegration() {
+  const char* ci = std::getenv("CI");
+  return ci != nullptr && std::string(ci) == "true";
+}
+
+bool OracleAvailable(const char* name) {
+  if (HaveCommand(name)) return true;
+  if (InContinuousIntegration()) ADD_FAILURE() << "oracle missing with CI=true: " << name;
+  return false;
 }
 
 std::string RunCommand(const std::string& command, int* status) {

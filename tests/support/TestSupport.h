@@ -1,6 +1,9 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
+#include <initializer_list>
 #include <string>
 
 namespace velttest {
@@ -28,7 +31,28 @@ void WriteFile(const std::filesystem::path& path, const std::string& bytes);
 std::filesystem::path DataFile(const std::string& relative);
 // True when the command is on PATH (e.g. "exiftool").
 bool HaveCommand(const std::string& name);
+// The commands of `names` that are not on PATH, space-separated ("" when all are there).
+std::string MissingCommands(std::initializer_list<const char*> names);
+// True when the environment says CI=true: a test whose oracle is missing must then fail, so
+// that a green run means every test ran.
+bool InContinuousIntegration();
+// For a test that checks against an oracle only when it is there: true when `name` is on
+// PATH; otherwise false, and a test failure is recorded when CI=true.
+bool OracleAvailable(const char* name);
 // Runs a shell command; returns its standard output and sets `status` to its exit status.
 std::string RunCommand(const std::string& command, int* status = nullptr);
 
 }  // namespace velttest
+
+// Skips the current test when a command it needs as an oracle (exiftool, ffmpeg...) is
+// missing, or fails it when CI=true. Use in a test body or a fixture's SetUp.
+#define VELT_REQUIRE_COMMANDS(...)                                                      \
+  do {                                                                                  \
+    const std::string veltMissing = ::velttest::MissingCommands({__VA_ARGS__});         \
+    if (!veltMissing.empty()) {                                                         \
+      if (::velttest::InContinuousIntegration()) {                                      \
+        GTEST_FAIL() << "oracle missing with CI=true: " << veltMissing;                 \
+      }                                                                                 \
+      GTEST_SKIP() << "needs " << veltMissing;                                          \
+    }                                                                                   \
+  } while (0)

@@ -230,7 +230,7 @@ std::string ContainerOf(const PropertyDefinition& property) {
 }
 
 TEST_F(BuiltinDefinitions, ContainersNamespacesAndValueFormsAgreeWithExifTool) {
-  if (!velttest::HaveCommand("exiftool")) GTEST_SKIP() << "exiftool is not installed";
+  VELT_REQUIRE_COMMANDS("exiftool");
   velttest::TempDir dir;
   const auto out = dir / "oracle.xmp";
   std::string command = "exiftool -q -m -o '" + out.string() + "'";

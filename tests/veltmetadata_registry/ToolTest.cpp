@@ -30,9 +30,8 @@ std::string CheckJson(const std::vector<std::pair<std::string, std::string>>& do
 }
 
 TEST(RegistryTool, ListingAndErrorCommandsGiveValidJson) {
-  if (!std::filesystem::exists(kTool) || !velttest::HaveCommand("python3")) {
-    GTEST_SKIP() << "veltmeta or python3 missing";
-  }
+  VELT_REQUIRE_COMMANDS("python3");
+  ASSERT_TRUE(std::filesystem::exists(kTool)) << kTool;
   int status = -1;
   const std::string schemas = RunTool("schemas --json", &status);
   EXPECT_EQ(status, 0);

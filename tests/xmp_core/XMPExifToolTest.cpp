@@ -70,7 +70,7 @@ TEST(XMPExifTool, ReadsPacketsWrittenByExifTool) {
 }
 
 TEST(XMPExifTool, ExifToolReadsPacketsWeWrite) {
-  if (!velttest::HaveCommand("exiftool")) GTEST_SKIP() << "exiftool not installed";
+  VELT_REQUIRE_COMMANDS("exiftool");
   SXMPMeta meta;
   meta.SetLocalizedText(kXMP_NS_DC, "dc:title", "", "x-default", "A & B <C> \"D\"");
   meta.SetLocalizedText(kXMP_NS_DC, "dc:title", "", "de", "Titel \xC3\xBC");

@@ -38,8 +38,7 @@ class ImageHandlers : public FilesTest {};
 // Our writing, read back by us and by ExifTool; no new ExifTool warning; pixels unchanged.
 // The second write (bigger) takes the rewrite path, the third (smaller) fits in place.
 TEST_F(ImageHandlers, WriteReadBackAndExifToolAgrees) {
-  if (!HaveCommand("exiftool") || !HaveCommand("convert"))
-    GTEST_SKIP() << "needs exiftool and convert";
+  VELT_REQUIRE_COMMANDS("exiftool", "convert");
   for (const char* name : kSamples) {
     SCOPED_TRACE(name);
     TempDir dir;
@@ -81,7 +80,7 @@ TEST_F(ImageHandlers, WriteReadBackAndExifToolAgrees) {
 
 // ExifTool's writing, read by us.
 TEST_F(ImageHandlers, ReadsWhatExifToolWrote) {
-  if (!HaveCommand("exiftool")) GTEST_SKIP() << "needs exiftool";
+  VELT_REQUIRE_COMMANDS("exiftool");
   for (const char* name : kSamples) {
     SCOPED_TRACE(name);
     TempDir dir;
@@ -108,7 +107,7 @@ TEST_F(ImageHandlers, ReadsWhatExifToolWrote) {
 // A packet larger than one JPEG segment is split into extended XMP; ExifTool joins it, and
 // we join what ExifTool splits.
 TEST_F(ImageHandlers, JpegExtendedXmpBothWays) {
-  if (!HaveCommand("exiftool")) GTEST_SKIP() << "needs exiftool";
+  VELT_REQUIRE_COMMANDS("exiftool");
   TempDir dir;
   auto ours = CopySample(dir, "sample.jpg");
   SXMPMeta big = MakeMeta("Big", 150000);

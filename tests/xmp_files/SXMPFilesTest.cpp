@@ -71,7 +71,7 @@ TEST_F(FilesApi, AssociatedResourcesAndSidecars) {
   SXMPMeta back;
   ASSERT_TRUE(ReadXmp(sidecar, &back));
   EXPECT_EQ(Label(back), "side");
-  if (HaveCommand("exiftool")) {
+  if (velttest::OracleAvailable("exiftool")) {
     EXPECT_EQ(ExifToolTag(sidecar, "XMP-xmp:Label"), "side");
   }
   list.clear();

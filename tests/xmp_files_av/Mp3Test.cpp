@@ -49,9 +49,7 @@ std::string Tag(char major, char flags, const std::string& body) {
 class Mp3Test : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!velttest::HaveCommand("exiftool") || !velttest::HaveCommand("ffmpeg")) {
-      GTEST_SKIP() << "needs exiftool and ffmpeg";
-    }
+    VELT_REQUIRE_COMMANDS("exiftool", "ffmpeg");
   }
   velttest::TempDir mDir;
 };

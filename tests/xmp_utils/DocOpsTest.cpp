@@ -75,7 +75,7 @@ TEST(DocOps, SavesRecordHistoryAndIdentifiers) {
 }
 
 TEST(DocOps, ExifToolReadsTheRecordedHistory) {
-  if (!velttest::HaveCommand("exiftool")) GTEST_SKIP() << "exiftool is not installed";
+  VELT_REQUIRE_COMMANDS("exiftool");
   SXMPMeta::SetClientName("veltmeta-test");
   SXMPMeta meta;
   TXMPDocOps ops(&meta);

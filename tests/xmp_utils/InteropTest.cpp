@@ -26,7 +26,7 @@ std::string ReadWithExifTool(const std::filesystem::path& file) {
 }
 
 TEST(Interop, ExifToolValuesRoundTripThroughTheUtilities) {
-  if (!velttest::HaveCommand("exiftool")) GTEST_SKIP() << "exiftool is not installed";
+  VELT_REQUIRE_COMMANDS("exiftool");
   velttest::TempDir dir;
   const auto original = dir / "exiftool.xmp";
   int status = -1;
@@ -74,7 +74,7 @@ TEST(Interop, ExifToolValuesRoundTripThroughTheUtilities) {
 }
 
 TEST(Interop, CollectEditDistributeKeepsEachFilesOwnValues) {
-  if (!velttest::HaveCommand("exiftool")) GTEST_SKIP() << "exiftool is not installed";
+  VELT_REQUIRE_COMMANDS("exiftool");
   velttest::TempDir dir;
   const std::vector<std::string> args = {
       "-XMP-dc:Title=Same -XMP-xmp:Label=red -XMP-dc:Subject=a -XMP-dc:Subject=b "

@@ -17,7 +17,8 @@
 //   3. Write in place (Storage::WriteAt) only when PacketText::FitTo gives a packet of
 //      exactly the old packet's length; otherwise build the new file with
 //      Storage::StartRewrite (copying untouched ranges with Rewrite::AppendFrom) and Commit
-//      it, or, where the format allows, append and patch a few bytes of structure.
+//      it, or, for containers of boxes or chunks, place a new unit with PlaceUnit
+//      (io/FreeSpace.h), supplying only how free units are written.
 //   4. Add a factory function `std::unique_ptr<FileHandler> MakeXxxHandler()` and list it in
 //      HandlerRegistry.cpp.
 

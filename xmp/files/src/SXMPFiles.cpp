@@ -269,9 +269,12 @@ void SXMPFiles::CloseFile(XMP_OptionBits closeFlags) {
   if (!mImpl) return;
   std::unique_ptr<Impl> impl = std::move(mImpl);
   (void)closeFlags;  // every rewrite already goes through a temporary file
+  // The lock taken at open (exclusive for an update) is released when the storage goes.
   if (!impl->mNewPacket || !(impl->mOpenFlags & kXMPFiles_OpenForUpdate)) return;
   try {
     impl->mHandler->Write(*impl->mStorage, PacketText(*impl->mNewPacket));
+    // Whatever path the handler took, the file and its folder entry are on disk now.
+    impl->mStorage->Flush();
   } catch (const FileError& e) {
     Rethrow(e, impl->mPath, true);
   }

@@ -1,14 +1,19 @@
 #include "io/Storage.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <mutex>
+#include <optional>
+
+#include "io/FileSafety.h"
 
 namespace xmpfiles {
 
@@ -16,15 +21,28 @@ namespace {
 
 std::mutex sHookMutex;
 std::function<bool(std::string_view)> sFailureHook;
+WriteFaultHook sWriteFaultHook;
+
+// Stale temporary files older than this are removed by a later update of the same file.
+constexpr std::chrono::minutes kStaleTemporaryAge{10};
+// In-place writes up to this size are undone when they fail halfway.
+constexpr std::size_t kMaxSavedBytes = 64u << 20;
 
 std::string Errno(const std::string& what, const std::string& path) {
   return what + " '" + path + "': " + std::strerror(errno);
 }
 
-// Writes all bytes or throws.
+// Writes all bytes or throws; asks the fault seam first, which may cut the write short.
 void WriteAll(int fd, std::uint64_t offset, const void* data, std::size_t size,
-              const std::string& path) {
+              const std::string& path, std::string_view point = "write") {
   const auto* p = static_cast<const std::uint8_t*>(data);
+  std::optional<std::uint64_t> fault = CheckWriteStep({point, offset, size});
+  if (fault) {
+    std::size_t done = static_cast<std::size_t>(std::min<std::uint64_t>(*fault, size));
+    if (done > 0) WriteAll(fd, offset, data, done, path, "");
+    errno = ENOSPC;
+    ThrowIO(Errno("cannot write", path) + " (injected)");
+  }
   while (size > 0) {
     ssize_t n = ::pwrite(fd, p, size, static_cast<off_t>(offset));
     if (n < 0 && errno == EINTR) continue;
@@ -49,7 +67,23 @@ void SetFailureHook(std::function<bool(std::string_view)> hook) {
   sFailureHook = std::move(hook);
 }
 
+void SetWriteFaultHook(WriteFaultHook hook) {
+  std::lock_guard lock(sHookMutex);
+  sWriteFaultHook = std::move(hook);
+}
+
+std::optional<std::uint64_t> CheckWriteStep(const WriteStep& step) {
+  if (step.point.empty()) return std::nullopt;
+  WriteFaultHook hook;
+  {
+    std::lock_guard lock(sHookMutex);
+    hook = sWriteFaultHook;
+  }
+  return hook ? hook(step) : std::nullopt;
+}
+
 void CheckFailurePoint(std::string_view point) {
+  if (CheckWriteStep({point, 0, 0})) ThrowIO("injected failure at '" + std::string(point) + "'");
   std::function<bool(std::string_view)> hook;
   {
     std::lock_guard lock(sHookMutex);
@@ -120,27 +154,32 @@ void Rewrite::AppendFrom(Storage& original, std::uint64_t offset, std::uint64_t 
 
 // ---- DiskStorage ----
 
-DiskStorage::DiskStorage(const std::string& path, bool writable)
-    : mPath(path), mWritable(writable) {
-  Reopen();
+DiskStorage::DiskStorage(const std::string& path, bool writable) : mWritable(writable) {
+  // Symbolic links are followed: the update goes to the file they name, the link stays.
+  std::error_code ec;
+  std::filesystem::path resolved = std::filesystem::canonical(path, ec);
+  mPath = ec ? path : resolved.string();
+  mFd = OpenLocked(mPath, writable);
+  Adopt(mFd);
+  if (writable) RemoveStaleTemporaries(mPath, kStaleTemporaryAge);
 }
 
 DiskStorage::~DiskStorage() {
-  if (mFd >= 0) ::close(mFd);
+  if (mFd < 0) return;
+  ::close(mFd);
+  ReleaseLock(mIdentity);
 }
 
-void DiskStorage::Reopen() {
-  if (mFd >= 0) ::close(mFd);
-  mFd = -1;
-  int fd = ::open(mPath.c_str(), (mWritable ? O_RDWR : O_RDONLY) | O_CLOEXEC);
-  if (fd < 0) ThrowIO(Errno("cannot open", mPath));
+void DiskStorage::Adopt(int fd) {
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    ThrowIO("'" + mPath + "' is not a regular file");
-  }
+  if (::fstat(fd, &st) != 0) ThrowIO(Errno("cannot inspect", mPath));
   mFd = fd;
   mSize = static_cast<std::uint64_t>(st.st_size);
+  mIdentity = {st.st_dev, st.st_ino};
+}
+
+void DiskStorage::CheckIdentity() const {
+  CheckStillNames(mPath, mIdentity);
 }
 
 std::size_t DiskStorage::DoRead(std::uint64_t offset, void* buffer, std::size_t size) {
@@ -161,39 +200,69 @@ void DiskStorage::WriteAt(std::uint64_t offset, const void* data, std::size_t si
   if (!mWritable) ThrowIO("'" + mPath + "' is open read-only");
   if (offset > mSize) ThrowIO("write at offset " + std::to_string(offset) + " past the end");
   CheckFailurePoint("in-place");
-  WriteAll(mFd, offset, data, size, mPath);
+  // What the write covers, to put back when it fails halfway (a full disk, an I/O error):
+  // a failed write then leaves the file as it was.
+  const std::uint64_t oldSize = mSize;
+  Bytes covered;
+  if (offset < oldSize && size <= kMaxSavedBytes) {
+    covered = Read(offset, static_cast<std::size_t>(std::min<std::uint64_t>(size, oldSize - offset)));
+  }
+  try {
+    WriteAll(mFd, offset, data, size, mPath);
+  } catch (const FileError&) {
+    if (!covered.empty()) (void)::pwrite(mFd, covered.data(), covered.size(), static_cast<off_t>(offset));
+    (void)::ftruncate(mFd, static_cast<off_t>(oldSize));
+    throw;
+  }
   mBytesWritten += size;
   mSize = std::max<std::uint64_t>(mSize, offset + size);
 }
 
 void DiskStorage::Truncate(std::uint64_t size) {
   if (!mWritable) ThrowIO("'" + mPath + "' is open read-only");
+  if (CheckWriteStep({"truncate", size, 0})) ThrowIO("cannot truncate '" + mPath + "' (injected)");
   if (::ftruncate(mFd, static_cast<off_t>(size)) != 0) ThrowIO(Errno("cannot truncate", mPath));
   mSize = size;
 }
 
 void DiskStorage::Flush() {
-  if (mFd >= 0 && mWritable && ::fsync(mFd) != 0) ThrowIO(Errno("cannot flush", mPath));
+  if (mFd < 0 || !mWritable) return;
+  if (CheckWriteStep({"sync", 0, 0})) ThrowIO("cannot flush '" + mPath + "' (injected)");
+  if (::fsync(mFd) != 0) ThrowIO(Errno("cannot flush", mPath));
+  SyncFolder(mPath);
+}
+
+void DiskStorage::Reserve(std::uint64_t end) {
+  if (!mWritable || end <= mSize) return;
+  if (CheckWriteStep({"reserve", mSize, end - mSize})) {
+    errno = ENOSPC;
+    ThrowIO(Errno("cannot make room in", mPath) + " (injected)");
+  }
+  int rc = ::fallocate(mFd, FALLOC_FL_KEEP_SIZE, static_cast<off_t>(mSize),
+                       static_cast<off_t>(end - mSize));
+  // File systems without fallocate give no promise; the write itself will tell.
+  if (rc != 0 && errno != EOPNOTSUPP && errno != ENOSYS) {
+    ThrowIO(Errno("cannot make room for " + std::to_string(end - mSize) + " more bytes in", mPath));
+  }
 }
 
 // The new content goes to a temporary file beside the original (same folder, so the final
-// rename is atomic and never crosses file systems), keeps the original's permissions, is
-// flushed to disk, and only then renamed over the original.
+// rename is atomic and never crosses file systems) with the original's owner, mode and
+// extended attributes; it is flushed to disk and locked, the path is checked to still name
+// the original, and only then is it renamed over the original. A file with several hard
+// links keeps its inode instead: the new content is copied into it (see README).
 class DiskRewrite : public Rewrite {
  public:
   explicit DiskRewrite(DiskStorage& owner) : mOwner(owner) {
     std::filesystem::path target(owner.mPath);
-    std::string name = target.filename().string();
-    std::filesystem::path folder = target.parent_path();
-    std::string pattern = (folder / ("." + name + ".velt-XXXXXX")).string();
+    std::string pattern = (target.parent_path() / TemporaryPrefix(owner.mPath)).string() + "XXXXXX";
     CheckFailurePoint("temp-create");
     std::vector<char> buf(pattern.begin(), pattern.end());
     buf.push_back('\0');
     mFd = ::mkstemp(buf.data());
     if (mFd < 0) ThrowIO(Errno("cannot create a temporary file beside", owner.mPath));
     mTempPath = buf.data();
-    struct stat st {};
-    if (::fstat(owner.mFd, &st) == 0) (void)::fchmod(mFd, st.st_mode & 07777);
+    CopyFileAttributes(owner.mFd, mFd, owner.mPath);
   }
   ~DiskRewrite() override {
     if (mFd >= 0) ::close(mFd);
@@ -209,22 +278,45 @@ class DiskRewrite : public Rewrite {
   void Commit() override {
     CheckFailurePoint("temp-flush");
     if (::fsync(mFd) != 0) ThrowIO(Errno("cannot flush", mTempPath));
+    mOwner.CheckIdentity();
+    struct stat st {};
+    if (::fstat(mOwner.mFd, &st) == 0 && st.st_nlink > 1) return CopyIntoOriginal();
+    // Locked before it gets the name, so that no other update slips in after the rename.
+    (void)::flock(mFd, LOCK_EX);
     CheckFailurePoint("rename");
     if (::rename(mTempPath.c_str(), mOwner.mPath.c_str()) != 0) {
       ThrowIO(Errno("cannot replace", mOwner.mPath));
     }
     mCommitted = true;
-    // Make the rename itself durable.
-    std::string folder = std::filesystem::path(mOwner.mPath).parent_path().string();
-    int dirFd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY);
-    if (dirFd >= 0) {
-      (void)::fsync(dirFd);
-      ::close(dirFd);
-    }
-    mOwner.Reopen();
+    ::close(mOwner.mFd);  // releases the lock of the replaced file
+    ReleaseLock(mOwner.mIdentity);
+    mOwner.Adopt(mFd);
+    NoteLock(mOwner.mIdentity);
+    mFd = -1;
+    SyncFolder(mOwner.mPath);
   }
 
  private:
+  // Keeps the inode of a hard-linked file: the complete new content is copied over the old
+  // and flushed; the temporary file is removed only then, so an interrupted copy leaves the
+  // whole new content beside the file.
+  void CopyIntoOriginal() {
+    mOwner.Reserve(mPos);
+    Bytes chunk(1 << 20);
+    for (std::uint64_t at = 0; at < mPos;) {
+      std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), mPos - at));
+      ssize_t got = ::pread(mFd, chunk.data(), n, static_cast<off_t>(at));
+      if (got <= 0) ThrowIO(Errno("cannot read back", mTempPath));
+      WriteAll(mOwner.mFd, at, chunk.data(), static_cast<std::size_t>(got), mOwner.mPath);
+      at += static_cast<std::uint64_t>(got);
+    }
+    if (::ftruncate(mOwner.mFd, static_cast<off_t>(mPos)) != 0) {
+      ThrowIO(Errno("cannot truncate", mOwner.mPath));
+    }
+    mOwner.mSize = mPos;
+    mOwner.Flush();
+  }
+
   DiskStorage& mOwner;
   int mFd = -1;
   std::string mTempPath;
@@ -250,13 +342,17 @@ void MemoryStorage::WriteAt(std::uint64_t offset, const void* data, std::size_t 
   if (!mWritable) ThrowIO("memory file is read-only");
   if (offset > mData.size()) ThrowIO("write at offset " + std::to_string(offset) + " past the end");
   CheckFailurePoint("in-place");
-  if (offset + size > mData.size()) mData.resize(offset + size);
-  if (size > 0) std::memcpy(mData.data() + offset, data, size);
-  mBytesWritten += size;
+  std::optional<std::uint64_t> fault = CheckWriteStep({"write", offset, size});
+  std::size_t n = fault ? static_cast<std::size_t>(std::min<std::uint64_t>(*fault, size)) : size;
+  if (offset + n > mData.size()) mData.resize(offset + n);
+  if (n > 0) std::memcpy(mData.data() + offset, data, n);
+  mBytesWritten += n;
+  if (fault) ThrowIO("no space left for the memory file (injected)");
 }
 
 void MemoryStorage::Truncate(std::uint64_t size) {
   if (!mWritable) ThrowIO("memory file is read-only");
+  if (CheckWriteStep({"truncate", size, 0})) ThrowIO("cannot truncate the memory file (injected)");
   mData.resize(size);
 }
 

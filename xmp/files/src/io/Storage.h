@@ -7,10 +7,13 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "io/FileSafety.h"
 
 namespace xmpfiles {
 
@@ -45,6 +48,23 @@ class FileError : public std::runtime_error {
 void SetFailureHook(std::function<bool(std::string_view point)> hook);
 // Throws an I/O FileError when the failure hook asks for a failure at `point`.
 void CheckFailurePoint(std::string_view point);
+
+// One step of writing as the fault seam sees it: `point` is "write", "truncate", "reserve",
+// "sync" (an fsync of the file or its folder), or one of the rewrite points above;
+// `size` is the number of bytes a write step writes (0 for the others).
+struct WriteStep {
+  std::string_view point;
+  std::uint64_t offset = 0;
+  std::uint64_t size = 0;
+};
+// Fault injection at every write step, for tests and the kill-point matrix: the hook
+// returns nullopt to let the step run, or the number of bytes the step gets done before it
+// fails as a full disk would (0: it fails before writing anything). A hook may also end the
+// process, which simulates a kill at that step. Process-wide; pass null to disable.
+using WriteFaultHook = std::function<std::optional<std::uint64_t>(const WriteStep&)>;
+void SetWriteFaultHook(WriteFaultHook hook);
+// Asks the fault hook about `step`: nullopt to go on, else how many bytes to write first.
+std::optional<std::uint64_t> CheckWriteStep(const WriteStep& step);
 
 class Storage;
 
@@ -84,10 +104,18 @@ class Storage {
   // Writes at `offset` (which may be the end, extending the file). Throws on failure.
   virtual void WriteAt(std::uint64_t offset, const void* data, std::size_t size) = 0;
   virtual void Truncate(std::uint64_t size) = 0;
+  // Makes the content and the file's name durable (fsync of the file and of its folder).
   virtual void Flush() = 0;
+  // Makes sure the file can grow to `end` bytes without running out of space, where the
+  // file system can promise it; the size does not change. Throws FileError (kIO) when the
+  // space is not there.
+  virtual void Reserve(std::uint64_t end) { (void)end; }
   // Starts a safe rewrite of the whole content.
   virtual std::unique_ptr<Rewrite> StartRewrite() = 0;
   virtual bool Writable() const = 0;
+  // Throws FileError (kIO) when the path no longer names the file that was opened (it was
+  // removed or replaced): checked before the write that makes an update visible.
+  virtual void CheckIdentity() const {}
 
   // Counters for benchmarks: bytes actually read from and written to this storage.
   std::uint64_t BytesRead() const { return mBytesRead; }
@@ -99,8 +127,10 @@ class Storage {
   std::uint64_t mBytesWritten = 0;
 };
 
-// A file on disk (POSIX). Open() throws FileError (kIO) for a missing file, a folder or a
-// file without permission.
+// A file on disk (POSIX). The constructor follows symbolic links, takes a shared lock for
+// reading or an exclusive one for updating (held until destruction; see FileSafety.h), and
+// for an update removes our stale temporary files beside it. Throws FileError (kIO) for a
+// missing file, a folder or a file without permission.
 class DiskStorage : public Storage {
  public:
   DiskStorage(const std::string& path, bool writable);
@@ -112,8 +142,11 @@ class DiskStorage : public Storage {
   void WriteAt(std::uint64_t offset, const void* data, std::size_t size) override;
   void Truncate(std::uint64_t size) override;
   void Flush() override;
+  void Reserve(std::uint64_t end) override;
   std::unique_ptr<Rewrite> StartRewrite() override;
   bool Writable() const override { return mWritable; }
+  void CheckIdentity() const override;
+  // The file's real path (symbolic links resolved).
   const std::string& Path() const { return mPath; }
 
  protected:
@@ -121,12 +154,14 @@ class DiskStorage : public Storage {
 
  private:
   friend class DiskRewrite;
-  void Reopen();
+  // Takes `fd` as this storage's open file (size and identity).
+  void Adopt(int fd);
 
   std::string mPath;
   int mFd = -1;
   bool mWritable = false;
   std::uint64_t mSize = 0;
+  FileIdentity mIdentity;
 };
 
 // A file held in memory; writes and rewrites change the vector.

@@ -141,10 +141,4 @@ void AppendBoxHeader(Bytes& out, std::uint32_t type, std::uint64_t totalSize,
   if (userType) out.insert(out.end(), userType->begin(), userType->end());
 }
 
-void WriteFreeHeader(Storage& storage, std::uint64_t offset, std::uint64_t size) {
-  Bytes header;
-  AppendBoxHeader(header, kFree, size);  // a 64-bit header for sizes past 4 GB
-  storage.WriteAt(offset, header.data(), header.size());
-}
-
 }  // namespace xmpfiles::iso

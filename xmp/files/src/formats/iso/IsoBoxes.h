@@ -82,8 +82,4 @@ void AppendBoxHeader(Bytes& out, std::uint32_t type, std::uint64_t totalSize,
 // Header length a box of `payload` bytes needs.
 std::uint32_t HeaderSizeFor(std::uint64_t payload, bool uuid);
 
-// Writes the header of a free box of `size` bytes (size >= 8) at `offset`; the bytes it
-// covers are left as they are.
-void WriteFreeHeader(Storage& storage, std::uint64_t offset, std::uint64_t size);
-
 }  // namespace xmpfiles::iso

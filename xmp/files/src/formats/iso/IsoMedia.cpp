@@ -6,6 +6,8 @@
 #include "formats/iso/ChunkOffsets.h"
 #include "formats/iso/PacketFit.h"
 #include "io/Endian.h"
+#include "io/FreeSpace.h"
+#include "io/WriteJournal.h"
 #include "xmp/XMP_Warnings.h"
 
 namespace xmpfiles::iso {
@@ -33,11 +35,6 @@ struct Layout {
   std::optional<Box> xmpAtom;  // moov/udta/XMP_
 };
 
-// Raised when the packet cannot be placed without moving media data.
-struct NeedRewrite {
-  std::string reason;
-};
-
 Flavor FlavorOf(Storage& file) {
   std::uint8_t head[32];
   std::size_t n = file.ReadSome(0, head, sizeof head);
@@ -51,6 +48,22 @@ const Box* FindChild(const BoxList& list, std::uint32_t type) {
     if (box.type == type) return &box;
   }
   return nullptr;
+}
+
+// The XMP_ box of a udta box, if any.
+std::optional<Box> XmpAtomIn(Storage& file, const Box& udta) {
+  BoxList items = ListBoxes(file, udta.DataOffset(), udta.End());
+  if (const Box* xmp = FindChild(items, kXmpBox)) return *xmp;
+  return std::nullopt;
+}
+
+// The packet bytes of moov/udta/XMP_, empty when there is none.
+ByteRange MoovPacket(Storage& file, const Box& moov) {
+  BoxList children = ListBoxes(file, moov.DataOffset(), moov.End());
+  if (const Box* udta = FindChild(children, kUdta)) {
+    if (auto xmp = XmpAtomIn(file, *udta)) return {xmp->DataOffset(), xmp->End()};
+  }
+  return {};
 }
 
 Layout Scan(Storage& file, bool strict) {
@@ -68,8 +81,7 @@ Layout Scan(Storage& file, bool strict) {
   BoxList children = ListBoxes(file, moov.DataOffset(), moov.End());
   if (const Box* udta = FindChild(children, kUdta)) {
     layout.udta = *udta;
-    BoxList items = ListBoxes(file, udta->DataOffset(), udta->End());
-    if (const Box* xmp = FindChild(items, kXmpBox)) layout.xmpAtom = *xmp;
+    layout.xmpAtom = XmpAtomIn(file, *udta);
   }
   return layout;
 }
@@ -86,22 +98,31 @@ std::string ReadPacketBytes(Storage& file, std::uint64_t offset, std::uint64_t s
   return packet;
 }
 
-void WriteBytes(Storage& file, std::uint64_t offset, const Bytes& bytes) {
-  file.WriteAt(offset, bytes.data(), bytes.size());
-}
-void WriteBytes(Storage& file, std::uint64_t offset, const std::string& bytes) {
-  file.WriteAt(offset, bytes.data(), bytes.size());
+// Free boxes for the placement of a new box.
+ContainerFrame IsoFrame() {
+  ContainerFrame frame;
+  frame.freeHeader = [](std::uint64_t total) {
+    Bytes header;
+    AppendBoxHeader(header, kFree, total);
+    return header;
+  };
+  return frame;
 }
 
-// Turns a box into free space: its type becomes 'free' and the packet bytes it held (the
-// range [blankFrom, blankTo)) are blanked so that packet scanners do not find stale XMP.
-void Retire(Storage& file, const Box& box, std::uint64_t blankFrom, std::uint64_t blankTo) {
-  static const std::uint8_t kFreeType[4] = {'f', 'r', 'e', 'e'};
-  if (blankTo > blankFrom) {
-    std::string blank(static_cast<std::size_t>(std::min(blankTo - blankFrom, kMaxPacketSize)), ' ');
-    WriteBytes(file, blankFrom, blank);
-  }
-  file.WriteAt(box.offset + 4, kFreeType, 4);
+Span SpanOf(const Box& box) {
+  return {box.offset, box.End(), box.IsFree()};
+}
+
+std::vector<Span> SpansOf(const std::vector<Box>& boxes) {
+  std::vector<Span> spans;
+  for (const Box& box : boxes)
+    spans.push_back(SpanOf(box));
+  return spans;
+}
+
+// The packet bytes of a box, blanked once it is retired.
+ByteRange PayloadOf(const Box& box) {
+  return {box.DataOffset(), box.End()};
 }
 
 // The payload (packet) grown by `extra` bytes of padding.
@@ -186,69 +207,49 @@ Bytes BuildMoov(Storage& file, const Box& moov, const std::string& packet) {
 // the box fills a space exactly.
 using MakeBox = std::function<Bytes(std::uint64_t extra)>;
 
-// Writes `content` over [start, end) of the file, filling what is left with a free box (or,
-// when too little is left for one, with more padding). Returns false when it does not fit.
-// A range that ends at the end of the file always fits: the file grows or shrinks.
-bool PlaceIn(Storage& file, std::uint64_t start, std::uint64_t end, const Bytes& content,
-             const MakeBox& make) {
-  const std::uint64_t n = content.size();
-  const std::uint64_t room = end - start;
-  if (end == file.Size()) {
-    WriteBytes(file, start, content);
-    if (start + n < end) file.Truncate(start + n);
-    return true;
-  }
-  if (room < n) return false;
-  if (room == n || room - n >= 8) {
-    WriteBytes(file, start, content);
-    if (room > n) WriteFreeHeader(file, start + n, room - n);
-  } else {
-    WriteBytes(file, start, make(room - n));
-  }
+// Gives a last box that runs to the end of the file its real size, so that boxes can follow
+// it. False when its size needs a 64-bit header it does not have.
+bool EndLastBox(WriteJournal& journal, const std::vector<Box>& boxes) {
+  if (boxes.empty() || !boxes.back().toEnd) return true;
+  const Box& last = boxes.back();
+  if (last.size > 0xFFFFFFFFull) return false;
+  std::uint8_t size[4];
+  PutU32(size, static_cast<std::uint32_t>(last.size), Endian::kBig);
+  journal.Write(last.offset, std::span<const std::uint8_t>(size, 4));
+  journal.Sync();
   return true;
 }
 
-// Places a top-level box that replaces `boxes[oldIndex]` (or is new when oldIndex < 0)
-// without moving any other box: in the old box's place (with the free boxes after it), in a
-// run of free boxes, or at the end of the file. `retire` turns the old box into free space
-// once the new one is in place elsewhere.
-void PlaceTopLevel(Storage& file, const std::vector<Box>& boxes, int oldIndex, const MakeBox& make,
-                   const std::function<void()>& retire) {
-  // Built before anything is written, so that a failure to build changes nothing.
-  const Bytes content = make(0);
-  if (oldIndex >= 0) {
-    std::size_t j = static_cast<std::size_t>(oldIndex);
-    std::uint64_t start = boxes[j].offset;
-    std::uint64_t end = boxes[j].End();
-    while (++j < boxes.size() && boxes[j].IsFree())
-      end = boxes[j].End();
-    if (PlaceIn(file, start, end, content, make)) return;
-  }
-  for (std::size_t i = 0; i < boxes.size(); ++i) {
-    if (!boxes[i].IsFree()) continue;
-    std::size_t j = i;
-    std::uint64_t end = boxes[i].End();
-    while (j + 1 < boxes.size() && boxes[j + 1].IsFree())
-      end = boxes[++j].End();
-    if (PlaceIn(file, boxes[i].offset, end, content, make)) {
-      if (oldIndex >= 0) retire();
-      return;
+// Places a top-level box replacing boxes[oldIndex] (or new when oldIndex < 0) by the ordered
+// update of io/FreeSpace.h. False, with nothing written, when only a rewrite can place it.
+bool PlaceTopLevel(WriteJournal& journal, const std::vector<Box>& boxes, int oldIndex,
+                   const MakeBox& make, std::vector<ByteRange> blank) {
+  std::vector<Span> spans = SpansOf(boxes);
+  UnitUpdate update;
+  update.spans = spans;
+  if (oldIndex >= 0) update.old = static_cast<std::size_t>(oldIndex);
+  update.containerEnd = journal.File().Size();
+  update.canAppend = EndLastBox(journal, boxes);
+  update.make = make;
+  update.blank = std::move(blank);
+  return PlaceUnit(journal, IsoFrame(), update);
+}
+
+// Retires every box of `type` (or XMP uuid box, for kUuid) after the first: copies left by
+// an interrupted update. Readers take the first, so what they read does not change.
+bool RetireExtraCopies(WriteJournal& journal, const Layout& layout, std::uint32_t type) {
+  bool first = true, retired = false;
+  for (const Box& box : layout.top.boxes) {
+    bool match = type == kUuid ? box.IsXmpUuid() : box.type == type;
+    if (!match) continue;
+    if (!first) {
+      RetireUnit(journal, IsoFrame(), SpanOf(box),
+                 {type == kUuid ? PayloadOf(box) : MoovPacket(journal.File(), box)});
+      retired = true;
     }
-    i = j;
+    first = false;
   }
-  // Append. A last box that runs to the end of the file gets its real size first.
-  if (!boxes.empty() && boxes.back().toEnd) {
-    const Box& last = boxes.back();
-    if (last.size > 0xFFFFFFFFull) {
-      throw NeedRewrite{"box '" + TypeName(last.type) +
-                        "' runs to the end of the file and needs a 64-bit size"};
-    }
-    std::uint8_t size[4];
-    PutU32(size, static_cast<std::uint32_t>(last.size), Endian::kBig);
-    file.WriteAt(last.offset, size, 4);
-  }
-  WriteBytes(file, file.Size(), content);
-  if (oldIndex >= 0) retire();
+  return retired;
 }
 
 // Rewrites the whole file with `content` replacing boxes[replace] (or inserted before
@@ -323,56 +324,49 @@ void RewriteWhole(Storage& file, const Layout& layout, int replace, std::size_t 
   rewrite->Commit();
 }
 
-void WriteIso(Storage& file, const Layout& layout, const PacketText& packet,
-              const WriteOptions& options) {
-  const std::vector<Box>& boxes = layout.top.boxes;
-  if (layout.xmpUuid >= 0 && !options.forceRewrite) {
-    const Box& old = boxes[static_cast<std::size_t>(layout.xmpUuid)];
-    if (auto fitted =
-            FitPacket(packet, static_cast<std::size_t>(std::min(old.DataSize(), kMaxPacketSize)))) {
-      if (fitted->size() == old.DataSize()) return WriteBytes(file, old.DataOffset(), *fitted);
-    }
-  }
-  MakeBox make = [&](std::uint64_t extra) { return MakeUuidBox(PaddedPacket(packet, extra)); };
-  try {
-    if (options.forceRewrite) throw NeedRewrite{"asked for"};
-    PlaceTopLevel(file, boxes, layout.xmpUuid, make, [&] {
-      const Box& old = boxes[static_cast<std::size_t>(layout.xmpUuid)];
-      Retire(file, old, old.DataOffset(), old.End());
-    });
-  } catch (const NeedRewrite&) {
-    // A new box goes right after moov (or after the first box when there is none).
-    std::size_t insertAt = layout.moov >= 0 ? static_cast<std::size_t>(layout.moov) + 1
-                                            : std::min<std::size_t>(1, boxes.size());
-    RewriteWhole(file, layout, layout.xmpUuid, insertAt, make(0));
-  }
+// Writes a packet that fits the old box's payload exactly over it. False when it does not.
+bool WriteInPlace(WriteJournal& journal, const Box& old, const PacketText& packet) {
+  auto fitted =
+      FitPacket(packet, static_cast<std::size_t>(std::min(old.DataSize(), kMaxPacketSize)));
+  if (!fitted || fitted->size() != old.DataSize()) return false;
+  journal.File().CheckIdentity();
+  journal.Write(old.DataOffset(), *fitted);
+  journal.Sync();
+  return true;
 }
 
-void WriteQuickTime(Storage& file, const Layout& layout, const PacketText& packet,
-                    const WriteOptions& options) {
-  if (layout.moov < 0) ThrowFormat("QuickTime movie without a 'moov' box");
+// A new box goes right after moov (or after the first box when there is none).
+std::size_t RewriteInsertAt(const Layout& layout) {
+  return layout.moov >= 0 ? static_cast<std::size_t>(layout.moov) + 1
+                          : std::min<std::size_t>(1, layout.top.boxes.size());
+}
+
+// False when the whole file must be rewritten.
+bool WriteIso(WriteJournal& journal, const Layout& layout, const PacketText& packet) {
   const std::vector<Box>& boxes = layout.top.boxes;
-  const Box& moov = boxes[static_cast<std::size_t>(layout.moov)];
-  if (layout.xmpAtom && !options.forceRewrite) {
-    const Box& old = *layout.xmpAtom;
-    if (auto fitted =
-            FitPacket(packet, static_cast<std::size_t>(std::min(old.DataSize(), kMaxPacketSize)))) {
-      if (fitted->size() == old.DataSize()) return WriteBytes(file, old.DataOffset(), *fitted);
-    }
+  std::vector<ByteRange> blank;
+  if (layout.xmpUuid >= 0) {
+    const Box& old = boxes[static_cast<std::size_t>(layout.xmpUuid)];
+    if (WriteInPlace(journal, old, packet)) return true;
+    blank.push_back(PayloadOf(old));
+  }
+  MakeBox make = [&](std::uint64_t extra) { return MakeUuidBox(PaddedPacket(packet, extra)); };
+  return PlaceTopLevel(journal, boxes, layout.xmpUuid, make, blank);
+}
+
+bool WriteQuickTime(WriteJournal& journal, const Layout& layout, const PacketText& packet) {
+  if (layout.moov < 0) ThrowFormat("QuickTime movie without a 'moov' box");
+  Storage& file = journal.File();
+  const Box& moov = layout.top.boxes[static_cast<std::size_t>(layout.moov)];
+  std::vector<ByteRange> blank;
+  if (layout.xmpAtom) {
+    if (WriteInPlace(journal, *layout.xmpAtom, packet)) return true;
+    blank.push_back(PayloadOf(*layout.xmpAtom));
   }
   MakeBox make = [&](std::uint64_t extra) {
     return BuildMoov(file, moov, PaddedPacket(packet, extra));
   };
-  try {
-    if (options.forceRewrite) throw NeedRewrite{"asked for"};
-    PlaceTopLevel(file, boxes, layout.moov, make, [&] {
-      std::uint64_t from = layout.xmpAtom ? layout.xmpAtom->DataOffset() : 0;
-      std::uint64_t to = layout.xmpAtom ? layout.xmpAtom->End() : 0;
-      Retire(file, moov, from, to);
-    });
-  } catch (const NeedRewrite&) {
-    RewriteWhole(file, layout, layout.moov, 0, make(0));
-  }
+  return PlaceTopLevel(journal, layout.top.boxes, layout.moov, make, blank);
 }
 
 }  // namespace
@@ -430,30 +424,36 @@ void WriteXmp(Storage& file, const PacketText& packet, const WriteOptions& optio
                                               " bytes is larger than an XMP box may be");
   }
   Layout layout = Scan(file, true);
-  // With two candidates there is no telling which one readers take: refuse to guess.
-  int moovs = 0, uuids = 0;
-  for (const Box& box : layout.top.boxes) {
-    moovs += box.type == kMoov;
-    uuids += box.IsXmpUuid();
+  const bool iso = layout.flavor == Flavor::kIso;
+  if (options.forceRewrite) {
+    if (iso) return RewriteWhole(file, layout, layout.xmpUuid, RewriteInsertAt(layout),
+                                 MakeUuidBox(packet.Text()));
+    if (layout.moov < 0) ThrowFormat("QuickTime movie without a 'moov' box");
+    const Box& moov = layout.top.boxes[static_cast<std::size_t>(layout.moov)];
+    return RewriteWhole(file, layout, layout.moov, 0, BuildMoov(file, moov, packet.Text()));
   }
-  if (moovs > 1 || uuids > 1) {
-    ThrowFormat("the file holds " + std::to_string(moovs > 1 ? moovs : uuids) +
-                (moovs > 1 ? " 'moov' boxes" : " XMP boxes") +
-                "; not writing into an ambiguous file");
-  }
-  if (layout.flavor == Flavor::kIso) {
-    WriteIso(file, layout, packet, options);
-  } else {
-    WriteQuickTime(file, layout, packet, options);
+  WriteJournal journal(file);
+  // Copies left by an interrupted update go first; readers already take the first one.
+  bool retired = RetireExtraCopies(journal, layout, kUuid);
+  retired = RetireExtraCopies(journal, layout, kMoov) || retired;
+  if (retired) layout = Scan(file, true);
+  bool placed = iso ? WriteIso(journal, layout, packet) : WriteQuickTime(journal, layout, packet);
+  if (!placed) {
+    journal.Complete();
+    if (iso) return RewriteWhole(file, layout, layout.xmpUuid, RewriteInsertAt(layout),
+                                 MakeUuidBox(packet.Text()));
+    const Box& moov = layout.top.boxes[static_cast<std::size_t>(layout.moov)];
+    return RewriteWhole(file, layout, layout.moov, 0, BuildMoov(file, moov, packet.Text()));
   }
   // A packet left in the other place would contradict the new one: retire it.
   Layout after = Scan(file, true);
-  if (after.flavor == Flavor::kIso && after.xmpAtom) {
-    Retire(file, *after.xmpAtom, after.xmpAtom->DataOffset(), after.xmpAtom->End());
-  } else if (after.flavor == Flavor::kQuickTime && after.xmpUuid >= 0) {
+  if (iso && after.xmpAtom) {
+    RetireUnit(journal, IsoFrame(), SpanOf(*after.xmpAtom), {PayloadOf(*after.xmpAtom)});
+  } else if (!iso && after.xmpUuid >= 0) {
     const Box& old = after.top.boxes[static_cast<std::size_t>(after.xmpUuid)];
-    Retire(file, old, old.DataOffset(), old.End());
+    RetireUnit(journal, IsoFrame(), SpanOf(old), {PayloadOf(old)});
   }
+  journal.Complete();
 }
 
 }  // namespace xmpfiles::iso

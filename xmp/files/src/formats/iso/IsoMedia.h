@@ -40,7 +40,9 @@ struct WriteOptions {
 };
 
 // Stores `packet` in the place that fits the file's brand, replacing the old packet there
-// and retiring a packet in the other place (it becomes free space). Throws FileError
+// (in place when it fits, else by the ordered update of io/FreeSpace.h) and retiring a packet
+// in the other place and any second copy an interrupted update left (they become free
+// space). A failure leaves the file as it was. Throws FileError
 // (kBadFormat) for files whose top-level structure is damaged, and (kUnsupported) when the
 // packet could only be placed by moving the media of a fragmented file.
 void WriteXmp(Storage& file, const PacketText& packet, const WriteOptions& options = {});

@@ -5,6 +5,8 @@
 
 #include "formats/iso/PacketFit.h"
 #include "io/Endian.h"
+#include "io/FreeSpace.h"
+#include "io/WriteJournal.h"
 #include "xmp/XMP_Warnings.h"
 
 namespace xmpfiles::riff {
@@ -30,28 +32,43 @@ int FindChunk(const Layout& layout, std::uint32_t id) {
   return -1;
 }
 
-void WriteU32LE(Storage& file, std::uint64_t offset, std::uint32_t value) {
-  std::uint8_t bytes[4];
-  PutU32(bytes, value, Endian::kLittle);
-  file.WriteAt(offset, bytes, 4);
+// The form's size limit: its 32-bit size field counts the bytes after the first 8.
+constexpr std::uint64_t kMaxFormEnd = 0xFFFFFFFFull + 8;
+
+// JUNK chunks for the placement of a new chunk, and the form size that follows its end.
+ContainerFrame RiffFrame() {
+  ContainerFrame frame;
+  frame.freeHeader = [](std::uint64_t total) {
+    Bytes header;
+    AppendU32(header, kJunk, Endian::kBig);
+    AppendU32(header, static_cast<std::uint32_t>(total - 8), Endian::kLittle);
+    return header;
+  };
+  frame.maxFreeUnit = 0xFFFFFFFFull + 8;
+  frame.maxEnd = kMaxFormEnd;
+  frame.setEnd = [](WriteJournal& journal, std::uint64_t end) {
+    Bytes size;
+    AppendU32(size, static_cast<std::uint32_t>(end - 8), Endian::kLittle);
+    journal.Write(4, size);
+  };
+  return frame;
 }
 
-void CheckFormEnd(std::uint64_t formEnd) {
-  if (formEnd - 8 > 0xFFFFFFFFull) {
-    throw FileError(ErrorKind::kUnsupported, "the RIFF form would pass 4 GB");
-  }
+Span SpanOf(const Chunk& chunk) {
+  return {chunk.offset, chunk.End(), chunk.id == kJunk};
 }
 
-void SetFormEnd(Storage& file, std::uint64_t formEnd) {
-  CheckFormEnd(formEnd);
-  WriteU32LE(file, 4, static_cast<std::uint32_t>(formEnd - 8));
+ByteRange PayloadOf(const Chunk& chunk) {
+  return {chunk.DataOffset(), chunk.DataOffset() + chunk.size};
 }
 
-void WriteChunkHeader(Storage& file, std::uint64_t offset, std::uint32_t id, std::uint32_t size) {
+// True when the bytes after the form are one JUNK chunk reaching the end of the file: what
+// an update interrupted before its form size was written leaves behind.
+bool LeftoverAfterForm(Storage& file, const Layout& layout) {
+  if (file.Size() - layout.formEnd < 8) return false;
   std::uint8_t header[8];
-  PutU32(header, id, Endian::kBig);
-  PutU32(header + 4, size, Endian::kLittle);
-  file.WriteAt(offset, header, 8);
+  file.ReadAt(layout.formEnd, header, 8);
+  return GetU32BE(header) == kJunk && layout.formEnd + 8 + GetU32LE(header) == file.Size();
 }
 
 // The whole '_PMX' chunk for the packet grown by `extra` (even) bytes of padding.
@@ -67,42 +84,6 @@ Bytes MakePmx(const PacketText& packet, std::uint64_t extra) {
   AppendBytes(chunk, text);
   if (text.size() & 1) chunk.push_back(0);
   return chunk;
-}
-
-// Turns the old '_PMX' chunk into JUNK, blanking the packet it held.
-void Retire(Storage& file, const Chunk& chunk) {
-  std::string blank(chunk.size, ' ');
-  file.WriteAt(chunk.DataOffset(), blank.data(), blank.size());
-  WriteChunkHeader(file, chunk.offset, kJunk, chunk.size);
-}
-
-// Writes the chunk over [start, end) of the form, leaving a JUNK chunk in what is left (or
-// more padding when fewer than 8 bytes are left). A range that ends the form, when the form
-// ends the file, always fits: the form grows or shrinks. False when it does not fit.
-bool PlaceIn(Storage& file, const Layout& layout, std::uint64_t start, std::uint64_t end,
-             const PacketText& packet) {
-  Bytes chunk = MakePmx(packet, 0);
-  const std::uint64_t n = chunk.size();
-  if (end == layout.formEnd && layout.formEnd == file.Size()) {
-    // The chunk first, then the size that takes it in: a failure in between leaves a
-    // valid form with some bytes after it.
-    CheckFormEnd(start + n);
-    file.WriteAt(start, chunk.data(), chunk.size());
-    if (start + n < end) file.Truncate(start + n);
-    SetFormEnd(file, start + n);
-    return true;
-  }
-  const std::uint64_t room = end - start;
-  if (room < n) return false;
-  if (room == n || room - n >= 8) {
-    file.WriteAt(start, chunk.data(), chunk.size());
-    if (room > n)
-      WriteChunkHeader(file, start + n, kJunk, static_cast<std::uint32_t>(room - n - 8));
-  } else {
-    Bytes padded = MakePmx(packet, room - n);
-    file.WriteAt(start, padded.data(), padded.size());
-  }
-  return true;
 }
 
 }  // namespace
@@ -187,58 +168,50 @@ void WriteXmp(Storage& file, const PacketText& packet) {
                                               " bytes is larger than a '_PMX' chunk may be");
   }
   Layout layout = Scan(file, true);
-  const std::vector<Chunk>& chunks = layout.chunks;
+  WriteJournal journal(file);
+  // Copies left by an interrupted update go first; readers already take the first one.
   int old = FindChunk(layout, kPmx);
-  auto count =
-      std::count_if(chunks.begin(), chunks.end(), [](const Chunk& c) { return c.id == kPmx; });
-  if (count > 1) {
-    // There is no telling which one readers take: refuse to guess.
-    ThrowFormat("the RIFF form holds " + std::to_string(count) +
-                " '_PMX' chunks; not writing into an ambiguous file");
+  bool retired = false;
+  for (std::size_t i = static_cast<std::size_t>(old + 1); old >= 0 && i < layout.chunks.size();
+       ++i) {
+    const Chunk& chunk = layout.chunks[i];
+    if (chunk.id != kPmx) continue;
+    RetireUnit(journal, RiffFrame(), SpanOf(chunk), {PayloadOf(chunk)});
+    retired = true;
   }
+  if (layout.formEnd < file.Size() && LeftoverAfterForm(file, layout)) {
+    journal.Truncate(layout.formEnd);
+    journal.Sync();
+  }
+  if (retired) layout = Scan(file, true);
+  std::vector<ByteRange> blank;
   if (old >= 0) {
-    const Chunk& chunk = chunks[static_cast<std::size_t>(old)];
+    const Chunk& chunk = layout.chunks[static_cast<std::size_t>(old)];
     auto fitted = FitPacket(packet, chunk.size);
     if (fitted && fitted->size() == chunk.size) {
-      file.WriteAt(chunk.DataOffset(), fitted->data(), fitted->size());
-      return;
+      file.CheckIdentity();
+      journal.Write(chunk.DataOffset(), *fitted);
+      journal.Sync();
+      return journal.Complete();
     }
-    // The old chunk's place, with the JUNK chunks after it.
-    std::size_t j = static_cast<std::size_t>(old);
-    std::uint64_t end = chunk.End();
-    while (++j < chunks.size() && chunks[j].id == kJunk)
-      end = chunks[j].End();
-    if (PlaceIn(file, layout, chunk.offset, end, packet)) return;
+    blank.push_back(PayloadOf(chunk));
   }
-  auto retire = [&] {
-    if (old >= 0) Retire(file, chunks[static_cast<std::size_t>(old)]);
-  };
-  for (std::size_t i = 0; i < chunks.size(); ++i) {
-    if (chunks[i].id != kJunk) continue;
-    std::size_t j = i;
-    std::uint64_t end = chunks[i].End();
-    while (j + 1 < chunks.size() && chunks[j + 1].id == kJunk)
-      end = chunks[++j].End();
-    if (PlaceIn(file, layout, chunks[i].offset, end, packet)) return retire();
-    i = j;
-  }
-  if (layout.formEnd != file.Size()) {
+  std::vector<Span> spans;
+  for (const Chunk& chunk : layout.chunks)
+    spans.push_back(SpanOf(chunk));
+  UnitUpdate update;
+  update.spans = spans;
+  if (old >= 0) update.old = static_cast<std::size_t>(old);
+  update.containerEnd = layout.formEnd;
+  update.canAppend = layout.formEnd == file.Size();
+  update.make = [&](std::uint64_t extra) { return MakePmx(packet, extra); };
+  update.blank = blank;
+  if (!PlaceUnit(journal, RiffFrame(), update)) {
     throw FileError(ErrorKind::kUnsupported,
                     "the RIFF form is followed by " + std::to_string(file.Size() - layout.formEnd) +
                         " more bytes and has no room for the XMP; adding it would move media data");
   }
-  std::uint64_t start = layout.formEnd;
-  if (start & 1) {
-    // A writer left out the last pad byte; put it back before the new chunk.
-    const std::uint8_t zero = 0;
-    CheckFormEnd(start + 1 + MakePmx(packet, 0).size());
-    file.WriteAt(start, &zero, 1);
-    ++start;
-  }
-  Layout extended = layout;
-  extended.formEnd = start;
-  PlaceIn(file, extended, start, start, packet);
-  retire();
+  journal.Complete();
 }
 
 }  // namespace xmpfiles::riff

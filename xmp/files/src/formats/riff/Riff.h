@@ -3,8 +3,8 @@
 // XMP in RIFF files (WAV audio, AVI video): the packet is the payload of a top-level '_PMX'
 // chunk of the first RIFF form. Chunks are little-endian, padded to an even length.
 // Writing keeps the media chunks where they are: the packet is written in place when it
-// fits, else into the '_PMX' chunk's place or a 'JUNK' chunk, else as the last chunk of the
-// form (the old '_PMX' becomes 'JUNK'), always with the RIFF size kept right.
+// fits; else a new '_PMX' chunk goes into JUNK space or at the end of the form by the
+// ordered update of io/FreeSpace.h (the old one becomes JUNK), the RIFF size kept right.
 
 #include <cstdint>
 #include <optional>
