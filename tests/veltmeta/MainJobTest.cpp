@@ -31,8 +31,7 @@ bool HasRawMarker(const std::string& text) {
 }
 
 TEST(MainJobTest, AgreesWithExifTool) {
-  if (!velttest::HaveCommand("exiftool") || !velttest::HaveCommand("python3"))
-    GTEST_SKIP() << "needs exiftool and python3";
+  VELT_REQUIRE_COMMANDS("exiftool", "python3");
   const std::string check = "python3 " + kSource + "/tests/veltmeta/check_main_job.py ";
   const std::string photo = kSource + "/samples/photo.jpg";
   int status = -1;

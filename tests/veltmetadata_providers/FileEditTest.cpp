@@ -26,7 +26,7 @@ class FileEditTest : public ValuesFixture {
  protected:
   void SetUp() override {
     ValuesFixture::SetUp();
-    if (!HaveCommand("exiftool") && std::getenv("CI") == nullptr) GTEST_SKIP() << "needs exiftool";
+    VELT_REQUIRE_COMMANDS("exiftool");
   }
   // Copies the samples and gives each the packet `body(i)`.
   std::vector<fs::path> Files(const std::function<std::string(int)>& body) {

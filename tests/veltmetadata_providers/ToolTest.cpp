@@ -34,7 +34,7 @@ ToolRun Tool(const std::string& args, const std::string& prefix = "") {
 class ToolTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!HaveCommand("exiftool") && std::getenv("CI") == nullptr) GTEST_SKIP() << "needs exiftool";
+    VELT_REQUIRE_COMMANDS("exiftool");
     for (const char* sample : {"images/sample.jpg", "iso/moov_last.mp4", "riff/tone.wav"})
       mFiles.push_back(avtest::CopySample(mDir.Path(), sample));
     for (const auto& f : mFiles)

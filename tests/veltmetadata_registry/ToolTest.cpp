@@ -72,9 +72,7 @@ TEST(RegistryTool, ListingAndErrorCommandsGiveValidJson) {
 }
 
 TEST(RegistryTool, LeafPathsInTextJsonAndXml) {
-  if (!std::filesystem::exists(kTool) || !velttest::HaveCommand("python3")) {
-    GTEST_SKIP() << "veltmeta or python3 missing";
-  }
+  VELT_REQUIRE_COMMANDS("python3");
   int status = -1;
   const std::string json = RunTool("leafpaths xmpMM --json", &status);
   EXPECT_EQ(status, 0);

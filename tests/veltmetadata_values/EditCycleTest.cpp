@@ -22,7 +22,7 @@ class ValueEditCycleTest : public ValuesFixture {
 };
 
 TEST_F(ValueEditCycleTest, ExifToolFileIsShownEditedAndReadBackByExifTool) {
-  if (!HaveCommand("exiftool")) GTEST_SKIP() << "exiftool not installed";
+  VELT_REQUIRE_COMMANDS("exiftool");
   setenv("TZ", "UTC", 1);
   tzset();
   veltcore::datetime::SetTimeLocaleOverride("en_US.UTF-8");

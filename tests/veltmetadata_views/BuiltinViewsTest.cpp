@@ -70,7 +70,7 @@ bool PanelShows(const std::string& view, const Path& path) {
 }
 
 TEST_F(BuiltinViews, ExifToolWrittenEditorAndRawSettingsResolveAndShow) {
-  if (!velttest::HaveCommand("exiftool")) GTEST_SKIP() << "exiftool is not installed";
+  VELT_REQUIRE_COMMANDS("exiftool");
   struct Written {
     StandardSchema mSchema;
     const char* mName;

@@ -33,10 +33,7 @@ std::string Check(const std::string& document, const std::string& exiftool,
 class ViewsTool : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!std::filesystem::exists(kTool) || !velttest::HaveCommand("python3") ||
-        !velttest::HaveCommand("exiftool")) {
-      GTEST_SKIP() << "veltmeta, python3 or exiftool missing";
-    }
+    VELT_REQUIRE_COMMANDS("python3", "exiftool");
   }
   // A copy of the sample JPEG with the given ExifTool assignments applied.
   std::string Jpeg(const std::string& name, const std::string& assignments) {
