@@ -46,7 +46,9 @@ enum StandardSchema : std::int32_t {
   kStandardSchema_iXML,
   kStandardSchema_zpx,
 };
-inline constexpr int kStandardSchemaCount = 28;
+// The number of standard schemas: one past the last enumerator (the enumeration has no
+// sentinel value of its own).
+inline constexpr int kStandardSchemaCount = kStandardSchema_zpx + 1;
 
 // The resource base name of a standard schema ("dc", "xmpDM", ...); empty for a value
 // outside the enumeration.

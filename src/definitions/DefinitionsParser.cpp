@@ -1,4 +1,4 @@
-#include "veltmetadata/DefinitionsParser.h"
+#include "definitions/DefinitionsParser.h"
 
 #include "ErrorList.h"
 #include "ParserSupport.h"

@@ -1,7 +1,8 @@
 #!/bin/sh
 # install_consumers.sh BUILD_DIR CXX: installs BUILD_DIR into a fresh prefix and checks that a
 # CMake consumer (find_package) and a pkg-config consumer build and run against it, and that
-# pkg-config still finds the tree after it has been moved elsewhere.
+# pkg-config still finds the tree after it has been moved elsewhere, and that every installed
+# header compiles on its own.
 set -eu
 build=$1
 cxx=$2
@@ -51,4 +52,15 @@ for root in "$prefix" "$work/moved"; do
   # shellcheck disable=SC2046
   "$cxx" -o "$work/pc-consumer" "$work/src/main.cpp" $(pkg-config --cflags --libs veltmetadata)
   LD_LIBRARY_PATH=$libdir "$work/pc-consumer"
+done
+
+# Every installed header compiles on its own against the installed tree alone.
+cflags=$(pkg-config --cflags veltmetadata)
+(cd "$root/include" && find . -name '*.h' | sort) | while read -r header; do
+  printf '#include "%s"\n' "${header#./}" >"$work/one-header.cpp"
+  # shellcheck disable=SC2086
+  if ! "$cxx" -std=c++20 -fsyntax-only $cflags "$work/one-header.cpp"; then
+    echo "installed header ${header#./} does not compile on its own"
+    exit 1
+  fi
 done

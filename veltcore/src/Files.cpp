@@ -242,8 +242,13 @@ void SafeSave::SetFailureHook(std::function<bool(std::string_view)> hook) {
 SafeSave::SafeSave(const File& target) : mTarget(target) {
   const fs::path folder = target.Path().parent_path();
   if (!IsDir(folder)) return;
-  const fs::path temp =
-      folder / ("." + target.Path().filename().string() + ".tmp-" + RandomSuffix());
+  // Appended piece by piece: GCC 12 misreads prepending to a temporary string as an
+  // overlapping copy (-Wrestrict) in optimised builds.
+  std::string name = ".";
+  name += target.Path().filename().string();
+  name += ".tmp-";
+  name += RandomSuffix();
+  const fs::path temp = folder / name;
   const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (fd < 0) return;
   ::close(fd);

@@ -211,9 +211,12 @@ UTF8String NumberToUTF8String(double value, int minIntegerDigits, int decimals, 
     std::string digits = std::to_string(units < 0 ? -units : units);
     const std::size_t width = static_cast<std::size_t>(minIntegerDigits + decimals);
     if (digits.size() < width) digits.insert(0, width - digits.size(), '0');
-    if (decimals > 0) digits.insert(digits.size() - static_cast<std::size_t>(decimals), ".");
-    if (units < 0) digits.insert(0, "-");
-    n = std::snprintf(buffer, sizeof buffer, "%s", digits.c_str());
+    // Sign, integer digits, point, fraction digits, appended in order.
+    const std::size_t point = digits.size() - static_cast<std::size_t>(decimals);
+    std::string text = units < 0 ? "-" : "";
+    text.append(digits, 0, point);
+    if (decimals > 0) text.append(".").append(digits, point, std::string::npos);
+    n = std::snprintf(buffer, sizeof buffer, "%s", text.c_str());
   } else {
     n = std::snprintf(buffer, sizeof buffer, "%0*.*f",
                       minIntegerDigits + (decimals > 0 ? decimals + 1 : 0) + (value < 0 ? 1 : 0),
