@@ -8,6 +8,7 @@
 
 #include "Command.h"
 #include "PanelBuilder.h"
+#include "TextConversion.h"
 #include "veltmetadata/ExtensionPackages.h"
 #include "veltmetadata/GenericPanels.h"
 #include "veltmetadata/Lifecycle.h"

@@ -9,6 +9,7 @@
 #include "Command.h"
 #include "Json.h"
 #include "RecentValues.h"
+#include "TextConversion.h"
 #include "veltmetadata/Definitions.h"
 #include "veltmetadata/Lifecycle.h"
 #include "veltmetadata/Registry.h"
@@ -33,7 +34,7 @@ std::vector<std::pair<std::string, std::string>> ClosedChoiceLabels(const std::s
         return {};
       std::vector<std::pair<std::string, std::string>> labels;
       for (const auto& choice : property->mChoices)
-        labels.emplace_back(choice->mRawValue, veltmeta::Utf16ToUtf8(choice->mLabel));
+        labels.emplace_back(choice->mRawValue, veltmeta::ToUTF8(choice->mLabel));
       return labels;
     }
   }

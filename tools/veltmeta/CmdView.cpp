@@ -8,6 +8,7 @@
 
 #include "Command.h"
 #include "PanelBuilder.h"
+#include "TextConversion.h"
 #include "veltmetadata/AggregateProvider.h"
 #include "veltmetadata/ExtensionPackages.h"
 #include "veltmetadata/FileProvider.h"

@@ -8,16 +8,17 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <clocale>
 #include <cstdio>
 #include <cstring>
-#include <algorithm>
 #include <map>
 
 #include "Command.h"
 #include "MainJobPanels.h"
 #include "PropertyArgs.h"
+#include "TextConversion.h"
 #include "veltmetadata/Errors.h"
 #include "veltmetadata/ExtensionPackages.h"
 #include "veltmetadata/MetadataUtils.h"
@@ -34,54 +35,12 @@ struct Options {
   std::vector<std::string> mFiles;
 };
 
-// Length of the UTF-8 sequence at `i`, or 0 when it is not one.
-std::size_t SequenceLength(const std::string& text, std::size_t i) {
-  const auto lead = static_cast<unsigned char>(text[i]);
-  const std::size_t length = lead < 0x80 ? 1 : lead >= 0xC2 && lead < 0xE0 ? 2
-                             : lead >= 0xE0 && lead < 0xF0                ? 3
-                             : lead >= 0xF0 && lead < 0xF5                ? 4
-                                                                          : 0;
-  if (length == 0 || i + length > text.size()) return 0;
-  for (std::size_t k = 1; k < length; ++k) {
-    if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return 0;
-  }
-  return length;
-}
-
-bool IsUTF8(const std::string& text) {
-  for (std::size_t i = 0; i < text.size();) {
-    const std::size_t length = SequenceLength(text, i);
-    if (length == 0) return false;
-    i += length;
-  }
-  return true;
-}
-
-std::u16string ToUTF16(const std::string& text) {
-  std::u16string out;
-  for (std::size_t i = 0; i < text.size();) {
-    const std::size_t length = SequenceLength(text, i);
-    const auto lead = static_cast<unsigned char>(text[i]);
-    char32_t c = length == 1 ? lead : lead & (0x7F >> length);
-    for (std::size_t k = 1; k < length; ++k)
-      c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-    if (c >= 0x10000) {
-      out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-      out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(c);
-    }
-    i += length == 0 ? 1 : length;
-  }
-  return out;
-}
-
 // The name a user knows a file format by; the handler's code for the rarer ones.
 std::string FormatName(unsigned int format) {
   static const std::map<std::string, std::string> kNames = {
-      {"MPG4", "MPEG-4"},    {"MOOV", "QuickTime"}, {"WAVE", "WAV"},  {"AVI", "AVI"},
-      {"MP3", "MP3"},        {"TIFF", "TIFF"},      {"PNG", "PNG"},   {"JPEG", "JPEG"},
-      {"XMP", "XMP sidecar"}, {"GIF", "GIF"},       {"PDF", "PDF"},   {"HEIF", "HEIF"}};
+      {"MPG4", "MPEG-4"},     {"MOOV", "QuickTime"}, {"WAVE", "WAV"}, {"AVI", "AVI"},
+      {"MP3", "MP3"},         {"TIFF", "TIFF"},      {"PNG", "PNG"},  {"JPEG", "JPEG"},
+      {"XMP", "XMP sidecar"}, {"GIF", "GIF"},        {"PDF", "PDF"},  {"HEIF", "HEIF"}};
   std::string code;
   for (int shift = 24; shift >= 0; shift -= 8)
     code += static_cast<char>((format >> shift) & 0xFF);
@@ -124,8 +83,9 @@ std::string Problem(const std::string& file, std::string& format) {
   if (!IsUTF8(file)) return "its name is not UTF-8";
   struct stat info {};
   if (::stat(file.c_str(), &info) != 0) {
-    return errno == ENOENT ? NoSuchFile(file) : errno == EACCES ? "permission denied"
-                                                              : std::strerror(errno);
+    return errno == ENOENT   ? NoSuchFile(file)
+           : errno == EACCES ? "permission denied"
+                             : std::strerror(errno);
   }
   if (S_ISDIR(info.st_mode)) return "it is a folder";
   if (!S_ISREG(info.st_mode)) return "not a regular file";
@@ -137,8 +97,7 @@ std::string Problem(const std::string& file, std::string& format) {
 }
 
 void PrintError(const std::string& file, const std::string& reason) {
-  std::fprintf(stderr, "veltmeta: cannot read '%s': %s\n", ShownName(file).c_str(),
-               reason.c_str());
+  std::fprintf(stderr, "veltmeta: cannot read '%s': %s\n", ShownName(file).c_str(), reason.c_str());
 }
 
 // Terminal columns of stdout, or 0 when it is no terminal.
@@ -152,7 +111,8 @@ std::size_t TerminalWidth() {
 // A progress bar on stderr, only when stderr is a terminal and there is more than one file.
 class Progress {
  public:
-  explicit Progress(std::size_t total) : mTotal(total), mShown(total > 1 && ::isatty(STDERR_FILENO)) {}
+  explicit Progress(std::size_t total)
+      : mTotal(total), mShown(total > 1 && ::isatty(STDERR_FILENO)) {}
   ~Progress() {
     if (mShown) std::fputs("\r\033[K", stderr);
   }
@@ -228,9 +188,10 @@ bool Open(const std::string& file, ToolSession& session, Opened& opened) {
 
 std::string Render(const std::vector<ShownFile>& files,
                    const std::shared_ptr<veltmetadata::MetaDataProvider>& provider,
-                   const std::vector<veltmetadata::ViewDefinitionPtr>& views, const Options& options,
-                   const PanelOptions& layout) {
-  return options.mJson ? PanelsJson(files, provider, views) : PanelsText(files, provider, views, layout);
+                   const std::vector<veltmetadata::ViewDefinitionPtr>& views,
+                   const Options& options, const PanelOptions& layout) {
+  return options.mJson ? PanelsJson(files, provider, views)
+                       : PanelsText(files, provider, views, layout);
 }
 
 // One line of a note: the library's line breaks become "; ".
@@ -243,7 +204,8 @@ std::string OneLine(const std::string& text) {
 
 void PrintNotes(ToolSession& session, std::size_t errorsBefore) {
   for (const auto& report : session.TakeAssertions())
-    std::fprintf(stderr, "veltmeta: note: %s\n", OneLine(report.mMessage.empty() ? report.mCondition : report.mMessage).c_str());
+    std::fprintf(stderr, "veltmeta: note: %s\n",
+                 OneLine(report.mMessage.empty() ? report.mCondition : report.mMessage).c_str());
   const auto errors = veltmetadata::GetErrorInfos();
   for (std::size_t i = errorsBefore; i < errors.size(); ++i)
     std::fprintf(stderr, "veltmeta: note: %s\n", OneLine(errors[i].mMessage).c_str());
@@ -258,7 +220,7 @@ bool IsMainJobOption(const std::string& arg) {
 std::string ShownName(const std::string& file) {
   std::string out;
   for (std::size_t i = 0; i < file.size();) {
-    const std::size_t length = SequenceLength(file, i);
+    const std::size_t length = UTF8SequenceLength(file, i);
     if (length == 0) {
       char escaped[8];
       std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned char>(file[i]));
@@ -323,7 +285,8 @@ int RunMainJob(const std::vector<std::string>& args) {
       status = 1;
     } else if (options.mEach) {
       const std::string panels = Render({file.mShown}, file.mProvider, views, options, layout);
-      output += options.mJson ? (shown == 0 ? "\n" : ",\n") + panels : (shown == 0 ? "" : "\n") + panels;
+      output +=
+          options.mJson ? (shown == 0 ? "\n" : ",\n") + panels : (shown == 0 ? "" : "\n") + panels;
       ++shown;
       std::fputs(output.c_str(), stdout);
       output.clear();

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "Json.h"
+#include "TextConversion.h"
 #include "veltmetadata/Registry.h"
 
 namespace veltmeta {
@@ -16,7 +17,7 @@ struct PanelBuilder::Node {
   std::string mName;    // prefix:path of the property shown, when there is one
   std::string mWidget;  // "section", "separator", "formatter", ...
   std::string mDisplay;
-  std::string mJson;  // the typed value, when the lookup gave one
+  std::string mJson;         // the typed value, when the lookup gave one
   bool mShowsValue = false;  // a property or formatter line (not a heading or separator)
   bool mMultiple = false;
   bool mVisible = true;
@@ -26,24 +27,6 @@ struct PanelBuilder::Node {
 namespace {
 
 constexpr const char* kMultipleValues = "<multiple values>";
-
-void AppendUTF8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
 
 // "dc:title", "Iptc4xmpCore:CreatorContactInfo/Iptc4xmpCore:CiAdrCity".
 std::string QualifiedPath(const Path& path) {
@@ -127,41 +110,6 @@ std::string Wrap(const std::string& text, std::size_t width, const std::string& 
 }
 
 }  // namespace
-
-std::string ToUTF8(const std::u16string& text) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char32_t c = text[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
-      c = 0x10000 + ((c - 0xD800) << 10) + (text[++i] - 0xDC00);
-    } else if (c >= 0xD800 && c <= 0xDFFF) {
-      c = 0xFFFD;
-    }
-    AppendUTF8(out, c);
-  }
-  return out;
-}
-
-std::u16string ToUTF16(const std::string& text) {
-  std::u16string out;
-  for (std::size_t i = 0; i < text.size();) {
-    const auto byte = static_cast<unsigned char>(text[i]);
-    const int length = byte < 0x80 ? 1 : byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
-    char32_t c = length == 1 ? byte : byte & (0xFF >> (length + 1));
-    for (int k = 1; k < length && i + k < text.size(); ++k)
-      c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-    i += static_cast<std::size_t>(length);
-    if (c >= 0x10000) {
-      out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-      out += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(c);
-    }
-  }
-  return out;
-}
 
 std::string Localized(const std::string& text) {
   // An item's label is the localiser's text for what it holds.

@@ -82,11 +82,6 @@ class PanelBuilder : public veltmetadata::ViewBuilderInterface {
   std::vector<Node> mHeld;  // text items waiting for EndView when labels are aligned
 };
 
-// UTF-16 text (labels of the library) as UTF-8; unpaired surrogates become U+FFFD.
-std::string ToUTF8(const std::u16string& text);
-// UTF-8 text (file names from the command line) as UTF-16; a byte that starts no valid
-// sequence is taken as it stands.
-std::u16string ToUTF16(const std::string& text);
 // The localised text of a label or description as written in a view (ZString or plain).
 std::string Localized(const std::string& text);
 

@@ -35,9 +35,5 @@ RecentLists LoadRecentValues();
 // False, with `error` set, when the file could not be locked or saved.
 bool ClearRecentValues(const std::vector<std::string>& keys, std::string& error);
 
-// Text conversions between the tool's UTF-8 and the library's UTF-16 strings. Invalid input
-// gives U+FFFD in place of each bad sequence.
-std::u16string Utf8ToUtf16(const std::string& text);
-std::string Utf16ToUtf8(const std::u16string& text);
 
 }  // namespace veltmeta
