@@ -10,6 +10,8 @@ set_target_properties(veltmetadata PROPERTIES VERSION ${PROJECT_VERSION}
                                               SOVERSION ${PROJECT_VERSION_MAJOR})
 target_link_libraries(veltmetadata PRIVATE EXPAT::EXPAT ZLIB::ZLIB Threads::Threads)
 target_link_libraries(veltmetadata PUBLIC Boost::boost)
+# The public headers are C++20: consumers compile in that mode too.
+target_compile_features(veltmetadata INTERFACE cxx_std_20)
 if(NOT VELT_SANITIZE AND NOT VELT_TSAN)
   # Every symbol must resolve inside the image; sanitizer runtimes come with the executable.
   target_link_options(veltmetadata PRIVATE -Wl,--no-undefined)

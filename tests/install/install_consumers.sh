@@ -50,7 +50,7 @@ for root in "$prefix" "$work/moved"; do
        exit 1 ;;
   esac
   # shellcheck disable=SC2046
-  "$cxx" -o "$work/pc-consumer" "$work/src/main.cpp" $(pkg-config --cflags --libs veltmetadata)
+  "$cxx" -std=c++20 -o "$work/pc-consumer" "$work/src/main.cpp" $(pkg-config --cflags --libs veltmetadata)
   LD_LIBRARY_PATH=$libdir "$work/pc-consumer"
 done
 

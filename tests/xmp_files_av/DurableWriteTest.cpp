@@ -123,7 +123,7 @@ TEST(DurableWrite, EveryStepFailedOrKilledLeavesOldOrNew) {
 }
 
 // Two `veltmeta set` runs at once, twenty times per format: the lock serialises them, so
-// every run's property is there at the end and every run succeeded.
+// after every pair both runs' values are there and both runs succeeded.
 TEST(DurableWrite, ConcurrentWritersBothKeepTheirChange) {
   constexpr int kPairs = 20;
   velttest::TempDir dir;
@@ -132,29 +132,21 @@ TEST(DurableWrite, ConcurrentWritersBothKeepTheirChange) {
   for (const std::string& sample : faulttest::MatrixSamples()) {
     fs::path file = faulttest::PrepareSample(dir.Path(), sample, kOld);
     files.push_back(file);
-    std::string quoted = "'" + file.string() + "'";
-    script += "for i in $(seq " + std::to_string(kPairs) + "); do " + Tool() + " set " + quoted +
-              " xmp:A$i=a >/dev/null 2>&1 || echo \"fail $i " + quoted + "\" & " + Tool() +
-              " set " + quoted + " xmp:B$i=b >/dev/null 2>&1 || echo \"fail $i " + quoted +
-              "\" & wait; done & ";
+    const std::string quoted = "'" + file.string() + "'";
+    const std::string set = Tool() + " set --no-recent " + quoted;
+    script += "for i in $(seq " + std::to_string(kPairs) + "); do " + set +
+              " xmp:Label=a$i >/dev/null 2>&1 || echo \"fail $i " + quoted + "\" & " + set +
+              " xmp:Nickname=b$i >/dev/null 2>&1 || echo \"fail $i " + quoted + "\" & wait; " +
+              Tool() + " get " + quoted +
+              " xmp:Label xmp:Nickname 2>&1 | tr '\\n' ' ' | grep -q \"xmp:Label: a$i "
+              "xmp:Nickname: b$i \" || echo \"lost $i " +
+              quoted + "\"; done & ";
   }
   script += "wait";
   int status = -1;
-  std::string out = velttest::RunCommand(script, &status);
+  const std::string out = velttest::RunCommand(script, &status);
   EXPECT_EQ(out, "");
-  for (const fs::path& file : files) {
-    SCOPED_TRACE(file.string());
-    SXMPFiles f(file.string(), kXMP_UnknownFile, kXMPFiles_OpenForRead);
-    SXMPMeta meta;
-    ASSERT_TRUE(f.GetXMP(&meta));
-    int kept = 0;
-    for (int i = 1; i <= kPairs; ++i) {
-      kept += meta.DoesPropertyExist(kXMP_NS_XMP, "xmp:A" + std::to_string(i));
-      kept += meta.DoesPropertyExist(kXMP_NS_XMP, "xmp:B" + std::to_string(i));
-    }
-    EXPECT_EQ(kept, 2 * kPairs);
-    EXPECT_EQ(FolderEntries(dir.Path()).size(), files.size()) << "temporary file left";
-  }
+  EXPECT_EQ(FolderEntries(dir.Path()).size(), files.size()) << "temporary file left";
 }
 
 // What a user expects of the file: a write through a symbolic link updates the target and
@@ -178,8 +170,9 @@ TEST(DurableWrite, TheFileItselfIsKept) {
   }
   ASSERT_EQ(::chmod(jpg.c_str(), 0640), 0);
   const bool xattrs = ::setxattr(jpg.c_str(), "user.velt", "kept", 4, 0) == 0;
-  const bool acl = velttest::HaveCommand("setfacl") &&
-                   std::system(("setfacl -m u:4322:r '" + jpg.string() + "' 2>/dev/null").c_str()) == 0;
+  const bool acl =
+      velttest::HaveCommand("setfacl") &&
+      std::system(("setfacl -m u:4322:r '" + jpg.string() + "' 2>/dev/null").c_str()) == 0;
   struct stat before {};
   ASSERT_EQ(::stat(jpg.c_str(), &before), 0);
   std::vector<std::string> warnings;
@@ -255,15 +248,15 @@ TEST(DurableWrite, TheFileItselfIsKept) {
 TEST(DurableWrite, PlacementSwapsInOneWriteAndGrowthStaysBounded) {
   using Kind = xmpfiles::Placement::Kind;
   xmpfiles::ContainerFrame frame;
-  const std::vector<xmpfiles::Span> afterFree = {{0, 100, false}, {100, 200, false},
-                                                 {200, 400, true}, {400, 500, false}};
+  const std::vector<xmpfiles::Span> afterFree = {
+      {0, 100, false}, {100, 200, false}, {200, 400, true}, {400, 500, false}};
   auto plan = xmpfiles::PlanPlacement(afterFree, 1, 188, 500, true, frame);
   ASSERT_TRUE(plan);
   EXPECT_EQ(plan->kind, Kind::kAfterOld);
   EXPECT_EQ(plan->offset, 200u);
   EXPECT_EQ(plan->extra, 4u);  // 4 bytes left: too few for a free unit of their own
-  const std::vector<xmpfiles::Span> beforeFree = {{0, 100, true}, {100, 200, false},
-                                                  {200, 300, false}};
+  const std::vector<xmpfiles::Span> beforeFree = {
+      {0, 100, true}, {100, 200, false}, {200, 300, false}};
   plan = xmpfiles::PlanPlacement(beforeFree, 1, 92, 300, true, frame);
   ASSERT_TRUE(plan);
   EXPECT_EQ(plan->kind, Kind::kBeforeOld);

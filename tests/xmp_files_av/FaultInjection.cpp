@@ -81,7 +81,9 @@ bool UpdateWithFault(const std::filesystem::path& file, const std::string& title
     pid_t child = ::fork();
     if (child == 0) {
       std::signal(SIGXFSZ, SIG_IGN);  // writes past the limit fail with EFBIG instead
-      struct rlimit rl {limit, limit};
+      struct rlimit rl {
+        limit, limit
+      };
       ::setrlimit(RLIMIT_FSIZE, &rl);
       ::_exit(Update(file, title) ? 0 : 1);
     }
@@ -133,8 +135,8 @@ std::string ReadTitle(const std::filesystem::path& file) {
 
 const std::vector<std::string>& MatrixSamples() {
   static const std::vector<std::string> kSamples = {
-      "iso/moov_first.mp4", "iso/moov_last.mp4", "iso/movie_first.mov", "iso/movie.mov",
-      "iso/audio.m4a",      "riff/tone.wav",     "riff/odd.wav",        "riff/video.avi",
+      "iso/moov_first.mp4", "iso/moov_last.mp4", "iso/movie_first.mov",  "iso/movie.mov",
+      "iso/audio.m4a",      "riff/tone.wav",     "riff/odd.wav",         "riff/video.avi",
       "images/sample.jpg",  "images/sample.png", "images/sample-ii.tif", "images/sample.gif",
       "mpeg/v24.mp3",       "sidecar.xmp"};
   return kSamples;
@@ -146,7 +148,10 @@ std::filesystem::path PrepareSample(const std::filesystem::path& dir, const std:
   if (sample == "sidecar.xmp") {
     std::FILE* out = std::fopen(target.c_str(), "wb");
     if (out == nullptr) return target;
-    std::fputs("<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"/>\n", out);
+    std::fputs(
+        "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF "
+        "xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\"/></x:xmpmeta>\n",
+        out);
     std::fclose(out);
   } else {
     std::filesystem::copy_file(std::filesystem::path(VELT_TEST_DATA_DIR) / "xmp_files" / sample,

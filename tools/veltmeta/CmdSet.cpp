@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "Command.h"
+#include "FolderLocks.h"
 #include "PropertyArgs.h"
 #include "RecentValues.h"
 #include "veltmetadata/MetaDataAccess.h"
@@ -291,6 +292,7 @@ int RunSet(const std::vector<std::string>& options) {
       return failure.mStatus;
     }
   }
+  const veltmeta::FolderLocks locks(files);
   for (const std::string& file : files) {
     if (std::string error = veltmeta::CheckMediaFile(file, true); !error.empty()) {
       std::fprintf(stderr, "veltmeta set: %s\n", error.c_str());
