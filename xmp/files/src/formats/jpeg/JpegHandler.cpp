@@ -291,8 +291,11 @@ class JpegHandler : public FileHandler {
     auto out = file.StartRewrite();
     std::uint64_t copied = 0;  // everything before this offset is in `out` or dropped
     for (std::size_t i = 0; i <= layout.mSegments.size(); ++i) {
-      const std::uint64_t next =
-          i == layout.mSegments.size() ? file.Size() : layout.mSegments[i].mOffset;
+      // Past the last header segment, the new XMP goes before the image data (or EOI), never
+      // after it, where no reader looks.
+      const std::uint64_t next = i == layout.mSegments.size()
+                                     ? std::min<std::uint64_t>(layout.mScanOffset, file.Size())
+                                     : layout.mSegments[i].mOffset;
       if (i == insertAt) {
         // After SOI and the fill before this segment.
         out->AppendFrom(file, copied, next - copied);
