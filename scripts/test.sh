@@ -3,13 +3,13 @@
 # sanitizer build (clang, AddressSanitizer + UndefinedBehaviorSanitizer) with the fuzz
 # targets, a ThreadSanitizer build (clang) of only the test programs labelled "tsan" running
 # only those tests, and a short run of every fuzz target from its seed corpus.
-#   FUZZ_SECONDS  seconds per fuzz target (default 15)
+#   FUZZ_SECONDS  seconds per fuzz target (default 10)
 #   JOBS          parallel build jobs (default: number of cores)
 set -uo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh || exit 1
 jobs=${JOBS:-$(nproc)}
-fuzz_seconds=${FUZZ_SECONDS:-15}
+fuzz_seconds=${FUZZ_SECONDS:-10}
 status=0
 summary=""
 
