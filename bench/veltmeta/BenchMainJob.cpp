@@ -24,11 +24,13 @@ const std::string kTool = std::string(VELT_BINARY_DIR) + "/tools/veltmeta/veltme
 // The folder of copies, made once per run.
 const fs::path& Corpus() {
   static const fs::path dir = [] {
-    const fs::path path = fs::temp_directory_path() / ("veltmeta_bench_" + std::to_string(::getpid()));
+    const fs::path path =
+        fs::temp_directory_path() / ("veltmeta_bench_" + std::to_string(::getpid()));
     fs::create_directories(path);
     for (int i = 0; i < kFiles; ++i) {
       fs::copy_file(fs::path(VELT_SOURCE_DIR) / "samples/photo.jpg",
-                    path / ("photo" + std::to_string(i) + ".jpg"), fs::copy_options::overwrite_existing);
+                    path / ("photo" + std::to_string(i) + ".jpg"),
+                    fs::copy_options::overwrite_existing);
     }
     return path;
   }();
@@ -46,7 +48,9 @@ struct CorpusCleanup {
 double ChildrenCpuSeconds() {
   rusage usage{};
   ::getrusage(RUSAGE_CHILDREN, &usage);
-  const auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
+  const auto seconds = [](const timeval& t) {
+    return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6;
+  };
   return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
 

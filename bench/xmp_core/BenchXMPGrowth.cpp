@@ -13,8 +13,8 @@
 #include <malloc.h>
 
 #include <atomic>
-#include <ctime>
 #include <cstdint>
+#include <ctime>
 #include <functional>
 #include <string>
 
@@ -272,8 +272,7 @@ void BM_GrowthRegisterOnOnePrefix(benchmark::State& state) {
 }
 void BM_GrowthDeepIterator(benchmark::State& state) {
   SXMPMeta::RegisterNamespace(kExNS, "ex");
-  Growth(state, 2500,
-         [](size_t n) { return std::function<void()>([n] { IterateChain(n); }); });
+  Growth(state, 2500, [](size_t n) { return std::function<void()>([n] { IterateChain(n); }); });
 }
 
 // Bytes allocated while parsing a packet holding a 200 KB thumbnail, against its size.

@@ -46,9 +46,9 @@ struct VELT_EXPORT QualifiedName {
 };
 
 // The Path of a top-level property. Either pointer null: assertion, empty Path.
-VELT_EXPORT Path CreatePathFromSchemaProperty(
-    const std::shared_ptr<SchemaDefinition>& inSchemaDefinition,
-    const std::shared_ptr<PropertyDefinition>& inPropertyDefinition);
+VELT_EXPORT Path
+CreatePathFromSchemaProperty(const std::shared_ptr<SchemaDefinition>& inSchemaDefinition,
+                             const std::shared_ptr<PropertyDefinition>& inPropertyDefinition);
 
 // The Path of a field of the structure at inPath. An unresolvable parent or a null field:
 // assertion, empty Path. A path the toolkit refuses (XMP_Error) also gives the empty Path.

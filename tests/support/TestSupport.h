@@ -46,13 +46,13 @@ std::string RunCommand(const std::string& command, int* status = nullptr);
 
 // Skips the current test when a command it needs as an oracle (exiftool, ffmpeg...) is
 // missing, or fails it when CI=true. Use in a test body or a fixture's SetUp.
-#define VELT_REQUIRE_COMMANDS(...)                                                      \
-  do {                                                                                  \
-    const std::string veltMissing = ::velttest::MissingCommands({__VA_ARGS__});         \
-    if (!veltMissing.empty()) {                                                         \
-      if (::velttest::InContinuousIntegration()) {                                      \
-        GTEST_FAIL() << "oracle missing with CI=true: " << veltMissing;                 \
-      }                                                                                 \
-      GTEST_SKIP() << "needs " << veltMissing;                                          \
-    }                                                                                   \
+#define VELT_REQUIRE_COMMANDS(...)                                              \
+  do {                                                                          \
+    const std::string veltMissing = ::velttest::MissingCommands({__VA_ARGS__}); \
+    if (!veltMissing.empty()) {                                                 \
+      if (::velttest::InContinuousIntegration()) {                              \
+        GTEST_FAIL() << "oracle missing with CI=true: " << veltMissing;         \
+      }                                                                         \
+      GTEST_SKIP() << "needs " << veltMissing;                                  \
+    }                                                                           \
   } while (0)

@@ -20,7 +20,8 @@ std::string Quoted(const std::string& text) {
 // Runs the tool with `args` (shell words); stderr goes to `err`.
 std::string Tool(const std::string& args, int* status, std::string* err = nullptr) {
   velttest::TempDir dir;
-  const std::string out = velttest::RunCommand(kTool + " " + args + " 2>" + Quoted(dir / "err"), status);
+  const std::string out =
+      velttest::RunCommand(kTool + " " + args + " 2>" + Quoted(dir / "err"), status);
   if (err != nullptr) *err = velttest::ReadFile(dir / "err");
   return out;
 }
@@ -43,10 +44,14 @@ TEST(MainJobTest, AgreesWithExifTool) {
   velttest::TempDir dir;
   const auto other = dir / "other.jpg";
   velttest::WriteFile(other, velttest::ReadFile(photo));
-  velttest::RunCommand("exiftool -q -overwrite_original -XMP-dc:Title=Other -XMP-xmp:Rating=2 "
-                       "-XMP-exif:FNumber=8 -XMP-dc:Subject+=extra " + Quoted(other.string()), &status);
+  velttest::RunCommand(
+      "exiftool -q -overwrite_original -XMP-dc:Title=Other -XMP-xmp:Rating=2 "
+      "-XMP-exif:FNumber=8 -XMP-dc:Subject+=extra " +
+          Quoted(other.string()),
+      &status);
   ASSERT_EQ(0, status);
-  EXPECT_EQ("", velttest::RunCommand(check + "merged " + kTool + " " + photo + " " + other.string(), &status));
+  EXPECT_EQ("", velttest::RunCommand(check + "merged " + kTool + " " + photo + " " + other.string(),
+                                     &status));
   EXPECT_EQ(0, status);
   std::string err;
   const std::string text = Tool(photo + " " + other.string(), &status, &err);
@@ -68,10 +73,10 @@ TEST(MainJobTest, BadInputIsOneLineEachAndTheOtherFilesAreShown) {
   std::filesystem::create_directory(dir / "folder");
   const std::string d = Quoted(dir.Path().string()) + "/";
   std::string err;
-  const std::string out = Tool("--each " + d + "missing.jpg " + d + "folder " + d + "text.txt " + d +
-                                   "bad$(printf '\\377').jpg " + d + "damaged.jpg " + d +
-                                   "plain.jpg " + d + "good.jpg",
-                               &status, &err);
+  const std::string out =
+      Tool("--each " + d + "missing.jpg " + d + "folder " + d + "text.txt " + d +
+               "bad$(printf '\\377').jpg " + d + "damaged.jpg " + d + "plain.jpg " + d + "good.jpg",
+           &status, &err);
   EXPECT_EQ(1, status);
   for (const char* expected :
        {"missing.jpg': no such file\n", "folder': it is a folder\n",

@@ -32,9 +32,7 @@ std::string Check(const std::string& document, const std::string& exiftool,
 
 class ViewsTool : public ::testing::Test {
  protected:
-  void SetUp() override {
-    VELT_REQUIRE_COMMANDS("python3", "exiftool");
-  }
+  void SetUp() override { VELT_REQUIRE_COMMANDS("python3", "exiftool"); }
   // A copy of the sample JPEG with the given ExifTool assignments applied.
   std::string Jpeg(const std::string& name, const std::string& assignments) {
     const auto path = mDir / name;

@@ -76,8 +76,8 @@ TEST(XMPHostile, LargeStructuresFindExactlyTheirRealDuplicates) {
   auto fields = [](int n) {
     std::string out;
     for (int f = 0; f < n; ++f)
-      out += "<ex:f" + std::to_string(f) + ">" + std::to_string(f) + "</ex:f" +
-             std::to_string(f) + ">";
+      out += "<ex:f" + std::to_string(f) + ">" + std::to_string(f) + "</ex:f" + std::to_string(f) +
+             ">";
     return out;
   };
   for (int i = 0; i < 40; ++i) {
@@ -200,9 +200,9 @@ TEST(XMPHostile, NamesThatCannotBeWrittenAreRefusedAtTheAPI) {
     const char* uri;
     std::string prefix;
   } badRegistrations[] = {
-      {"http://example.com/r/1/", "xml"},     {"http://example.com/r/2/", "xmlns:"},
-      {"http://example.com/r/3/", "rdf"},     {"http://example.com/r/4/", "1st"},
-      {"http://example.com/r/5/", "a b"},     {"http://example.com/r/6/", "\xC3"},
+      {"http://example.com/r/1/", "xml"},      {"http://example.com/r/2/", "xmlns:"},
+      {"http://example.com/r/3/", "rdf"},      {"http://example.com/r/4/", "1st"},
+      {"http://example.com/r/5/", "a b"},      {"http://example.com/r/6/", "\xC3"},
       {"http://example.com/r/7/", "\xC4\xB2"},  // U+0132: not a name character for XML
       {"http://example.com/\xFF/", "ok"},
   };

@@ -19,8 +19,7 @@ std::string Body(const std::string& body, const std::string& descriptionAttribut
 }
 
 std::string Packet(const std::string& body, const std::string& attributes = "") {
-  return "<x:xmpmeta xmlns:x='adobe:ns:meta/'>" + Body(body, attributes) +
-         "</rdf:RDF></x:xmpmeta>";
+  return "<x:xmpmeta xmlns:x='adobe:ns:meta/'>" + Body(body, attributes) + "</rdf:RDF></x:xmpmeta>";
 }
 
 struct Parsed {
@@ -91,12 +90,12 @@ TEST(XMPLenient, MetaWrapperUnderAnotherPrefixWithThePrefixRebound) {
 }
 
 TEST(XMPLenient, RepeatedPropertiesAndIdentifiersAreReadWithWarnings) {
-  Parsed p = Parse(Packet(
-      "<lt:a>first</lt:a><lt:b>b</lt:b><lt:a>second</lt:a>"
-      "<lt:c rdf:ID='stmt1'>c</lt:c>"
-      "<lt:d rdf:bagID='bag1'><rdf:Bag rdf:ID='x'><rdf:li>d1</rdf:li></rdf:Bag></lt:d>"
-      "<lt:e><rdf:Description rdf:nodeID='n1' lt:f='f'/></lt:e>",
-      "lt:g='g' lt:g2='g2' rdf:aboutEach='#all'"));
+  Parsed p =
+      Parse(Packet("<lt:a>first</lt:a><lt:b>b</lt:b><lt:a>second</lt:a>"
+                   "<lt:c rdf:ID='stmt1'>c</lt:c>"
+                   "<lt:d rdf:bagID='bag1'><rdf:Bag rdf:ID='x'><rdf:li>d1</rdf:li></rdf:Bag></lt:d>"
+                   "<lt:e><rdf:Description rdf:nodeID='n1' lt:f='f'/></lt:e>",
+                   "lt:g='g' lt:g2='g2' rdf:aboutEach='#all'"));
   EXPECT_EQ(p.Get("lt:a"), "first");
   EXPECT_EQ(p.Get("lt:c"), "c");
   EXPECT_EQ(p.Get("lt:d[1]"), "d1");
@@ -114,12 +113,11 @@ TEST(XMPLenient, RepeatedPropertiesAndIdentifiersAreReadWithWarnings) {
 
 TEST(XMPLenient, NodeIdReferencesAreCopiedOrRefused) {
   // A top-level description of a blank node, and a nested one, each referred to twice.
-  Parsed p = Parse(
-      Body("<lt:a rdf:nodeID='top'/><lt:list><rdf:Seq><rdf:li rdf:nodeID='top'/>"
-           "<rdf:li rdf:nodeID='inner'/></rdf:Seq></lt:list>"
-           "<lt:b><rdf:Description rdf:nodeID='inner' lt:v='in'/></lt:b>") +
-      "<rdf:Description rdf:nodeID='top' xmlns:lt='" + kExNS +
-      "'><lt:v>t</lt:v></rdf:Description></rdf:RDF>");
+  Parsed p = Parse(Body("<lt:a rdf:nodeID='top'/><lt:list><rdf:Seq><rdf:li rdf:nodeID='top'/>"
+                        "<rdf:li rdf:nodeID='inner'/></rdf:Seq></lt:list>"
+                        "<lt:b><rdf:Description rdf:nodeID='inner' lt:v='in'/></lt:b>") +
+                   "<rdf:Description rdf:nodeID='top' xmlns:lt='" + kExNS +
+                   "'><lt:v>t</lt:v></rdf:Description></rdf:RDF>");
   EXPECT_TRUE(p.warnings.empty());
   EXPECT_EQ(p.Get("lt:a/lt:v"), "t");
   EXPECT_EQ(p.Get("lt:list[1]/lt:v"), "t");
@@ -137,8 +135,8 @@ TEST(XMPLenient, NodeIdReferencesAreCopiedOrRefused) {
   std::string chain = "<lt:n0><rdf:Description rdf:nodeID='n0' lt:leaf='x'/></lt:n0>";
   for (int i = 1; i < 30; ++i) {
     std::string id = "n" + std::to_string(i), prev = "n" + std::to_string(i - 1);
-    chain += "<lt:" + id + "><rdf:Description rdf:nodeID='" + id + "'><lt:l rdf:nodeID='" +
-             prev + "'/><lt:r rdf:nodeID='" + prev + "'/></rdf:Description></lt:" + id + ">";
+    chain += "<lt:" + id + "><rdf:Description rdf:nodeID='" + id + "'><lt:l rdf:nodeID='" + prev +
+             "'/><lt:r rdf:nodeID='" + prev + "'/></rdf:Description></lt:" + id + ">";
   }
   EXPECT_NE(Errors(Packet(chain)).find("copy more nodes"), std::string::npos);
 }
@@ -181,13 +179,15 @@ TEST(XMPLenient, LanguagesFollowXmlScopeAndCompareWithoutCase) {
   EXPECT_EQ(onArray.meta.CountArrayItems(kExNS, "lt:t"), 1);
   EXPECT_EQ(onArray.Get("lt:t[1]"), "un");
   EXPECT_EQ(onArray.Get("lt:s/lt:f/?xml:lang"), "de");
-  Parsed onElement = Parse(Packet("<lt:b xml:lang='it'><rdf:Bag><rdf:li>a</rdf:li></rdf:Bag></lt:b>"));
+  Parsed onElement =
+      Parse(Packet("<lt:b xml:lang='it'><rdf:Bag><rdf:li>a</rdf:li></rdf:Bag></lt:b>"));
   EXPECT_EQ(onElement.Get("lt:b[1]/?xml:lang"), "it");
 
   // xml:lang="" ends the scope: no language, and the tree survives a round trip.
-  Parsed empty = Parse(Packet("<lt:a xml:lang=''>plain</lt:a>"
-                              "<lt:s rdf:parseType='Resource'><lt:f xml:lang=''>x</lt:f></lt:s>",
-                              "xml:lang='en'"));
+  Parsed empty =
+      Parse(Packet("<lt:a xml:lang=''>plain</lt:a>"
+                   "<lt:s rdf:parseType='Resource'><lt:f xml:lang=''>x</lt:f></lt:s>",
+                   "xml:lang='en'"));
   EXPECT_EQ(empty.Get("lt:a/?xml:lang"), "<missing>");
   EXPECT_EQ(empty.Get("lt:s/lt:f/?xml:lang"), "<missing>");
   for (XMP_OptionBits form : {XMP_OptionBits(0), kXMP_UseCompactFormat, kXMP_UseCanonicalFormat}) {
@@ -207,14 +207,15 @@ TEST(XMPLenient, LanguagesFollowXmlScopeAndCompareWithoutCase) {
   EXPECT_TRUE(xmpcore::NodesEqual(xmpcore::Tree(built), xmpcore::Tree(back.meta))) << written;
 
   // Tags compare without case: "X-Default" is the default item and goes first.
-  Parsed mixed = Parse(Packet("<dc:title><rdf:Alt><rdf:li xml:lang='en-US'>Hi</rdf:li>"
-                              "<rdf:li xml:lang='X-Default'>Default</rdf:li>"
-                              "<rdf:li xml:lang='EN-us'>again</rdf:li></rdf:Alt></dc:title>"));
+  Parsed mixed =
+      Parse(Packet("<dc:title><rdf:Alt><rdf:li xml:lang='en-US'>Hi</rdf:li>"
+                   "<rdf:li xml:lang='X-Default'>Default</rdf:li>"
+                   "<rdf:li xml:lang='EN-us'>again</rdf:li></rdf:Alt></dc:title>"));
   EXPECT_EQ(mixed.Get("dc:title[1]", kXMP_NS_DC), "Default");
   EXPECT_EQ(mixed.meta.CountArrayItems(kXMP_NS_DC, "dc:title"), 2);
   std::string lang, value;
-  EXPECT_TRUE(mixed.meta.GetLocalizedText(kXMP_NS_DC, "dc:title", "", "x-default", &lang, &value,
-                                          nullptr));
+  EXPECT_TRUE(
+      mixed.meta.GetLocalizedText(kXMP_NS_DC, "dc:title", "", "x-default", &lang, &value, nullptr));
   EXPECT_EQ(value, "Default");
 }
 

@@ -46,9 +46,7 @@ std::string Read(const std::filesystem::path& file) {
 
 class IsoMediaTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    VELT_REQUIRE_COMMANDS("exiftool", "ffmpeg");
-  }
+  void SetUp() override { VELT_REQUIRE_COMMANDS("exiftool", "ffmpeg"); }
   velttest::TempDir mDir;
 };
 

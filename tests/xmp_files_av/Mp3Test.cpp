@@ -48,9 +48,7 @@ std::string Tag(char major, char flags, const std::string& body) {
 
 class Mp3Test : public ::testing::Test {
  protected:
-  void SetUp() override {
-    VELT_REQUIRE_COMMANDS("exiftool", "ffmpeg");
-  }
+  void SetUp() override { VELT_REQUIRE_COMMANDS("exiftool", "ffmpeg"); }
   velttest::TempDir mDir;
 };
 

@@ -41,9 +41,7 @@ void AppendChunks(const std::filesystem::path& file, const std::string& chunks) 
 
 class RiffTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    VELT_REQUIRE_COMMANDS("exiftool", "ffmpeg");
-  }
+  void SetUp() override { VELT_REQUIRE_COMMANDS("exiftool", "ffmpeg"); }
   velttest::TempDir mDir;
 };
 

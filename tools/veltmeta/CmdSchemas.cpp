@@ -135,8 +135,10 @@ int RunSchema(const std::vector<std::string>& args) {
     if (schema->mPrefix == rest[0]) found = schema;
   }
   if (!found) {
-    std::fprintf(stderr, "veltmeta schema: no schema with prefix '%s' is registered (see veltmeta schemas)\n",
-                 rest[0].c_str());
+    std::fprintf(
+        stderr,
+        "veltmeta schema: no schema with prefix '%s' is registered (see veltmeta schemas)\n",
+        rest[0].c_str());
     return 2;  // a prefix the user mistyped: a usage error
   }
   if (!json) std::printf("%s  %s\n", found->mPrefix.c_str(), found->mNamespace.c_str());

@@ -107,7 +107,8 @@ void PrintOverview(std::FILE* out) {
   std::fprintf(out,
                "\nexamples:\n"
                "  veltmeta samples/photo.jpg                     the panels of one file\n"
-               "  veltmeta a.jpg b.jpg                           merged: <multiple values> where they differ\n"
+               "  veltmeta a.jpg b.jpg                           merged: <multiple values> where "
+               "they differ\n"
                "  veltmeta --each --json *.jpg                   one JSON object per file\n"
                "  veltmeta set a.jpg dc:title='Harbour at dusk'  write a typed value\n"
                "\nexit codes: 0 success; 1 a file could not be read or written (named on stderr);\n"

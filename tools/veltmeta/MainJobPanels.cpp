@@ -12,9 +12,9 @@ namespace veltmeta {
 
 namespace {
 
-constexpr std::array<const char*, 11> kFixedOrder = {
-    "basic", "camera", "gps", "iptccore", "iptcextension", "origin",
-    "video", "audio",  "dicom", "lumara", "zpx"};
+constexpr std::array<const char*, 11> kFixedOrder = {"basic",         "camera", "gps",   "iptccore",
+                                                     "iptcextension", "origin", "video", "audio",
+                                                     "dicom",         "lumara", "zpx"};
 
 // Fills panels from one metadata handle: display reads, "<multiple values>" where merged
 // files differ and, for JSON, the typed value.
@@ -54,10 +54,11 @@ std::string HeaderText(const std::vector<ShownFile>& files) {
     associated.insert(associated.end(), file.mAssociated.begin(), file.mAssociated.end());
     if (!file.mHasXMP) withoutXMP.push_back(file.mName);
   }
-  std::string out = std::string(files.size() == 1 ? "File:    " : "Files:   ") +
-                    Joined(names, ", ") + "\n";
+  std::string out =
+      std::string(files.size() == 1 ? "File:    " : "Files:   ") + Joined(names, ", ") + "\n";
   out += "Format:  " + Joined(formats, ", ") + "\n";
-  if (associated.size() > files.size()) out += "Associated files: " + Joined(associated, ", ") + "\n";
+  if (associated.size() > files.size())
+    out += "Associated files: " + Joined(associated, ", ") + "\n";
   if (withoutXMP.size() == files.size()) {
     out += files.size() == 1 ? "This file has no XMP metadata.\n"
                              : "None of these files has XMP metadata.\n";

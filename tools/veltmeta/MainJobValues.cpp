@@ -101,8 +101,8 @@ std::string StructJson(const SXMPMeta& meta, const std::string& ns, const std::s
   while (fields.Next(nullptr, &fieldPath)) {
     const std::string name = fieldPath.substr(fieldPath.rfind('/') + 1);
     const std::string local = name.substr(name.find(':') + 1);
-    const auto field = type && !type->mFields.empty() ? veltmetadata::FieldNameDefinition(type, local)
-                                                      : nullptr;
+    const auto field =
+        type && !type->mFields.empty() ? veltmetadata::FieldNameDefinition(type, local) : nullptr;
     out += (first ? "" : ", ") + JsonString(name) + ": " +
            NodeJson(meta, ns, fieldPath, field.get(), depth + 1);
     first = false;

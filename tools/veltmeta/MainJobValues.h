@@ -8,7 +8,6 @@
 
 struct __XMPMeta__;
 
-
 namespace veltmeta {
 
 // The value at `path` as JSON, typed by its definition: integers and reals as numbers

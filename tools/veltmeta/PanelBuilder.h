@@ -79,7 +79,7 @@ class PanelBuilder : public veltmetadata::ViewBuilderInterface {
   std::string mOutput;
   PanelOptions mOptions;
   std::size_t mValueColumn = 0;  // text: where values start (0: right after the label)
-  std::vector<Node> mHeld;  // text items waiting for EndView when labels are aligned
+  std::vector<Node> mHeld;       // text items waiting for EndView when labels are aligned
 };
 
 // The localised text of a label or description as written in a view (ZString or plain).

@@ -35,5 +35,4 @@ RecentLists LoadRecentValues();
 // False, with `error` set, when the file could not be locked or saved.
 bool ClearRecentValues(const std::vector<std::string>& keys, std::string& error);
 
-
 }  // namespace veltmeta

@@ -12,8 +12,8 @@ bool RecursiveMutex::Lock(const char* name, long timeoutMs) {
   // pthread_mutex_timedlock; the steady-clock form maps to pthread_mutex_clocklock, which
   // ThreadSanitizer (clang 14) does not see, so it would report every lock as missing.
   if (mMutex.try_lock()) return true;
-  const auto deadline = std::chrono::system_clock::now() +
-                        std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
+  const auto deadline =
+      std::chrono::system_clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
   if (mMutex.try_lock_until(deadline)) return true;
   debug::DoSimpleAssert(__FILE__, __LINE__, __func__, "lock timed out",
                         std::string("lock '") + (name ? name : "") + "' not obtained within " +

@@ -236,8 +236,7 @@ class RdfReader {
       if (known == mPrefixOf.end()) {
         // The packet's prefix is only a suggestion; reserved ones are never taken.
         std::string_view suggested = name.mPrefix;
-        if (suggested.empty() || suggested == "xml" || suggested == "xmlns" ||
-            suggested == "rdf") {
+        if (suggested.empty() || suggested == "xml" || suggested == "xmlns" || suggested == "rdf") {
           suggested = "ns";
         }
         std::string prefix;
@@ -518,8 +517,8 @@ class RdfReader {
     target.mResolving = false;
   }
 
-  void AttributeField(XMPNode& node, FieldIndex& fields, const XmlAttribute& a,
-                      const XmlElement& e, std::string_view lang) {
+  void AttributeField(XMPNode& node, FieldIndex& fields, const XmlAttribute& a, const XmlElement& e,
+                      std::string_view lang) {
     if (KindOf(a) == Kind::kRdfType) {
       if (node.FindQualifier("rdf:type")) Fail(kXMPErr_BadXMP, e, "duplicate rdf:type");
       node.AddQualifier("rdf:type", std::string(a.mValue), kXMP_PropValueIsURI);

@@ -321,7 +321,7 @@ bool IsXMLName(std::string_view name) {
   // character classes decide, so that everything written can be read back).
   if (!IsValidUTF8(name)) return false;
   std::unique_ptr<XML_ParserStruct, void (*)(XML_Parser)> parser(XML_ParserCreate("UTF-8"),
-                                                                  XML_ParserFree);
+                                                                 XML_ParserFree);
   if (!parser) throw XMP_Error(kXMPErr_NoMemory, "cannot create the XML parser");
   std::string element = "<" + std::string(name) + "/>";
   return XML_Parse(parser.get(), element.data(), static_cast<int>(element.size()), XML_TRUE) ==

@@ -408,8 +408,8 @@ void SerializePacket(const XMPNode& root, const SerializeOptions& options, std::
   // The writer recurses once per level: a tree deeper than any caller may build (made by
   // moving subtrees around) is refused rather than written into a packet no one can read.
   if (SubtreeHeight(root) > kMaxNodeDepth + 1) {
-    throw XMP_Error(kXMPErr_BadSerialize, "the tree is nested deeper than " +
-                                              std::to_string(kMaxNodeDepth) + " levels");
+    throw XMP_Error(kXMPErr_BadSerialize,
+                    "the tree is nested deeper than " + std::to_string(kMaxNodeDepth) + " levels");
   }
   TextEncoding encoding = OutputEncoding(options.mOptions);
   const bool wrapper = !(options.mOptions & kXMP_OmitPacketWrapper);

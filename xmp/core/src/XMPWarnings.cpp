@@ -16,9 +16,13 @@ XMP_WarningScope::XMP_WarningScope(XMP_WarningHandler handler)
   tInnermostScope = this;
 }
 
-XMP_WarningScope::~XMP_WarningScope() { tInnermostScope = mOuter; }
+XMP_WarningScope::~XMP_WarningScope() {
+  tInnermostScope = mOuter;
+}
 
-void XMP_SetWarningHandler(XMP_WarningHandler handler) { ProcessHandler() = std::move(handler); }
+void XMP_SetWarningHandler(XMP_WarningHandler handler) {
+  ProcessHandler() = std::move(handler);
+}
 
 void XMP_ReportWarning(const std::string& message) {
   try {

@@ -60,7 +60,7 @@ struct Context {
   XmlTree* mTree;
   XML_Parser mParser;
   int mMaxDepth;
-  std::string mError;  // set by a handler that stops the parser
+  std::string mError;                        // set by a handler that stops the parser
   size_t mRootEnd = std::string_view::npos;  // bytes fed up to the end of the root element
   size_t mInputEnd = 0;                      // bytes that will have been fed at the end
   std::unordered_map<std::string, std::uint32_t, NameHash, std::equal_to<>> mNameIds;
@@ -145,8 +145,7 @@ void XMLCALL OnText(void* data, const XML_Char* text, int length) {
     // XML only shortens text (entities, line ends): the text ends within the input left.
     auto at = static_cast<size_t>(XML_GetCurrentByteIndex(ctx->mParser));
     size_t bound = element.mText.size() + (ctx->mInputEnd > at ? ctx->mInputEnd - at : 0);
-    element.mText =
-        tree.mText.Append(element.mText, {text, static_cast<size_t>(length)}, bound);
+    element.mText = tree.mText.Append(element.mText, {text, static_cast<size_t>(length)}, bound);
   }
   if (!element.mHasText) {
     for (int i = 0; i < length; ++i) {

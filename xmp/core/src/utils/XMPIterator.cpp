@@ -18,11 +18,11 @@ constexpr size_t kNone = static_cast<size_t>(-1);
 // One visited node. The path is not stored: it is composed from the leaves of the node and
 // its ancestors when asked for, so a deep tree costs memory in proportion to its nodes.
 struct Step {
-  size_t mParent = kNone;   // the step of the parent node; kNone at the top of the snapshot
-  size_t mNamespace = 0;    // index into Impl::mNamespaces
-  std::string mLeaf;        // "stEvt:action", "[2]", "?xml:lang"; empty for schema nodes
-  bool mSlash = false;      // a '/' joins the parent's path and the leaf
-  bool mIsStart = false;    // the start property of the iteration: its path is the base path
+  size_t mParent = kNone;  // the step of the parent node; kNone at the top of the snapshot
+  size_t mNamespace = 0;   // index into Impl::mNamespaces
+  std::string mLeaf;       // "stEvt:action", "[2]", "?xml:lang"; empty for schema nodes
+  bool mSlash = false;     // a '/' joins the parent's path and the leaf
+  bool mIsStart = false;   // the start property of the iteration: its path is the base path
   bool mVisible = true;
   std::string mValue;
   XMP_OptionBits mOptions = 0;
@@ -99,8 +99,8 @@ struct SXMPIterator::Impl {
         if (child->IsSchema()) {
           added = Add(*child, top.mStep, NamespaceIndex(child->mName), "", false);
         } else if (parent.IsArray()) {
-          added = Add(*child, top.mStep, top.mNamespace,
-                      "[" + std::to_string(position + 1) + "]", false);
+          added = Add(*child, top.mStep, top.mNamespace, "[" + std::to_string(position + 1) + "]",
+                      false);
         } else {
           added = Add(*child, top.mStep, top.mNamespace, child->mName,
                       !parent.IsSchema() && parent.mParent != nullptr);
@@ -195,9 +195,9 @@ bool SXMPIterator::Next(std::string* schemaNS, std::string* propPath, std::strin
   }
   impl.mCurrent = static_cast<long>(impl.mNext++);
   const Step& step = impl.mSteps[static_cast<size_t>(impl.mCurrent)];
-  if (schemaNS) *schemaNS = step.mNamespace < impl.mNamespaces.size()
-                               ? impl.mNamespaces[step.mNamespace]
-                               : std::string();
+  if (schemaNS)
+    *schemaNS = step.mNamespace < impl.mNamespaces.size() ? impl.mNamespaces[step.mNamespace]
+                                                          : std::string();
   if (propPath) {
     *propPath = (impl.mOptions & kXMP_IterJustLeafName)
                     ? step.mLeaf

@@ -153,8 +153,8 @@ void CopyFileAttributes(int from, int to, const std::string& path) {
     // Without the right to give files away, keep the group if we may, and say so.
     (void)::fchown(to, static_cast<uid_t>(-1), st.st_gid);
     XMP_ReportWarning("'" + path + "' is now owned by user " + std::to_string(mine.st_uid) +
-                      " instead of " + std::to_string(st.st_uid) +
-                      ": the owner cannot be kept (" + std::strerror(errno) + ")");
+                      " instead of " + std::to_string(st.st_uid) + ": the owner cannot be kept (" +
+                      std::strerror(errno) + ")");
   }
   // After chown, which may clear the set-id bits.
   if (::fchmod(to, st.st_mode & 07777) != 0) {
@@ -184,7 +184,8 @@ void RemoveStaleTemporaries(const std::string& path, std::chrono::seconds age) {
   const std::time_t cutoff = std::time(nullptr) - static_cast<std::time_t>(age.count());
   while (const dirent* entry = ::readdir(dir)) {
     std::string_view name(entry->d_name);
-    if (name.size() != prefix.size() + kTemporarySuffix || name.substr(0, prefix.size()) != prefix) {
+    if (name.size() != prefix.size() + kTemporarySuffix ||
+        name.substr(0, prefix.size()) != prefix) {
       continue;
     }
     struct stat st {};

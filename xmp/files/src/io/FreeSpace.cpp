@@ -34,7 +34,8 @@ void Blank(WriteJournal& journal, const std::vector<ByteRange>& ranges) {
   bool any = false;
   for (const ByteRange& range : ranges) {
     if (range.end <= range.offset) continue;
-    journal.Write(range.offset, std::string(static_cast<std::size_t>(range.end - range.offset), ' '));
+    journal.Write(range.offset,
+                  std::string(static_cast<std::size_t>(range.end - range.offset), ' '));
     any = true;
   }
   if (any) journal.Sync();
@@ -120,9 +121,9 @@ bool PlaceUnit(WriteJournal& journal, const ContainerFrame& frame, const UnitUpd
     // old unit's end, so that writing the unit's own header makes it live and retires the
     // old one at once.
     journal.Write(at, frame.freeHeader(plan->end - at));
-    journal.Write(at + header, Concat(Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(header),
-                                            bytes.end()),
-                                      frame.freeHeader(old.end - (at + n))));
+    journal.Write(at + header,
+                  Concat(Bytes(bytes.begin() + static_cast<std::ptrdiff_t>(header), bytes.end()),
+                         frame.freeHeader(old.end - (at + n))));
     journal.Sync();
     file.CheckIdentity();
     journal.Write(at, bytes.first(static_cast<std::size_t>(header)));

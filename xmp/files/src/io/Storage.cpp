@@ -6,8 +6,8 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <mutex>
@@ -205,12 +205,14 @@ void DiskStorage::WriteAt(std::uint64_t offset, const void* data, std::size_t si
   const std::uint64_t oldSize = mSize;
   Bytes covered;
   if (offset < oldSize && size <= kMaxSavedBytes) {
-    covered = Read(offset, static_cast<std::size_t>(std::min<std::uint64_t>(size, oldSize - offset)));
+    covered =
+        Read(offset, static_cast<std::size_t>(std::min<std::uint64_t>(size, oldSize - offset)));
   }
   try {
     WriteAll(mFd, offset, data, size, mPath);
   } catch (const FileError&) {
-    if (!covered.empty()) (void)::pwrite(mFd, covered.data(), covered.size(), static_cast<off_t>(offset));
+    if (!covered.empty())
+      (void)::pwrite(mFd, covered.data(), covered.size(), static_cast<off_t>(offset));
     (void)::ftruncate(mFd, static_cast<off_t>(oldSize));
     throw;
   }

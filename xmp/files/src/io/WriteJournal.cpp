@@ -16,8 +16,8 @@ void WriteJournal::Save(std::uint64_t offset, std::uint64_t size) {
   // Read from the file as it is now: bytes written earlier in this update are saved again,
   // and undone in reverse order they come back to the original.
   std::uint64_t readable = std::min(end, mFile.Size());
-  Bytes old = offset < readable ? mFile.Read(offset, static_cast<std::size_t>(readable - offset))
-                                : Bytes{};
+  Bytes old =
+      offset < readable ? mFile.Read(offset, static_cast<std::size_t>(readable - offset)) : Bytes{};
   mSaved.push_back({offset, std::move(old)});
 }
 

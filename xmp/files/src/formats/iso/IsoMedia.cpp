@@ -426,8 +426,9 @@ void WriteXmp(Storage& file, const PacketText& packet, const WriteOptions& optio
   Layout layout = Scan(file, true);
   const bool iso = layout.flavor == Flavor::kIso;
   if (options.forceRewrite) {
-    if (iso) return RewriteWhole(file, layout, layout.xmpUuid, RewriteInsertAt(layout),
-                                 MakeUuidBox(packet.Text()));
+    if (iso)
+      return RewriteWhole(file, layout, layout.xmpUuid, RewriteInsertAt(layout),
+                          MakeUuidBox(packet.Text()));
     if (layout.moov < 0) ThrowFormat("QuickTime movie without a 'moov' box");
     const Box& moov = layout.top.boxes[static_cast<std::size_t>(layout.moov)];
     return RewriteWhole(file, layout, layout.moov, 0, BuildMoov(file, moov, packet.Text()));
@@ -440,8 +441,9 @@ void WriteXmp(Storage& file, const PacketText& packet, const WriteOptions& optio
   bool placed = iso ? WriteIso(journal, layout, packet) : WriteQuickTime(journal, layout, packet);
   if (!placed) {
     journal.Complete();
-    if (iso) return RewriteWhole(file, layout, layout.xmpUuid, RewriteInsertAt(layout),
-                                 MakeUuidBox(packet.Text()));
+    if (iso)
+      return RewriteWhole(file, layout, layout.xmpUuid, RewriteInsertAt(layout),
+                          MakeUuidBox(packet.Text()));
     const Box& moov = layout.top.boxes[static_cast<std::size_t>(layout.moov)];
     return RewriteWhole(file, layout, layout.moov, 0, BuildMoov(file, moov, packet.Text()));
   }
