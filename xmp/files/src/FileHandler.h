@@ -101,8 +101,9 @@ class PacketText {
  public:
   explicit PacketText(std::string packet) : mText(std::move(packet)) {}
   const std::string& Text() const { return mText; }
-  // The packet with padding adjusted to exactly `size` bytes; nullopt when the packet without
-  // padding is longer than `size`, or it has no xpacket trailer to pad before.
+  // The packet with padding adjusted to exactly `size` bytes: whitespace before the xpacket
+  // trailer, or after the packet when it has no trailer. nullopt when the packet without
+  // padding is longer than `size`.
   std::optional<std::string> FitTo(std::size_t size) const;
   // The packet with all padding removed (for formats where space is precious).
   std::string Compact() const;
