@@ -28,7 +28,7 @@ constexpr std::size_t kPsbLayerLengthSize = 8;
 constexpr std::size_t kResourceIdSize = 2;
 constexpr std::size_t kResourceMaxHeader = kSignatureSize + kResourceIdSize + 256 + kLengthSize;
 constexpr std::uint32_t kResourceSignature = FourCC("8BIM");
-// Photoshop's signature and those other Adobe applications give their resources.
+// Photoshop's signature, and those of older applications (ImageReady, PhotoDeluxe...).
 constexpr std::array<std::uint32_t, 5> kResourceSignatures = {
     kResourceSignature, FourCC("MeSa"), FourCC("AgHg"), FourCC("PHUT"), FourCC("DCSR")};
 
