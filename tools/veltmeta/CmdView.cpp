@@ -7,12 +7,12 @@
 #include <vector>
 
 #include "Command.h"
+#include "Session.h"
 #include "PanelBuilder.h"
 #include "TextConversion.h"
 #include "veltmetadata/AggregateProvider.h"
 #include "veltmetadata/ExtensionPackages.h"
 #include "veltmetadata/FileProvider.h"
-#include "veltmetadata/Lifecycle.h"
 #include "veltmetadata/MetaDataAccess.h"
 #include "veltmetadata/MetaDataOperations.h"
 #include "xmp/SXMPFiles.h"
@@ -24,13 +24,8 @@ using veltmeta::PanelValue;
 constexpr const char* kUsage = "usage: veltmeta view NAME FILE... [--json]";
 
 struct Session {
-  Session() {
-    veltmetadata::Initialize();
-    veltmetadata::LoadAllViewDefinitions();
-  }
-  ~Session() { veltmetadata::Terminate(); }
-  Session(const Session&) = delete;
-  Session& operator=(const Session&) = delete;
+  Session() { veltmetadata::LoadAllViewDefinitions(); }
+  veltmeta::Session mLibrary;
 };
 
 // The metadata of the files: one file's own provider, or an aggregate of all of them.

@@ -10,7 +10,6 @@
 #include <mutex>
 
 #include "veltmetadata/DynamicSchemas.h"
-#include "veltmetadata/Lifecycle.h"
 #include "veltmetadata/MetaDataAccess.h"
 #include "veltmetadata/Registry.h"
 #include "xmp/SXMPFiles.h"
@@ -143,16 +142,14 @@ std::string ParseField(const std::string& text, std::size_t& pos, Path* path) {
 
 }  // namespace
 
-ToolSession::ToolSession() {
+ToolSession::Collector::Collector() {
   veltmetadata::SetAssertionHandler([](const veltmetadata::AssertionReport& report) {
     std::lock_guard lock(sAssertionMutex);
     sAssertions.push_back(report);
   });
-  veltmetadata::Initialize();
 }
 
-ToolSession::~ToolSession() {
-  veltmetadata::Terminate();
+ToolSession::Collector::~Collector() {
   veltmetadata::SetAssertionHandler(nullptr);
 }
 
