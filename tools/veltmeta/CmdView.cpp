@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "Command.h"
+#include "MainJobValues.h"
 #include "Session.h"
 #include "PanelBuilder.h"
 #include "TextConversion.h"
@@ -87,16 +88,7 @@ int RunView(const std::vector<std::string>& args) {
   const auto provider = ProviderFor(files);
   veltmetadata::MetaDataReadAccess access(provider);
   auto lookup = [&access](const veltmetadata::Path& path) {
-    PanelValue value;
-    std::string text;
-    veltmetadata::GetValueResult result = veltmetadata::kGetValueResult_NoValue;
-    if (veltmetadata::GetValue(*access, path, text, &result)) {
-      value.mState = PanelValue::kValue;
-      value.mDisplay = text;
-    } else if (result == veltmetadata::kGetValueResult_MultipleValues) {
-      value.mState = PanelValue::kMultiple;
-    }
-    return value;
+    return veltmeta::ReadPanelValue(*access, path, false);
   };
   veltmeta::PanelBuilder panel(
       json ? veltmeta::PanelBuilder::Format::kJson : veltmeta::PanelBuilder::Format::kText, lookup);
