@@ -8,6 +8,7 @@
 
 #include "FormatCacheSeam.h"
 #include "FormatCacheSupport.h"
+#include "veltmetadata/FileProvider.h"
 #include "veltmetadata/MetadataUtils.h"
 
 namespace {
@@ -68,6 +69,12 @@ TEST(FormatCache, DetectsOncePerFileStateAndNoticesChangesWithinOneTick) {
   velttest::ReplaceWithSample(kPng, deep / "photo.png", tick);
   EXPECT_EQ(vu::GetXMPFormat(U16(deep / "photo.png")), kXMP_PNGFile);
   EXPECT_EQ(vu::GetXMPFormat(U16(deep / "photo.png")), kXMP_PNGFile);
+  EXPECT_EQ(Detections(), base + 3);
+
+  // A file provider's read replaces the stale entry of a file it opens: no detection follows.
+  velttest::ReplaceWithSample(kPng, file, tick);
+  { const veltmetadata::FileProvider provider(U16(file)); }
+  EXPECT_EQ(vu::GetXMPFormat(U16(file)), kXMP_PNGFile);
   EXPECT_EQ(Detections(), base + 3);
 }
 

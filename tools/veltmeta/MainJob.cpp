@@ -78,8 +78,8 @@ std::string NoSuchFile(const std::string& file) {
   return "no such file";
 }
 
-// Why `file` cannot be shown, or "" when it can (its format then in `format`).
-std::string Problem(const std::string& file, std::string& format) {
+// Why `file` cannot be read at all, or "" when it can be opened.
+std::string Problem(const std::string& file) {
   if (!IsUTF8(file)) return "its name is not UTF-8";
   struct stat info {};
   if (::stat(file.c_str(), &info) != 0) {
@@ -90,9 +90,6 @@ std::string Problem(const std::string& file, std::string& format) {
   if (S_ISDIR(info.st_mode)) return "it is a folder";
   if (!S_ISREG(info.st_mode)) return "not a regular file";
   if (::access(file.c_str(), R_OK) != 0) return "permission denied";
-  const unsigned int code = veltmetadata::utility::GetXMPFormat(ToUTF16(file));
-  if (code == kXMP_UnknownFile) return "not a media file veltmeta can read";
-  format = FormatName(code);
   return "";
 }
 
@@ -165,22 +162,29 @@ struct Opened {
 };
 
 // Opens `file` through a file provider; prints why and returns false when it cannot.
+// The file is opened once: the provider's read leaves its format in the format cache, which
+// then answers without opening it again (a file no handler takes is detected, and refused).
 bool Open(const std::string& file, ToolSession& session, Opened& opened) {
-  std::string format;
-  if (const std::string problem = Problem(file, format); !problem.empty()) {
+  if (const std::string problem = Problem(file); !problem.empty()) {
     PrintError(file, problem);
     return false;
   }
   opened.mProvider = std::make_shared<ToolFileProvider>(file, false, session);
+  const std::u16string path = ToUTF16(file);
+  const unsigned int format = veltmetadata::utility::GetXMPFormat(path);
+  if (format == kXMP_UnknownFile) {
+    PrintError(file, "not a media file veltmeta can read");
+    return false;
+  }
   if (!opened.mProvider->ReadError().empty()) {
     PrintError(file, "its XMP is damaged (" + WithoutMarkers(opened.mProvider->ReadError()) + ")");
     return false;
   }
   opened.mShown.mName = ShownName(file);
-  opened.mShown.mFormat = format;
+  opened.mShown.mFormat = FormatName(format);
   opened.mShown.mHasXMP = opened.mProvider->HadXMP();
   std::vector<std::u16string> associated;
-  veltmetadata::utility::GetAssociatedFiles(ToUTF16(file), associated);
+  veltmetadata::utility::GetAssociatedFiles(path, associated);
   for (const auto& name : associated)
     opened.mShown.mAssociated.push_back(ShownName(ToUTF8(name)));
   return true;

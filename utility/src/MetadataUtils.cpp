@@ -114,6 +114,30 @@ namespace internal {
 std::uint64_t FormatDetectionCount() {
   return sDetections.load(std::memory_order_relaxed);
 }
+
+std::optional<FileStamp> StampOf(const UTF16String& filePath) {
+  try {
+    return ReadStamp(Utf8Path(filePath));
+  } catch (...) {
+    return {};  // out of memory while converting the path
+  }
+}
+
+void RecordOpenedFormat(const UTF16String& filePath, const FileStamp& before,
+                        unsigned int format) {
+  try {
+    // As in GetXMPFormat: a current entry stands, a stale one gives way.
+    const CachedXMPFormat entry{format, ToPTime(before.mModifiedTime), before.mSize,
+                                before.mDevice, before.mInode};
+    veltcore::threads::RecursiveLock lock(
+        sXMPFormatCacheMutex, "veltmetadata::utility::AddCachedXMPFormat", kLockTimeoutMs);
+    if (!lock.Locked()) return;
+    const auto [found, inserted] = sXMPFormatCache.emplace(filePath, entry);
+    if (!inserted && !Matches(found->second, before)) found->second = entry;
+  } catch (...) {
+    // Out of memory while copying the path: the next look-up detects.
+  }
+}
 }  // namespace internal
 
 unsigned int GetXMPFormat(const UTF16String& filePath) {
