@@ -50,28 +50,11 @@ std::string FormatName(unsigned int format) {
   return it == kNames.end() ? code : it->second;
 }
 
-// Edit distance of two short words.
-std::size_t Distance(const std::string& a, const std::string& b) {
-  std::vector<std::size_t> row(b.size() + 1);
-  for (std::size_t j = 0; j <= b.size(); ++j)
-    row[j] = j;
-  for (std::size_t i = 1; i <= a.size(); ++i) {
-    std::size_t diagonal = row[0];
-    row[0] = i;
-    for (std::size_t j = 1; j <= b.size(); ++j) {
-      const std::size_t above = row[j];
-      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
-      diagonal = above;
-    }
-  }
-  return row[b.size()];
-}
-
 // "no such file", with the command the user may have meant when the name looks like one.
 std::string NoSuchFile(const std::string& file) {
   if (file.find_first_of("./") == std::string::npos) {
     for (const Command& command : Commands()) {
-      if (file != command.mName && Distance(file, command.mName) <= 2)
+      if (file != command.mName && EditDistance(file, command.mName) <= 2)
         return "no such file (did you mean 'veltmeta " + command.mName + "'?)";
     }
   }
