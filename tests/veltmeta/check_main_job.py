@@ -78,7 +78,7 @@ def exif_value(record, name):
             return None
         value = value[field]
     # ExifTool reads PLUS vocabulary codes without the vocabulary's URI (and adds it on write).
-    if key[0].startswith("XMP-plus:") and isinstance(value, str) and value.startswith(PLUS_VOCAB):
+    if key[0].startswith("XMP-plus:") and isinstance(value, str) and re.fullmatch(r"[A-Z]{2}-[A-Z0-9]+", value):
         value = PLUS_VOCAB + value
     return value
 

@@ -5,6 +5,7 @@
 #include "Json.h"
 #include "veltmetadata/Definitions.h"
 #include "veltmetadata/MetaDataOperations.h"
+#include "veltmetadata/Path.h"
 #include "veltmetadata/Registry.h"
 #include "veltmetadata/ValueFormatting.h"
 #include "xmp/SXMPIterator.h"
@@ -127,15 +128,25 @@ bool IsDate(const veltmetadata::Path& path) {
   return entry && entry->mType && *entry->mType == "date";
 }
 
-// One display read. The library shows the dates of its internal properties in the user's
-// locale; the others are formatted here the same way, so that every date reads alike.
+// The display text of a value as a panel shows it: dates in the user's locale (the library
+// formats those of its internal properties itself), booleans as Yes and No.
+std::string Shown(const veltmetadata::Path& path, const std::string& text) {
+  if (!path.mInternal && IsDate(path)) return veltmetadata::FormatDate(text);
+  if (veltmetadata::PrimitiveTypeOfPath(path) == veltmetadata::kPrimitiveType_Boolean) {
+    if (text == "True" || text == "true") return Localized("$$$/veltmeta/value/yes=Yes");
+    if (text == "False" || text == "false") return Localized("$$$/veltmeta/value/no=No");
+  }
+  return text;
+}
+
+// One display read.
 PanelValue ReadOne(__XMPMeta__* meta, const veltmetadata::Path& path, bool typed) {
   PanelValue value;
   std::string text;
   veltmetadata::GetValueResult result = veltmetadata::kGetValueResult_NoValue;
   if (veltmetadata::GetValue(meta, path, text, &result)) {
     value.mState = PanelValue::kValue;
-    value.mDisplay = !path.mInternal && IsDate(path) ? veltmetadata::FormatDate(text) : text;
+    value.mDisplay = Shown(path, text);
     if (typed) value.mJson = TypedJsonValue(meta, path);
   } else if (result == veltmetadata::kGetValueResult_MultipleValues) {
     value.mState = PanelValue::kMultiple;
