@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "Command.h"
-#include "Session.h"
 #include "PanelBuilder.h"
+#include "Session.h"
 #include "TextConversion.h"
 #include "veltmetadata/ExtensionPackages.h"
 #include "veltmetadata/GenericPanels.h"

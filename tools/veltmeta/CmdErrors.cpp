@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "Command.h"
-#include "Session.h"
 #include "Json.h"
+#include "Session.h"
 #include "veltmetadata/Errors.h"
 #include "veltmetadata/ExtensionPackages.h"
 

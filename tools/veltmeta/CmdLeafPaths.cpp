@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "Command.h"
-#include "Session.h"
 #include "Json.h"
+#include "Session.h"
 #include "veltmetadata/Errors.h"
 #include "veltmetadata/IncludedLeafPaths.h"
 #include "veltmetadata/PathTraversal.h"

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "Command.h"
-#include "Session.h"
 #include "Json.h"
 #include "RecentValues.h"
+#include "Session.h"
 #include "TextConversion.h"
 #include "veltmetadata/Definitions.h"
 #include "veltmetadata/Registry.h"

@@ -8,8 +8,8 @@
 
 #include "Command.h"
 #include "MainJobValues.h"
-#include "Session.h"
 #include "PanelBuilder.h"
+#include "Session.h"
 #include "TextConversion.h"
 #include "veltmetadata/AggregateProvider.h"
 #include "veltmetadata/ExtensionPackages.h"

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "Command.h"
-#include "Session.h"
 #include "Json.h"
 #include "PanelBuilder.h"
+#include "Session.h"
 #include "veltmetadata/ExtensionPackages.h"
 
 namespace {

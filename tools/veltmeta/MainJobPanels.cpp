@@ -19,7 +19,8 @@ constexpr std::array<const char*, 11> kFixedOrder = {"basic",         "camera", 
 // Fills panels from one metadata handle: display reads, "<multiple values>" where merged
 // files differ and, for JSON, the typed value.
 PanelValueLookup LookupFor(__XMPMeta__* meta, bool typed) {
-  return [meta, typed](const veltmetadata::Path& path) { return ReadPanelValue(meta, path, typed); };
+  return
+      [meta, typed](const veltmetadata::Path& path) { return ReadPanelValue(meta, path, typed); };
 }
 
 std::string Joined(const std::vector<std::string>& parts, const std::string& separator) {

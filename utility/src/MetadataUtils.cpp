@@ -123,12 +123,11 @@ std::optional<FileStamp> StampOf(const UTF16String& filePath) {
   }
 }
 
-void RecordOpenedFormat(const UTF16String& filePath, const FileStamp& before,
-                        unsigned int format) {
+void RecordOpenedFormat(const UTF16String& filePath, const FileStamp& before, unsigned int format) {
   try {
     // As in GetXMPFormat: a current entry stands, a stale one gives way.
-    const CachedXMPFormat entry{format, ToPTime(before.mModifiedTime), before.mSize,
-                                before.mDevice, before.mInode};
+    const CachedXMPFormat entry{format, ToPTime(before.mModifiedTime), before.mSize, before.mDevice,
+                                before.mInode};
     veltcore::threads::RecursiveLock lock(
         sXMPFormatCacheMutex, "veltmetadata::utility::AddCachedXMPFormat", kLockTimeoutMs);
     if (!lock.Locked()) return;
