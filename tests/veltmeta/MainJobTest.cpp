@@ -60,6 +60,14 @@ TEST(MainJobTest, AgreesWithExifTool) {
            &status, &err);
   EXPECT_NE(std::string::npos, text.find("<multiple values>"));
   EXPECT_EQ("", err);
+
+  // Every date reads in the user's locale: xmp:CreateDate like the formatted ModifyDate.
+  if (velttest::RunCommand("locale -a").find("de_DE.utf8") != std::string::npos) {
+    const std::string german =
+        velttest::RunCommand("TZ=UTC LC_ALL=de_DE.UTF-8 " + kTool + " " + photo, &status);
+    EXPECT_NE(std::string::npos, german.find(" 21.06.2024 20:42:10\n")) << german;
+    EXPECT_NE(std::string::npos, german.find(" 22.06.2024 08:15:00\n")) << german;
+  }
 }
 
 TEST(MainJobTest, BadInputIsOneLineEachAndTheOtherFilesAreShown) {
