@@ -40,16 +40,20 @@ TEST(MainJobTest, AgreesWithExifTool) {
     EXPECT_EQ("", velttest::RunCommand(check + "values " + kTool + " " + sample, &status));
     EXPECT_EQ(0, status) << sample;
   }
-  // A copy that differs in a lang-alt, an integer, a rational and a bag.
+  // A copy that differs in a lang-alt, an integer, a rational and a bag, and has two items
+  // in an array of structures.
   velttest::TempDir dir;
   const auto other = dir / "other.jpg";
   velttest::WriteFile(other, velttest::ReadFile(photo));
   velttest::RunCommand(
       "exiftool -q -overwrite_original -XMP-dc:Title=Other -XMP-xmp:Rating=2 "
-      "-XMP-exif:FNumber=8 -XMP-dc:Subject+=extra " +
+      "-XMP-exif:FNumber=8 -XMP-dc:Subject+=extra "
+      "'-XMP-iptcExt:LocationShown=[{City=Cork,CountryName=Ireland},{City=Dublin}]' " +
           Quoted(other.string()),
       &status);
   ASSERT_EQ(0, status);
+  EXPECT_EQ("", velttest::RunCommand(check + "values " + kTool + " " + other.string(), &status));
+  EXPECT_EQ(0, status);
   EXPECT_EQ("", velttest::RunCommand(check + "merged " + kTool + " " + photo + " " + other.string(),
                                      &status));
   EXPECT_EQ(0, status);

@@ -74,6 +74,9 @@ def exif_value(record, name):
     for field in key[1]:
         if isinstance(value, list) and len(value) == 1:
             value = value[0]
+        if isinstance(value, list):  # a field of every item of an array of structures
+            value = [item[field] for item in value if isinstance(item, dict) and field in item]
+            continue
         if not isinstance(value, dict) or field not in value:
             return None
         value = value[field]
