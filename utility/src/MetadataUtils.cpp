@@ -3,10 +3,11 @@
 #include <atomic>
 #include <boost/date_time/gregorian/gregorian_types.hpp>
 #include <boost/date_time/posix_time/posix_time_types.hpp>
+#include <cstring>
 #include <exception>
+#include <map>
 #include <optional>
 #include <string>
-#include <unordered_map>
 
 #include "FormatCacheSeam.h"
 #include "veltcore/Debug.h"
@@ -45,10 +46,16 @@ struct CachedXMPFormat {
   std::uint64_t mInode = 0;
 };
 
-// Keyed by the path exactly as given: equal only when every code unit is. Hashed rather than
-// ordered: a hit then touches a bucket or two instead of a chain of tree nodes, which on a
-// busy machine are rarely still in the cache between calls.
-std::unordered_map<UTF16String, CachedXMPFormat> sXMPFormatCache;
+// Paths are equal only when every code unit is; the order among them serves the look-up
+// alone, so it compares lengths first and then the bytes at once, not unit by unit.
+struct PathOrder {
+  bool operator()(const UTF16String& a, const UTF16String& b) const {
+    if (a.size() != b.size()) return a.size() < b.size();
+    return std::memcmp(a.data(), b.data(), a.size() * sizeof(char16_t)) < 0;
+  }
+};
+
+std::map<UTF16String, CachedXMPFormat, PathOrder> sXMPFormatCache;
 veltcore::threads::RecursiveMutex sXMPFormatCacheMutex;
 std::atomic<std::uint64_t> sDetections{0};
 
