@@ -65,7 +65,7 @@ class AiffTest : public ::testing::Test {
 };
 
 TEST_F(AiffTest, EverySampleTakesNewGrownAndShrunkPacketsAndStillDecodes) {
-  const std::vector<std::string> samples = {"aiff/tone.aiff", "aiff/odd.aifc"};
+  const std::vector<std::string> samples = {"aiff/sine16.aiff", "aiff/sine8-odd.aifc"};
   std::vector<std::string> sox;
   for (const auto& sample : samples) {
     sox.push_back(avtest::SoxHash(velttest::DataFile("xmp_files/" + sample)));
@@ -93,7 +93,7 @@ TEST_F(AiffTest, EverySampleTakesNewGrownAndShrunkPacketsAndStillDecodes) {
 }
 
 TEST_F(AiffTest, ReadsExifToolPacketsThroughSXMPFilesAndKeepsOtherApplications) {
-  auto file = avtest::CopySample(mDir.Path(), "aiff/tone.aiff");
+  auto file = avtest::CopySample(mDir.Path(), "aiff/sine16.aiff");
   auto xmp = mDir.Path() / "by-exiftool.xmp";
   velttest::RunCommand("exiftool -q -o " + Quote(xmp) +
                        " -XMP-dc:Title='Written by ExifTool' -XMP-dc:Creator=Someone");
@@ -118,7 +118,7 @@ TEST_F(AiffTest, ReadsExifToolPacketsThroughSXMPFilesAndKeepsOtherApplications) 
 // one copy, the new packet, where the first was.
 TEST_F(AiffTest, DuplicateXmpChunksReadTheFirstAndWriteOne) {
   for (bool aiff : {true, false}) {
-    auto file = avtest::CopySample(mDir.Path(), aiff ? "aiff/odd.aifc" : "riff/tone.wav");
+    auto file = avtest::CopySample(mDir.Path(), aiff ? "aiff/sine8-odd.aifc" : "riff/tone.wav");
     const std::string id = aiff ? "APPL" : "_PMX";
     const std::string sig = aiff ? "XMP " : "";
     avtest::AppendToForm(file,
@@ -154,7 +154,7 @@ TEST_F(AiffTest, DuplicateXmpChunksReadTheFirstAndWriteOne) {
 
 TEST(AiffDamage, DamagedFilesGiveErrorsNeverCrashesAndFailedWritesChangeNothing) {
   velttest::TempDir dir;
-  auto file = avtest::CopySample(dir.Path(), "aiff/odd.aifc");
+  auto file = avtest::CopySample(dir.Path(), "aiff/sine8-odd.aifc");
   Write(file, MakePacket("Damaged", 11));
   int reads = 0;
   avtest::ForEachDamagedCopy(velttest::ReadFile(file), [&](const Bytes& bytes) {
