@@ -105,7 +105,7 @@ TEST(FilesStorage, PacketFitsByPadding) {
     EXPECT_TRUE(fitted->ends_with("<?xpacket end=\"w\"?>"));
     EXPECT_EQ(fitted->substr(0, packet.find("/>") + 2), packet.substr(0, packet.find("/>") + 2));
   }
-  EXPECT_FALSE(text.FitTo(packet.size() - 9));         // the content itself does not shrink
+  EXPECT_FALSE(text.FitTo(packet.size() - 9));  // the content itself does not shrink
   // Without a trailer the padding goes after the packet; it still never shrinks.
   EXPECT_EQ(*PacketText("<x:xmpmeta/>").FitTo(14), "<x:xmpmeta/>  ");
   EXPECT_FALSE(PacketText("<x:xmpmeta/>").FitTo(11));

@@ -115,7 +115,11 @@ TEST(DurableWrite, EveryStepFailedOrKilledLeavesOldOrNew) {
     std::size_t o = 0;
     while (originals[o].parent_path() != file.parent_path())
       ++o;
-    EXPECT_TRUE(views[i].title == kOld || views[i].title == title) << views[i].title.substr(0, 80);
+    // ExifTool shows AIFF's XMP chunk only as bytes: there our reader's check above stands.
+    if (views[o].title != "-") {
+      EXPECT_TRUE(views[i].title == kOld || views[i].title == title)
+          << views[i].title.substr(0, 80);
+    }
     EXPECT_EQ(views[i].warning, views[o].warning);
   }
   std::printf("fault matrix: %d failed or disk-full steps, %zu kill points over %zu samples\n",
