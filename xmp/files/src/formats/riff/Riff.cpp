@@ -99,8 +99,16 @@ Layout Scan(Storage& file, bool strict) {
   if (file.ReadSome(0, head, 12) != 12 || !DetectForm(head)) {
     ThrowFormat("not a RIFF WAVE or AVI file");
   }
+  return ScanForm(file, GetU32BE(head + 8), strict);
+}
+
+Layout ScanForm(Storage& file, std::uint32_t form, bool strict) {
+  std::uint8_t head[12];
+  if (file.ReadSome(0, head, 12) != 12 || GetU32BE(head) != kRiff || GetU32BE(head + 8) != form) {
+    ThrowFormat("not a RIFF " + IdName(form) + " file");
+  }
   Layout layout;
-  layout.mForm = GetU32BE(head + 8);
+  layout.mForm = form;
   layout.mFormEnd = 8 + std::uint64_t{GetU32LE(head + 4)};
   if (layout.mFormEnd < 12)
     ThrowFormat("RIFF size " + std::to_string(layout.mFormEnd - 8) +

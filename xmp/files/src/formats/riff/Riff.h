@@ -46,6 +46,10 @@ std::optional<std::uint32_t> DetectForm(std::span<const std::uint8_t> head);
 // any damage; otherwise listing stops at the damage, which is recorded.
 Layout Scan(Storage& file, bool strict);
 
+// The same listing for a RIFF file of form type `form` (any four-character code, such as
+// WEBP); FileError (bad format) when the file is not a RIFF file of that form.
+Layout ScanForm(Storage& file, std::uint32_t form, bool strict);
+
 // The packet of the first '_PMX' chunk (a warning when there are more), nullopt when there
 // is none.
 std::optional<FoundPacket> ReadXmp(Storage& file);
