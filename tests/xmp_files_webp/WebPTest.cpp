@@ -150,6 +150,13 @@ TEST(WebP, DamagedFilesGiveClearErrorsAndFailedWritesChangeNothing) {
   ExpectWriteError(broken, "lacks the VP8 start code");
   ExpectWriteError(Form("ICCP" + std::string(4, '\0') + lossy.substr(12)), "not VP8X, VP8 or VP8L");
   ExpectWriteError(lossy.substr(0, lossy.size() - 10), "claims");
+  // An unknown last chunk lacking its pad byte stays after the new chunk, padded.
+  const std::string unknown = Form(lossy.substr(12) + "UNKN" + std::string("\1\0\0\0", 4) + "u");
+  MemoryStorage tail(Bytes(unknown.begin(), unknown.end()));
+  webp::WriteXmp(tail, PacketText(avtest::MakePacket("Tail", 1)));
+  const std::string tailed(tail.Data().begin(), tail.Data().end());
+  EXPECT_EQ(Chunks(tailed).first, "VP8X|VP8 |XMP |UNKN|");
+  EXPECT_TRUE(tailed.ends_with(std::string("u\0", 2)) && tailed == Form(tailed.substr(12)));
   // Two 'XMP ' chunks: the first is read, a write keeps only one.
   const fs::path file = avtest::CopySample(dir.Path(), "webp/alpha.webp");
   avtest::WithStorage(

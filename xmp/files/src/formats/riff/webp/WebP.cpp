@@ -161,17 +161,18 @@ bool WriteInPlace(Storage& file, const riff::Layout& layout, const riff::Chunk& 
   return true;
 }
 
-// Where the new 'XMP ' chunk goes: in place of the first old one, else after the last of the
-// header, image and EXIF chunks (unknown chunks stay after it).
+// Where the new 'XMP ' chunk goes: after the header, image and EXIF chunks, in place of the
+// first old one when that is there (unknown chunks after it stay after it).
 std::size_t XmpSlot(const riff::Layout& layout) {
   std::size_t slot = 0;
+  std::optional<std::size_t> old;
   for (std::size_t i = 0; i < layout.mChunks.size(); ++i) {
     const std::uint32_t id = layout.mChunks[i].mId;
-    if (id == kXmp) return i;
+    if (id == kXmp && !old) old = i;
     if (std::find(kChunksBeforeXmp.begin(), kChunksBeforeXmp.end(), id) != kChunksBeforeXmp.end())
       slot = i + 1;
   }
-  return slot;
+  return old ? std::max(*old, slot) : slot;
 }
 
 // Copies a chunk with its pad byte, adding the pad byte a last chunk may lack.
