@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include "AvTestSupport.h"
-#include "FaultInjection.h"
 #include "TestSupport.h"
 #include "formats/riff/webp/WebP.h"
 #include "xmp/SXMPFiles.h"
@@ -131,84 +130,55 @@ std::string Form(const std::string& chunks) {
   return "RIFF" + size + "WEBP" + chunks;
 }
 
-void ExpectWriteError(const std::string& bytes, const std::string& message) {
+// `bytes` with a packet titled `title` written in memory, or the write's error message.
+std::string WriteInMemory(const std::string& bytes, const std::string& title) {
   MemoryStorage storage(Bytes(bytes.begin(), bytes.end()));
   try {
-    webp::WriteXmp(storage, PacketText(avtest::MakePacket("x")));
-    ADD_FAILURE() << "expected an error: " << message;
+    webp::WriteXmp(storage, PacketText(avtest::MakePacket(title, 1)));
+    return std::string(storage.Data().begin(), storage.Data().end());
   } catch (const FileError& e) {
-    EXPECT_NE(std::string(e.what()).find(message), std::string::npos) << e.what();
+    EXPECT_TRUE(storage.Data() == Bytes(bytes.begin(), bytes.end())) << "failed write changed it";
+    return e.what();
   }
-  EXPECT_TRUE(storage.Data() == Bytes(bytes.begin(), bytes.end()));
 }
 
 TEST(WebP, DamagedFilesGiveClearErrorsAndFailedWritesChangeNothing) {
-  velttest::TempDir dir;
   const std::string lossy = velttest::ReadFile(velttest::DataFile("xmp_files/webp/lossy.webp"));
   std::string broken = lossy;
   broken[23] = 0;  // the VP8 start code
-  ExpectWriteError(broken, "lacks the VP8 start code");
-  ExpectWriteError(Form("ICCP" + std::string(4, '\0') + lossy.substr(12)), "not VP8X, VP8 or VP8L");
-  ExpectWriteError(lossy.substr(0, lossy.size() - 10), "claims");
+  EXPECT_EQ(WriteInMemory(broken, "x"), "'VP8 ' chunk at offset 12 lacks the VP8 start code");
+  EXPECT_EQ(WriteInMemory(Form("ICCP" + std::string(4, '\0') + lossy.substr(12)), "x"),
+            "WebP file starts with the 'ICCP' chunk at offset 12, not VP8X, VP8 or VP8L");
+  EXPECT_EQ(WriteInMemory(lossy.substr(0, 100), "x"), "RIFF claims 110 bytes, 92 remain");
   // An unknown last chunk lacking its pad byte stays after the new chunk, padded.
-  const std::string unknown = Form(lossy.substr(12) + "UNKN" + std::string("\1\0\0\0", 4) + "u");
-  MemoryStorage tail(Bytes(unknown.begin(), unknown.end()));
-  webp::WriteXmp(tail, PacketText(avtest::MakePacket("Tail", 1)));
-  const std::string tailed(tail.Data().begin(), tail.Data().end());
-  EXPECT_EQ(Chunks(tailed).first, "VP8X|VP8 |XMP |UNKN|");
-  EXPECT_TRUE(tailed.ends_with(std::string("u\0", 2)) && tailed == Form(tailed.substr(12)));
+  const std::string tail =
+      WriteInMemory(Form(lossy.substr(12) + std::string("UNKN\1\0\0\0u", 9)), "Tail");
+  EXPECT_EQ(Chunks(tail).first, "VP8X|VP8 |XMP |UNKN|");
+  EXPECT_TRUE(tail.ends_with(std::string("u\0", 2)) && tail == Form(tail.substr(12)));
   // Two 'XMP ' chunks: the first is read, a write keeps only one.
-  const fs::path file = avtest::CopySample(dir.Path(), "webp/alpha.webp");
-  avtest::WithStorage(
-      file, [](Storage& s) { webp::WriteXmp(s, PacketText(avtest::MakePacket("One", 1))); });
-  std::string twice = velttest::ReadFile(file);
-  twice += twice.substr(twice.find("XMP "));
-  twice.replace(twice.rfind(">One<"), 5, ">Two<");
-  twice = Form(twice.substr(12));
+  const std::string one = WriteInMemory(lossy, "One");
+  std::string twice = one + one.substr(one.find("XMP "));
+  twice = Form(twice.replace(twice.rfind(">One<"), 5, ">Two<").substr(12));
   MemoryStorage both(Bytes(twice.begin(), twice.end()));
   EXPECT_NE(webp::ReadXmp(both)->mPacket.find(">One<"), std::string::npos);
-  webp::WriteXmp(both, PacketText(avtest::MakePacket("Three", 1)));
-  const std::string after(both.Data().begin(), both.Data().end());
-  EXPECT_EQ(after.find("XMP "), after.rfind("XMP "));
+  const std::string after = WriteInMemory(twice, "Three");
+  EXPECT_EQ(Chunks(after).first, "VP8X|VP8 |XMP |");
   EXPECT_EQ(after.find(">Two<"), std::string::npos);
 
   int reads = 0;
-  avtest::ForEachDamagedCopy(velttest::ReadFile(file), [&](const Bytes& bytes) {
+  avtest::ForEachDamagedCopy(one, [&](const Bytes& bytes) {
     MemoryStorage storage(bytes);
     try {
       if (webp::ReadXmp(storage)) ++reads;
     } catch (const FileError&) {
     }
-    try {
-      webp::WriteXmp(storage, PacketText(avtest::MakePacket("Replaced", 2001)));
-      EXPECT_NE(webp::ReadXmp(storage)->mPacket.find("Replaced"), std::string::npos);
-    } catch (const FileError&) {
-      EXPECT_TRUE(storage.Data() == bytes) << "a failed write changed the file";
+    const std::string written = WriteInMemory(std::string(bytes.begin(), bytes.end()), "New");
+    if (written.size() > 12 && written.compare(8, 4, "WEBP") == 0) {
+      MemoryStorage back(Bytes(written.begin(), written.end()));
+      EXPECT_NE(webp::ReadXmp(back)->mPacket.find(">New<"), std::string::npos);
     }
   });
   EXPECT_GT(reads, 0);
-
-  // A fault at every write step of an update leaves the file as it was; the last step is the
-  // final flush, after the new file is in place.
-  ASSERT_TRUE(SXMPMeta::Initialize());
-  ASSERT_TRUE(SXMPFiles::Initialize());
-  const std::string title = faulttest::LongTitle("New");
-  const std::string original = velttest::ReadFile(file);
-  velttest::WriteFile(dir.Path() / "count.webp", original);
-  const int steps = faulttest::CountSteps(dir.Path() / "count.webp", title);
-  ASSERT_GT(steps, 2);
-  for (int step = 0; step < steps; ++step) {
-    for (auto fault : {faulttest::Fault::kFail, faulttest::Fault::kLastByte}) {
-      SCOPED_TRACE(std::to_string(step) + faulttest::FaultName(fault));
-      const fs::path copy = dir.Path() / "fault.webp";
-      velttest::WriteFile(copy, original);
-      EXPECT_FALSE(faulttest::UpdateWithFault(copy, title, step, fault));
-      EXPECT_TRUE(step + 1 == steps || velttest::ReadFile(copy) == original);
-      EXPECT_EQ(faulttest::ReadTitle(copy), step + 1 < steps ? "One" : title);
-    }
-  }
-  SXMPFiles::Terminate();
-  SXMPMeta::Terminate();
 }
 
 }  // namespace
