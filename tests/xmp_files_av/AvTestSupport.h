@@ -39,6 +39,21 @@ std::string RiffMediaBytes(const std::filesystem::path& file);
 std::string RiffChunkIds(const std::filesystem::path& file);
 std::uint32_t RiffSize(const std::filesystem::path& file);
 
+// The same for the first IFF form of an AIFF file (big-endian), skipping the XMP chunk
+// ('APPL' starting with 'XMP ') and filler chunks; its chunk ids ("APPL:XMP " for an 'APPL'
+// chunk with its signature).
+std::string IffMediaBytes(const std::filesystem::path& file);
+std::string IffChunkIds(const std::filesystem::path& file);
+// The size field of the first form (RIFF or IFF).
+std::uint32_t FormSize(const std::filesystem::path& file, bool bigEndian);
+// A chunk of a RIFF or IFF form with its size and pad byte.
+std::string FormChunk(const std::string& id, const std::string& payload, bool bigEndian);
+// Appends chunks to the first form of `file` (dropping what follows the form), fixing its size.
+void AppendToForm(const std::filesystem::path& file, const std::string& chunks, bool bigEndian);
+
+// sox's decoded samples of an audio file, hashed.
+std::string SoxHash(const std::filesystem::path& file);
+
 // ffmpeg's per-packet hashes of every stream, read by stream copy: equal before and after a
 // metadata edit when every media sample is still where the file says it is.
 std::string MediaHashes(const std::filesystem::path& file);
@@ -62,8 +77,11 @@ struct Handler {
 // reads back and the media bytes are unchanged; then that ffmpeg reads the same media
 // packets as before, and, in one ExifTool run, that ExifTool reads every title we wrote and
 // warns about nothing it did not warn about in the original.
+// `exiftool` replaces ExifToolRead for formats whose XMP ExifTool does not decode itself.
+using ExifToolReader =
+    std::function<std::vector<ExifToolView>(const std::vector<std::filesystem::path>&)>;
 void RunStages(const std::filesystem::path& dir, const std::vector<std::string>& samples,
-               const Handler& handler);
+               const Handler& handler, const ExifToolReader& exiftool = nullptr);
 // The packets of the three stages.
 std::string StagePacket(int stage);
 

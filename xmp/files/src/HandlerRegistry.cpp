@@ -15,8 +15,7 @@ std::vector<std::unique_ptr<FileHandler>> MakeAll() {
   const Factory factories[] = {
       &MakeJpegHandler,      &MakePngHandler,     &MakeGifHandler,      &MakeDngHandler,
       &MakeCameraRawHandler, &MakeTiffHandler,    &MakeIsoMediaHandler, &MakeRiffHandler,
-      &MakeMp3Handler,       &MakeSidecarHandler,
-      &MakeWebPHandler,
+      &MakeMp3Handler,       &MakeSidecarHandler, &MakeAiffHandler,     &MakeWebPHandler,
   };
   std::vector<std::unique_ptr<FileHandler>> all;
   for (Factory f : factories) {

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <functional>
 
-#include "io/Endian.h"
 #include "io/FreeSpace.h"
 #include "io/WriteJournal.h"
 #include "xmp/XMP_Warnings.h"
@@ -12,9 +11,10 @@ namespace xmpfiles::riff {
 
 namespace {
 
-constexpr std::uint32_t kRiff = FourCC("RIFF");
-constexpr std::uint32_t kPmx = FourCC("_PMX");
-constexpr std::uint32_t kJunk = FourCC("JUNK");
+constexpr std::uint32_t kRiffForms[] = {kFormWave, kFormAvi};
+constexpr ChunkFormat kWavAvi{kRiffDialect, kRiffForms, FourCC("_PMX"), 0, "RIFF WAVE or AVI"};
+// Offset of the form size in the form header.
+constexpr std::uint64_t kFormSizeOffset = 4;
 
 std::string IdName(std::uint32_t id) {
   std::string name = FourCCString(id);
@@ -24,118 +24,183 @@ std::string IdName(std::uint32_t id) {
   return name;
 }
 
-int FindChunk(const Layout& layout, std::uint32_t id) {
-  for (std::size_t i = 0; i < layout.mChunks.size(); ++i) {
-    if (layout.mChunks[i].mId == id) return static_cast<int>(i);
-  }
-  return -1;
+struct ChunkHeader {
+  std::uint32_t mId = 0;
+  std::uint32_t mSize = 0;
+};
+
+// An 8-byte header (a chunk's, or the form's magic and size): the id as a FourCC, the size
+// in the dialect's byte order.
+ChunkHeader ParseHeader(std::span<const std::uint8_t> bytes, const Dialect& dialect) {
+  BufReader id(bytes.first(4), Endian::kBig, "chunk header");
+  BufReader size(bytes.subspan(4, 4), dialect.mEndian, "chunk header");
+  return {id.U32(), size.U32()};
 }
 
-// The form's size limit: its 32-bit size field counts the bytes after the first 8.
-constexpr std::uint64_t kMaxFormEnd = 0xFFFFFFFFull + 8;
+Bytes MakeHeader(std::uint32_t id, std::uint64_t size, const Dialect& dialect) {
+  Bytes header;
+  AppendU32(header, id, Endian::kBig);
+  AppendU32(header, static_cast<std::uint32_t>(size), dialect.mEndian);
+  return header;
+}
 
-// JUNK chunks for the placement of a new chunk, and the form size that follows its end.
-ContainerFrame RiffFrame() {
+// Free chunks for the placement of a new chunk, and the form size that follows its end.
+ContainerFrame FrameOf(const Dialect& dialect) {
   ContainerFrame frame;
-  frame.mFreeHeader = [](std::uint64_t total) {
-    Bytes header;
-    AppendU32(header, kJunk, Endian::kBig);
-    AppendU32(header, static_cast<std::uint32_t>(total - 8), Endian::kLittle);
-    return header;
+  frame.mFreeHeaderSize = kChunkHeaderSize;
+  frame.mFreeHeader = [dialect](std::uint64_t total) {
+    return MakeHeader(dialect.mFreeId, total - kChunkHeaderSize, dialect);
   };
-  frame.mMaxFreeUnit = 0xFFFFFFFFull + 8;
-  frame.mMaxEnd = kMaxFormEnd;
-  frame.mSetEnd = [](WriteJournal& journal, std::uint64_t end) {
+  frame.mMaxFreeUnit = dialect.mMaxSize + kChunkHeaderSize;
+  // The form's size field counts the bytes after the first 8.
+  frame.mMaxEnd = dialect.mMaxSize + 8;
+  frame.mSetEnd = [dialect](WriteJournal& journal, std::uint64_t end) {
     Bytes size;
-    AppendU32(size, static_cast<std::uint32_t>(end - 8), Endian::kLittle);
-    journal.Write(4, size);
+    AppendU32(size, static_cast<std::uint32_t>(end - 8), dialect.mEndian);
+    journal.Write(kFormSizeOffset, size);
   };
   return frame;
 }
 
-Span SpanOf(const Chunk& chunk) {
-  return {chunk.mOffset, chunk.End(), chunk.mId == kJunk};
+Span SpanOf(const Chunk& chunk, const Dialect& dialect) {
+  return {chunk.mOffset, chunk.End(), dialect.IsFree(chunk.mId)};
 }
 
 ByteRange PayloadOf(const Chunk& chunk) {
   return {chunk.DataOffset(), chunk.DataOffset() + chunk.mSize};
 }
 
-// True when the bytes after the form are one JUNK chunk reaching the end of the file: what
-// an update interrupted before its form size was written leaves behind.
-bool LeftoverAfterForm(Storage& file, const Layout& layout) {
-  if (file.Size() - layout.mFormEnd < 8) return false;
-  std::uint8_t header[8];
-  file.ReadAt(layout.mFormEnd, header, 8);
-  return GetU32BE(header) == kJunk && layout.mFormEnd + 8 + GetU32LE(header) == file.Size();
+bool IsXmpChunk(Storage& file, const Chunk& chunk, const ChunkFormat& format) {
+  if (chunk.mId != format.mXmpId) return false;
+  if (format.mXmpSignature == 0) return true;
+  std::uint8_t signature[4];
+  return chunk.mSize >= 4 && file.ReadSome(chunk.DataOffset(), signature, 4) == 4 &&
+         GetU32BE(signature) == format.mXmpSignature;
 }
 
-// The whole '_PMX' chunk for the packet grown by `extra` (even) bytes of padding.
-Bytes MakePmx(const PacketText& packet, std::uint64_t extra) {
+// Indices of the XMP chunks, in file order.
+std::vector<std::size_t> XmpChunks(Storage& file, const Layout& layout, const ChunkFormat& format) {
+  std::vector<std::size_t> found;
+  for (std::size_t i = 0; i < layout.mChunks.size(); ++i) {
+    if (IsXmpChunk(file, layout.mChunks[i], format)) found.push_back(i);
+  }
+  return found;
+}
+
+// The packet's bytes in an XMP chunk.
+ByteRange PacketOf(const Chunk& chunk, const ChunkFormat& format) {
+  ByteRange range = PayloadOf(chunk);
+  if (format.mXmpSignature != 0) range.mOffset += 4;
+  return range;
+}
+
+// True when the bytes after the form are one free chunk reaching the end of the file: what
+// an update interrupted before its form size was written leaves behind.
+bool LeftoverAfterForm(Storage& file, const Layout& layout, const Dialect& dialect) {
+  if (file.Size() - layout.mFormEnd < kChunkHeaderSize) return false;
+  std::uint8_t bytes[kChunkHeaderSize];
+  file.ReadAt(layout.mFormEnd, bytes, kChunkHeaderSize);
+  ChunkHeader header = ParseHeader(bytes, dialect);
+  return dialect.IsFree(header.mId) &&
+         layout.mFormEnd + kChunkHeaderSize + header.mSize == file.Size();
+}
+
+// The whole XMP chunk for the packet grown by `extra` (even) bytes of padding.
+Bytes MakeXmpChunk(const ChunkFormat& format, const PacketText& packet, std::uint64_t extra) {
   std::string text = packet.Text();
   if (extra > 0) {
     auto padded = packet.FitTo(text.size() + static_cast<std::size_t>(extra));
     text = padded ? *padded : text + std::string(static_cast<std::size_t>(extra), ' ');
   }
-  Bytes chunk;
-  AppendU32(chunk, kPmx, Endian::kBig);
-  AppendU32(chunk, static_cast<std::uint32_t>(text.size()), Endian::kLittle);
-  AppendBytes(chunk, text);
-  if (text.size() & 1) chunk.push_back(0);
+  Bytes payload;
+  if (format.mXmpSignature != 0) AppendU32(payload, format.mXmpSignature, Endian::kBig);
+  AppendBytes(payload, text);
+  Bytes chunk = MakeHeader(format.mXmpId, payload.size(), format.mDialect);
+  AppendBytes(chunk, payload);
+  if (payload.size() & 1) chunk.push_back(0);
   return chunk;
+}
+
+// Turns every XMP chunk after the first into free space: copies left by an interrupted
+// update or by another writer. Readers already take the first one.
+bool RetireCopies(Storage& file, WriteJournal& journal, const Layout& layout,
+                  const ChunkFormat& format, std::span<const std::size_t> xmp) {
+  for (std::size_t i = 1; i < xmp.size(); ++i) {
+    const Chunk& chunk = layout.mChunks[xmp[i]];
+    RetireUnit(journal, FrameOf(format.mDialect), SpanOf(chunk, format.mDialect),
+               {PacketOf(chunk, format)});
+  }
+  return xmp.size() > 1;
 }
 
 }  // namespace
 
-std::optional<std::uint32_t> DetectForm(std::span<const std::uint8_t> head) {
-  if (head.size() < 12 || GetU32BE(head.data()) != kRiff) return std::nullopt;
-  std::uint32_t form = GetU32BE(head.data() + 8);
-  if (form == kFormWave || form == kFormAvi) return form;
+std::optional<std::uint32_t> DetectForm(std::span<const std::uint8_t> head,
+                                        const ChunkFormat& format) {
+  if (head.size() < kFormHeaderSize) return std::nullopt;
+  BufReader reader(head.first(kFormHeaderSize), Endian::kBig, "form header");
+  if (reader.U32() != format.mDialect.mMagic) return std::nullopt;
+  reader.Skip(4);
+  const std::uint32_t form = reader.U32();
+  if (format.mForms.empty() ||
+      std::find(format.mForms.begin(), format.mForms.end(), form) != format.mForms.end())
+    return form;
   return std::nullopt;
 }
 
-Layout Scan(Storage& file, bool strict) {
-  std::uint8_t head[12];
-  if (file.ReadSome(0, head, 12) != 12 || !DetectForm(head)) {
-    ThrowFormat("not a RIFF WAVE or AVI file");
-  }
-  return ScanForm(file, GetU32BE(head + 8), strict);
+std::optional<std::uint32_t> DetectForm(std::span<const std::uint8_t> head) {
+  return DetectForm(head, kWavAvi);
 }
 
-Layout ScanForm(Storage& file, std::uint32_t form, bool strict) {
-  std::uint8_t head[12];
-  if (file.ReadSome(0, head, 12) != 12 || GetU32BE(head) != kRiff || GetU32BE(head + 8) != form) {
-    ThrowFormat("not a RIFF " + IdName(form) + " file");
+std::optional<std::size_t> FindChunk(const Layout& layout, std::uint32_t id, std::size_t from) {
+  for (std::size_t i = from; i < layout.mChunks.size(); ++i) {
+    if (layout.mChunks[i].mId == id) return i;
+  }
+  return std::nullopt;
+}
+
+Layout Scan(Storage& file, const ChunkFormat& format, bool strict) {
+  const Dialect& dialect = format.mDialect;
+  std::uint8_t head[kFormHeaderSize];
+  if (file.ReadSome(0, head, kFormHeaderSize) != kFormHeaderSize || !DetectForm(head, format)) {
+    ThrowFormat(std::string("not a ") + format.mName + " file");
   }
   Layout layout;
-  layout.mForm = form;
-  layout.mFormEnd = 8 + std::uint64_t{GetU32LE(head + 4)};
-  if (layout.mFormEnd < 12)
-    ThrowFormat("RIFF size " + std::to_string(layout.mFormEnd - 8) +
+  const std::string magic = FourCCString(dialect.mMagic);
+  layout.mForm = *DetectForm(head, format);
+  layout.mFormEnd = 8 + std::uint64_t{ParseHeader(head, dialect).mSize};
+  if (layout.mFormEnd < kFormHeaderSize)
+    ThrowFormat(magic + " size " + std::to_string(layout.mFormEnd - 8) +
                 " is smaller than its form type");
   if (layout.mFormEnd > file.Size()) {
-    std::string damage = "RIFF claims " + std::to_string(layout.mFormEnd - 8) + " bytes, " +
+    std::string damage = magic + " claims " + std::to_string(layout.mFormEnd - 8) + " bytes, " +
                          std::to_string(file.Size() - 8) + " remain";
     if (strict) ThrowFormat(damage);
     layout.mFormEnd = file.Size();
+  } else if ((layout.mFormEnd & 1) && layout.mFormEnd < file.Size()) {
+    // Some writers leave the last chunk's pad byte out of the form size.
+    ++layout.mFormEnd;
   }
-  std::uint64_t pos = 12;
+  std::uint64_t pos = kFormHeaderSize;
   while (pos < layout.mFormEnd) {
     if (layout.mChunks.size() >= kMaxChunks) {
-      ThrowFormat("more than " + std::to_string(kMaxChunks) + " chunks in the RIFF form");
+      ThrowFormat("more than " + std::to_string(kMaxChunks) + " chunks in the " + magic + " form");
     }
-    std::uint8_t header[8];
+    std::uint8_t bytes[kChunkHeaderSize];
     std::uint64_t room = layout.mFormEnd - pos;
-    if (room < 8 || file.ReadSome(pos, header, 8) != 8) {
-      layout.mDamage = "chunk header at offset " + std::to_string(pos) + " needs 8 bytes, " +
-                       std::to_string(room) + " remain";
+    if (room < kChunkHeaderSize ||
+        file.ReadSome(pos, bytes, kChunkHeaderSize) != kChunkHeaderSize) {
+      layout.mDamage = "chunk header at offset " + std::to_string(pos) + " needs " +
+                       std::to_string(kChunkHeaderSize) + " bytes, " + std::to_string(room) +
+                       " remain";
       break;
     }
-    Chunk chunk{pos, GetU32BE(header), GetU32LE(header + 4)};
-    if (chunk.mSize > room - 8) {
+    ChunkHeader header = ParseHeader(bytes, dialect);
+    Chunk chunk{pos, header.mId, header.mSize};
+    if (chunk.mSize > room - kChunkHeaderSize) {
       layout.mDamage = "chunk '" + IdName(chunk.mId) + "' at offset " + std::to_string(pos) +
                        " claims " + std::to_string(chunk.mSize) + " bytes, " +
-                       std::to_string(room - 8) + " remain";
+                       std::to_string(room - kChunkHeaderSize) + " remain";
       break;
     }
     layout.mChunks.push_back(chunk);
@@ -146,80 +211,90 @@ Layout ScanForm(Storage& file, std::uint32_t form, bool strict) {
   return layout;
 }
 
-std::optional<FoundPacket> ReadXmp(Storage& file) {
-  Layout layout = Scan(file, false);
-  int index = FindChunk(layout, kPmx);
-  if (index < 0) return std::nullopt;
-  const Chunk& chunk = layout.mChunks[static_cast<std::size_t>(index)];
-  const auto copies = std::count_if(layout.mChunks.begin(), layout.mChunks.end(),
-                                    [](const Chunk& c) { return c.mId == kPmx; });
-  if (copies > 1) {
-    XMP_ReportWarning("the RIFF form holds " + std::to_string(copies) +
-                      " '_PMX' chunks; the first is read");
+Layout Scan(Storage& file, bool strict) {
+  return Scan(file, kWavAvi, strict);
+}
+
+std::optional<FoundPacket> ReadXmp(Storage& file, const ChunkFormat& format) {
+  Layout layout = Scan(file, format, false);
+  const std::vector<std::size_t> xmp = XmpChunks(file, layout, format);
+  if (xmp.empty()) return std::nullopt;
+  const std::string name = IdName(format.mXmpId);
+  if (xmp.size() > 1) {
+    XMP_ReportWarning("the " + FourCCString(format.mDialect.mMagic) + " form holds " +
+                      std::to_string(xmp.size()) + " XMP chunks ('" + name +
+                      "'); the first is read");
   }
-  if (chunk.mSize > kMaxPacketSize) {
-    ThrowFormat("'_PMX' chunk of " + std::to_string(chunk.mSize) +
+  const ByteRange range = PacketOf(layout.mChunks[xmp.front()], format);
+  const std::uint64_t size = range.mEnd - range.mOffset;
+  if (size > kMaxPacketSize) {
+    ThrowFormat("'" + name + "' chunk of " + std::to_string(size) +
                 " bytes is larger than any packet");
   }
   FoundPacket found;
-  found.mPacket = file.ReadString(chunk.DataOffset(), chunk.mSize);
+  found.mPacket = file.ReadString(range.mOffset, static_cast<std::size_t>(size));
   while (!found.mPacket.empty() && found.mPacket.back() == '\0')
     found.mPacket.pop_back();
-  found.mInfo = DescribePacket(found.mPacket, static_cast<std::int64_t>(chunk.DataOffset()));
+  found.mInfo = DescribePacket(found.mPacket, static_cast<std::int64_t>(range.mOffset));
   return found;
 }
 
-void WriteXmp(Storage& file, const PacketText& packet) {
+std::optional<FoundPacket> ReadXmp(Storage& file) {
+  return ReadXmp(file, kWavAvi);
+}
+
+void WriteXmp(Storage& file, const ChunkFormat& format, const PacketText& packet) {
+  const Dialect& dialect = format.mDialect;
   if (packet.Text().size() > kMaxPacketSize) {
     throw FileError(ErrorKind::kBadParam, "packet of " + std::to_string(packet.Text().size()) +
-                                              " bytes is larger than a '_PMX' chunk may be");
+                                              " bytes is larger than an XMP chunk may be");
   }
-  Layout layout = Scan(file, true);
+  Layout layout = Scan(file, format, true);
   WriteJournal journal(file);
-  // Copies left by an interrupted update go first; readers already take the first one.
-  int old = FindChunk(layout, kPmx);
-  bool retired = false;
-  for (std::size_t i = static_cast<std::size_t>(old + 1); old >= 0 && i < layout.mChunks.size();
-       ++i) {
-    const Chunk& chunk = layout.mChunks[i];
-    if (chunk.mId != kPmx) continue;
-    RetireUnit(journal, RiffFrame(), SpanOf(chunk), {PayloadOf(chunk)});
-    retired = true;
-  }
-  if (layout.mFormEnd < file.Size() && LeftoverAfterForm(file, layout)) {
+  bool changed = RetireCopies(file, journal, layout, format, XmpChunks(file, layout, format));
+  if (layout.mFormEnd < file.Size() && LeftoverAfterForm(file, layout, dialect)) {
     journal.Truncate(layout.mFormEnd);
     journal.Sync();
+    changed = true;
   }
-  if (retired) layout = Scan(file, true);
+  if (changed) layout = Scan(file, format, true);
+  const std::vector<std::size_t> xmp = XmpChunks(file, layout, format);
+  std::optional<std::size_t> old;
   std::vector<ByteRange> blank;
-  if (old >= 0) {
-    const Chunk& chunk = layout.mChunks[static_cast<std::size_t>(old)];
-    auto fitted = packet.FitTo(chunk.mSize);
-    if (fitted && fitted->size() == chunk.mSize) {
+  if (!xmp.empty()) {
+    old = xmp.front();
+    const ByteRange range = PacketOf(layout.mChunks[*old], format);
+    const std::size_t size = static_cast<std::size_t>(range.mEnd - range.mOffset);
+    auto fitted = packet.FitTo(size);
+    if (fitted && fitted->size() == size) {
       file.CheckIdentity();
-      journal.Write(chunk.DataOffset(), *fitted);
+      journal.Write(range.mOffset, *fitted);
       journal.Sync();
       return journal.Complete();
     }
-    blank.push_back(PayloadOf(chunk));
+    blank.push_back(range);
   }
   std::vector<Span> spans;
   for (const Chunk& chunk : layout.mChunks)
-    spans.push_back(SpanOf(chunk));
+    spans.push_back(SpanOf(chunk, dialect));
   UnitUpdate update;
   update.mSpans = spans;
-  if (old >= 0) update.mOld = static_cast<std::size_t>(old);
+  update.mOld = old;
   update.mContainerEnd = layout.mFormEnd;
   update.mCanAppend = layout.mFormEnd == file.Size();
-  update.mMake = [&](std::uint64_t extra) { return MakePmx(packet, extra); };
+  update.mMake = [&](std::uint64_t extra) { return MakeXmpChunk(format, packet, extra); };
   update.mBlank = blank;
-  if (!PlaceUnit(journal, RiffFrame(), update)) {
+  if (!PlaceUnit(journal, FrameOf(dialect), update)) {
     throw FileError(ErrorKind::kUnsupported,
-                    "the RIFF form is followed by " +
+                    "the " + FourCCString(dialect.mMagic) + " form is followed by " +
                         std::to_string(file.Size() - layout.mFormEnd) +
                         " more bytes and has no room for the XMP; adding it would move media data");
   }
   journal.Complete();
+}
+
+void WriteXmp(Storage& file, const PacketText& packet) {
+  WriteXmp(file, kWavAvi, packet);
 }
 
 }  // namespace xmpfiles::riff

@@ -6,13 +6,11 @@
 #include "formats/riff/Riff.h"
 #include "io/Endian.h"
 #include "io/WriteJournal.h"
-#include "xmp/XMP_Warnings.h"
 
 namespace xmpfiles::webp {
 
 namespace {
 
-constexpr std::uint32_t kRiff = FourCC("RIFF");
 constexpr std::uint32_t kVp8x = FourCC("VP8X");
 constexpr std::uint32_t kVp8 = FourCC("VP8 ");
 constexpr std::uint32_t kVp8l = FourCC("VP8L");
@@ -22,14 +20,13 @@ constexpr std::uint32_t kExif = FourCC("EXIF");
 constexpr std::array<std::uint32_t, 8> kChunksBeforeXmp = {
     kVp8x, FourCC("ICCP"), FourCC("ANIM"), FourCC("ANMF"), FourCC("ALPH"), kVp8, kVp8l, kExif};
 
-constexpr std::size_t kChunkHeaderSize = 8;
+using riff::kChunkHeaderSize;
 // VP8X payload: a flags byte, three reserved bytes, canvas width - 1 and height - 1 (24-bit
 // little-endian each).
 constexpr std::uint32_t kVp8xSize = 10;
 constexpr std::uint8_t kFlagAlpha = 0x10;
 constexpr std::uint8_t kFlagExif = 0x08;
 constexpr std::uint8_t kFlagXmp = 0x04;
-constexpr std::uint32_t kMaxCanvasSide = 1u << 24;
 // VP8 key frame: a 3-byte frame tag (bit 0 clear on key frames), the start code, then 14-bit
 // width and height, each with 2 bits of scaling above.
 constexpr std::size_t kVp8HeaderSize = 10;
@@ -40,6 +37,9 @@ constexpr std::size_t kVp8lHeaderSize = 5;
 constexpr std::uint8_t kVp8lSignature = 0x2F;
 // The largest RIFF size of a WebP file (the file stays under 4 GiB - 1).
 constexpr std::uint64_t kMaxRiffSize = 0xFFFFFFF6ull;
+
+constexpr std::uint32_t kWebPForms[] = {kFormWebP};
+constexpr riff::ChunkFormat kWebP{riff::kRiffDialect, kWebPForms, kXmp, 0, "RIFF WEBP"};
 
 struct Canvas {
   std::uint32_t mWidth = 0;
@@ -127,7 +127,7 @@ std::vector<std::size_t> XmpChunks(const riff::Layout& layout) {
 
 // The form, checked for writing: a first chunk that makes it a WebP image.
 riff::Layout ScanForWrite(Storage& file) {
-  riff::Layout layout = riff::ScanForm(file, kFormWebP, true);
+  riff::Layout layout = riff::Scan(file, kWebP, true);
   if (layout.mChunks.empty()) ThrowFormat("WebP file holds no chunks");
   const riff::Chunk& first = layout.mChunks.front();
   if (first.mId != kVp8x && first.mId != kVp8 && first.mId != kVp8l) {
@@ -210,7 +210,7 @@ void RewriteFile(Storage& file, const riff::Layout& layout, const PacketText& pa
 
   auto out = file.StartRewrite();
   Bytes head;
-  AppendU32(head, kRiff, Endian::kBig);
+  AppendU32(head, riff::kRiffDialect.mMagic, Endian::kBig);
   AppendU32(head, static_cast<std::uint32_t>(riffSize), Endian::kLittle);
   AppendU32(head, kFormWebP, Endian::kBig);
   out->Append(head);
@@ -230,29 +230,11 @@ void RewriteFile(Storage& file, const riff::Layout& layout, const PacketText& pa
 }  // namespace
 
 bool Detect(std::span<const std::uint8_t> head) {
-  return head.size() >= 12 && GetU32BE(head.data()) == kRiff &&
-         GetU32BE(head.data() + 8) == kFormWebP;
+  return riff::DetectForm(head, kWebP).has_value();
 }
 
 std::optional<FoundPacket> ReadXmp(Storage& file) {
-  const riff::Layout layout = riff::ScanForm(file, kFormWebP, false);
-  const std::vector<std::size_t> found = XmpChunks(layout);
-  if (found.empty()) return std::nullopt;
-  if (found.size() > 1) {
-    XMP_ReportWarning("the WebP file holds " + std::to_string(found.size()) +
-                      " 'XMP ' chunks; the first is read, a write keeps only it");
-  }
-  const riff::Chunk& chunk = layout.mChunks[found.front()];
-  if (chunk.mSize > riff::kMaxPacketSize) {
-    ThrowFormat("'XMP ' chunk of " + std::to_string(chunk.mSize) +
-                " bytes is larger than any packet");
-  }
-  FoundPacket packet;
-  packet.mPacket = file.ReadString(chunk.DataOffset(), chunk.mSize);
-  while (!packet.mPacket.empty() && packet.mPacket.back() == '\0')
-    packet.mPacket.pop_back();
-  packet.mInfo = DescribePacket(packet.mPacket, static_cast<std::int64_t>(chunk.DataOffset()));
-  return packet;
+  return riff::ReadXmp(file, kWebP);
 }
 
 void WriteXmp(Storage& file, const PacketText& packet) {
