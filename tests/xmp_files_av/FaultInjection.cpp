@@ -138,7 +138,7 @@ const std::vector<std::string>& MatrixSamples() {
       "iso/moov_first.mp4", "iso/moov_last.mp4", "iso/movie_first.mov",  "iso/movie.mov",
       "iso/audio.m4a",      "riff/tone.wav",     "riff/odd.wav",         "riff/video.avi",
       "images/sample.jpg",  "images/sample.png", "images/sample-ii.tif", "images/sample.gif",
-      "mpeg/v24.mp3",       "sidecar.xmp",       "aiff/sine8-odd.aifc"};
+      "mpeg/v24.mp3",       "sidecar.xmp",       "aiff/sine8-odd.aifc",  "webp/lossless.webp"};
   return kSamples;
 }
 

@@ -49,5 +49,6 @@ std::unique_ptr<FileHandler> MakeRiffHandler();      // formats/riff: WAV, AVI
 std::unique_ptr<FileHandler> MakeMp3Handler();       // formats/mpeg: MP3 (ID3v2)
 std::unique_ptr<FileHandler> MakePsdHandler();       // formats/psd: PSD, PSB
 std::unique_ptr<FileHandler> MakeAiffHandler();      // formats/riff/aiff: AIFF, AIFF-C
+std::unique_ptr<FileHandler> MakeWebPHandler();      // formats/riff/webp: WebP
 
 }  // namespace xmpfiles

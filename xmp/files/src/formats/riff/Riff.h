@@ -93,6 +93,10 @@ Layout Scan(Storage& file, const ChunkFormat& format, bool strict);
 // The index of the first chunk with `id` at or after `from`, nullopt when there is none.
 std::optional<std::size_t> FindChunk(const Layout& layout, std::uint32_t id, std::size_t from = 0);
 
+// The same listing for a RIFF file of form type `form` (any four-character code, such as
+// WEBP); FileError (bad format) when the file is not a RIFF file of that form.
+Layout ScanForm(Storage& file, std::uint32_t form, bool strict);
+
 // The packet of the first '_PMX' chunk (a warning when there are more), nullopt when there
 // is none.
 std::optional<FoundPacket> ReadXmp(Storage& file);

@@ -1,0 +1,184 @@
+// WebP: every sample kind takes new, grown and shrunk packets with its bitstream chunks and
+// pixels kept (dwebp, ImageMagick) and a file webpinfo accepts; ExifTool reads what we write
+// and we read what it writes; detection; damaged files and failed writes.
+
+#include <gtest/gtest.h>
+
+#include "AvTestSupport.h"
+#include "TestSupport.h"
+#include "formats/riff/webp/WebP.h"
+#include "xmp/SXMPFiles.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace xmpfiles;
+
+const std::vector<std::string> kSamples = {"webp/lossy.webp", "webp/lossless.webp",
+                                           "webp/alpha.webp", "webp/animated.webp"};
+
+std::string Read(const fs::path& file) {
+  DiskStorage storage(file.string(), false);
+  auto found = webp::ReadXmp(storage);
+  return found ? found->mPacket : "";
+}
+
+// Chunk ids, and the ids and payloads of every chunk but VP8X and 'XMP ' (what a metadata
+// edit must keep), by a plain scan.
+std::pair<std::string, std::string> Chunks(const std::string& bytes) {
+  std::string ids, kept;
+  auto le32 = [&](std::size_t i) {
+    return std::uint32_t(std::uint8_t(bytes[i])) | std::uint32_t(std::uint8_t(bytes[i + 1])) << 8 |
+           std::uint32_t(std::uint8_t(bytes[i + 2])) << 16 |
+           std::uint32_t(std::uint8_t(bytes[i + 3])) << 24;
+  };
+  for (std::size_t pos = 12; pos + 8 <= bytes.size(); pos += 8 + ((le32(pos + 4) + 1) & ~1u)) {
+    const std::string id = bytes.substr(pos, 4);
+    ids += id + "|";
+    if (id != "VP8X" && id != "XMP ") kept += id + bytes.substr(pos + 8, le32(pos + 4));
+  }
+  return {ids, kept};
+}
+
+// The decoded pixels' hash: dwebp for stills, ImageMagick's per-frame signature for animations.
+std::string Pixels(const fs::path& file) {
+  const std::string q = "'" + file.string() + "'";
+  return velttest::ReadFile(file).find("ANIM") != std::string::npos
+             ? velttest::RunCommand("convert " + q + " -format '%#\\n' info:")
+             : velttest::RunCommand("dwebp -quiet " + q + " -pam -o - | md5sum");
+}
+
+TEST(WebP, SamplesTakeNewGrownAndShrunkPacketsKeepingPixelsAndExifToolReadsThem) {
+  VELT_REQUIRE_COMMANDS("exiftool", "dwebp", "webpinfo", "convert");
+  velttest::TempDir dir;
+  std::vector<fs::path> finals;
+  for (const std::string& sample : kSamples) {
+    SCOPED_TRACE(sample);
+    const fs::path file = avtest::CopySample(dir.Path(), sample);
+    const std::string pixels = Pixels(file);
+    const std::string kept = Chunks(velttest::ReadFile(file)).second;
+    ASSERT_FALSE(pixels.empty());
+    EXPECT_EQ(Read(file), "");
+    for (int stage = 0; stage < 3; ++stage) {
+      const std::uint64_t before = fs::file_size(file);
+      const std::string packet = avtest::StagePacket(stage);
+      avtest::WithStorage(file, [&](Storage& s) { webp::WriteXmp(s, PacketText(packet)); });
+      const std::string bytes = velttest::ReadFile(file);
+      EXPECT_NE(Read(file).find(packet.substr(packet.find("x-default"), 60)), std::string::npos);
+      const auto [ids, after] = Chunks(bytes);
+      EXPECT_TRUE(ids.starts_with("VP8X|") && ids.ends_with("XMP |")) << ids;
+      EXPECT_TRUE(after == kept) << "bitstream chunks changed";
+      EXPECT_EQ(bytes[20] & 0x04, 0x04) << "VP8X XMP flag";
+      EXPECT_EQ(avtest::RiffSize(file) + 8, bytes.size());
+      EXPECT_EQ(bytes.size() % 2, 0u);
+      if (stage == 2) {
+        EXPECT_EQ(bytes.size(), before) << "a shrunk packet is written in place";
+      }
+      int status = -1;
+      EXPECT_EQ(velttest::RunCommand("webpinfo -quiet '" + file.string() + "' 2>&1", &status), "");
+      EXPECT_EQ(status, 0);
+      EXPECT_EQ(Pixels(file), pixels);
+    }
+    finals.push_back(file);
+  }
+  for (const auto& view : avtest::ExifToolRead(finals)) {
+    EXPECT_EQ(view.title, "Short");
+    EXPECT_EQ(view.warning, "-");
+  }
+}
+
+TEST(WebP, ExifToolPacketsAreReadAndReplacedAndDetectionGoesByContent) {
+  VELT_REQUIRE_COMMANDS("exiftool", "webpinfo");
+  ASSERT_TRUE(SXMPMeta::Initialize());
+  ASSERT_TRUE(SXMPFiles::Initialize());
+  velttest::TempDir dir;
+  for (const std::string sample : {"lossy.webp", "animated.webp"}) {
+    // Named .wav: detection must go by content, and the RIFF audio handler not claim it.
+    const fs::path file = dir.Path() / (std::string(sample) + ".wav");
+    fs::copy_file(velttest::DataFile("xmp_files/webp/" + std::string(sample)), file);
+    velttest::RunCommand("exiftool -q -overwrite_original -XMP-dc:Title='By ExifTool' '" +
+                         file.string() + "'");
+    EXPECT_EQ(SXMPFiles::CheckFileFormat(file.string()), kXMP_WebPFile);
+    {
+      SXMPFiles xmpFile(file.string(), kXMP_UnknownFile, kXMPFiles_OpenForUpdate);
+      SXMPMeta meta;
+      ASSERT_TRUE(xmpFile.GetXMP(&meta));
+      std::string value;
+      EXPECT_TRUE(meta.GetLocalizedText(kXMP_NS_DC, "dc:title", "", "x-default", nullptr, &value));
+      EXPECT_EQ(value, "By ExifTool");
+      meta.SetLocalizedText(kXMP_NS_DC, "dc:title", "", "x-default",
+                            std::string(sample) + " by us");
+      xmpFile.PutXMP(meta);
+      xmpFile.CloseFile();
+    }
+    EXPECT_EQ(avtest::ExifToolRead({file}).at(0).title, std::string(sample) + " by us");
+    int status = -1;
+    velttest::RunCommand("webpinfo -quiet '" + file.string() + "'", &status);
+    EXPECT_EQ(status, 0);
+  }
+  EXPECT_EQ(SXMPFiles::CheckFileFormat(avtest::CopySample(dir.Path(), "riff/tone.wav").string()),
+            kXMP_WAVFile);
+  SXMPFiles::Terminate();
+  SXMPMeta::Terminate();
+}
+
+// A WebP file of the given chunks, its RIFF size right.
+std::string Form(const std::string& chunks) {
+  std::string size;
+  for (int i = 0; i < 4; ++i)
+    size.push_back(static_cast<char>((chunks.size() + 4) >> (8 * i)));
+  return "RIFF" + size + "WEBP" + chunks;
+}
+
+// `bytes` with a packet titled `title` written in memory, or the write's error message.
+std::string WriteInMemory(const std::string& bytes, const std::string& title) {
+  MemoryStorage storage(Bytes(bytes.begin(), bytes.end()));
+  try {
+    webp::WriteXmp(storage, PacketText(avtest::MakePacket(title, 1)));
+    return std::string(storage.Data().begin(), storage.Data().end());
+  } catch (const FileError& e) {
+    EXPECT_TRUE(storage.Data() == Bytes(bytes.begin(), bytes.end())) << "failed write changed it";
+    return e.what();
+  }
+}
+
+TEST(WebP, DamagedFilesGiveClearErrorsAndFailedWritesChangeNothing) {
+  const std::string lossy = velttest::ReadFile(velttest::DataFile("xmp_files/webp/lossy.webp"));
+  std::string broken = lossy;
+  broken[23] = 0;  // the VP8 start code
+  EXPECT_EQ(WriteInMemory(broken, "x"), "'VP8 ' chunk at offset 12 lacks the VP8 start code");
+  EXPECT_EQ(WriteInMemory(Form("ICCP" + std::string(4, '\0') + lossy.substr(12)), "x"),
+            "WebP file starts with the 'ICCP' chunk at offset 12, not VP8X, VP8 or VP8L");
+  EXPECT_EQ(WriteInMemory(lossy.substr(0, 100), "x"), "RIFF claims 110 bytes, 92 remain");
+  // An unknown last chunk lacking its pad byte stays after the new chunk, padded.
+  const std::string tail =
+      WriteInMemory(Form(lossy.substr(12) + std::string("UNKN\1\0\0\0u", 9)), "Tail");
+  EXPECT_EQ(Chunks(tail).first, "VP8X|VP8 |XMP |UNKN|");
+  EXPECT_TRUE(tail.ends_with(std::string("u\0", 2)) && tail == Form(tail.substr(12)));
+  // Two 'XMP ' chunks: the first is read, a write keeps only one.
+  const std::string one = WriteInMemory(lossy, "One");
+  std::string twice = one + one.substr(one.find("XMP "));
+  twice = Form(twice.replace(twice.rfind(">One<"), 5, ">Two<").substr(12));
+  MemoryStorage both(Bytes(twice.begin(), twice.end()));
+  EXPECT_NE(webp::ReadXmp(both)->mPacket.find(">One<"), std::string::npos);
+  const std::string after = WriteInMemory(twice, "Three");
+  EXPECT_EQ(Chunks(after).first, "VP8X|VP8 |XMP |");
+  EXPECT_EQ(after.find(">Two<"), std::string::npos);
+
+  int reads = 0;
+  avtest::ForEachDamagedCopy(one, [&](const Bytes& bytes) {
+    MemoryStorage storage(bytes);
+    try {
+      if (webp::ReadXmp(storage)) ++reads;
+    } catch (const FileError&) {
+    }
+    const std::string written = WriteInMemory(std::string(bytes.begin(), bytes.end()), "New");
+    if (written.size() > 12 && written.compare(8, 4, "WEBP") == 0) {
+      MemoryStorage back(Bytes(written.begin(), written.end()));
+      EXPECT_NE(webp::ReadXmp(back)->mPacket.find(">New<"), std::string::npos);
+    }
+  });
+  EXPECT_GT(reads, 0);
+}
+
+}  // namespace
