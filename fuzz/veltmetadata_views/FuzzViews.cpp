@@ -64,14 +64,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     case 1: {
       veltcore::filesupport::FileUtils::SimpleWriteStringToFile(
           veltcore::filesupport::File(std::string_view(manifest)), buffer);
-      veltmetadata::ExtensionManifestParser::ManifestInfo info;
+      veltmetadata::ExtensionManifestInfo info;
       veltmetadata::ParseExtensionManifestFromDocument(manifest, info);
       break;
     }
     default: {
       veltcore::filesupport::FileUtils::SimpleWriteStringToFile(
           veltcore::filesupport::File(std::string_view(manifest)), buffer);
-      veltmetadata::GenericPanelManifestParser::ManifestInfo info;
+      veltmetadata::GenericPanelManifestInfo info;
       veltmetadata::ParseManifestFromDocument(manifest, info);
       break;
     }

@@ -129,7 +129,7 @@ void ScanExtensionRoot(const Dir& root) {
       continue;
     }
     if (!Contained(manifest.Path(), folder.Path())) continue;
-    ExtensionManifestParser::ManifestInfo info;
+    ExtensionManifestInfo info;
     if (!ParseExtensionManifestFromDocument(manifest.FullPathUTF8(), info)) continue;
     if (!IsPlainFileName(info.locFilePrefix)) {
       ReportManifest(kPathOutsidePackage, manifest.FullPathUTF8(), {UTF16to8(info.locFilePrefix)});

@@ -1,4 +1,4 @@
-#include "veltmetadata/ViewDefinitionsFile.h"
+#include "views/ViewDefinitionsHandler.h"
 
 #include "ErrorList.h"
 #include "ParserSupport.h"

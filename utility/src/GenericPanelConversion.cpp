@@ -17,7 +17,7 @@ using veltcore::filesupport::Dir;
 using veltcore::filesupport::File;
 using veltcore::filesupport::FileUtils;
 using veltcore::string::UTF16to8;
-using ManifestInfo = GenericPanelManifestParser::ManifestInfo;
+using ManifestInfo = GenericPanelManifestInfo;
 namespace fs = std::filesystem;
 
 constexpr const char16_t* kGenericPanelClass = u"examples.panels.generic.GenericPanel";
