@@ -1,5 +1,6 @@
 #include "veltmetadata/DefinitionsWriter.h"
 
+#include "veltcore/Files.h"
 #include "veltcore/Xml.h"
 #include "veltmetadata/DynamicSchemas.h"
 
