@@ -21,7 +21,7 @@ void LoadAllDefinitions();
 DefinitionsPair LoadDefinitionsFromResource(const UTF16String& name);
 
 // Loads a standard schema's resource and records its namespace and list membership.
-void LoadStandardSchemaDefinition(StandardSchema schema);
+void LoadStandardSchemaDefinition(StandardSchema inStandardSchema);
 
 // Loads every ".xml" file of a folder as custom definitions, with its "loc" dictionary;
 // files whose name `skip` accepts are left out. A missing folder loads nothing.
