@@ -9,18 +9,17 @@
 
 namespace veltcore::xml {
 
-void AbstractParseHandler::StartElementWithNamespace(const UTF8String& namespaceURI,
-                                                     const UTF8String& localName,
-                                                     const UTF8String& qualifiedName,
-                                                     const AttributeList& attributes) {
+void AbstractParseHandler::StartElementWithNamespace(
+    [[maybe_unused]] const UTF8String& namespaceURI, [[maybe_unused]] const UTF8String& localName,
+    const UTF8String& qualifiedName, const AttributeList& attributes) {
   AttributeMap map;
   for (const Attribute& a : attributes)
     map[a.mQualifiedName] = a.mValue;
   StartElement(qualifiedName, map);
 }
 
-void AbstractParseHandler::EndElementWithNamespace(const UTF8String& namespaceURI,
-                                                   const UTF8String& localName,
+void AbstractParseHandler::EndElementWithNamespace([[maybe_unused]] const UTF8String& namespaceURI,
+                                                   [[maybe_unused]] const UTF8String& localName,
                                                    const UTF8String& qualifiedName) {
   EndElement(qualifiedName);
 }
