@@ -156,7 +156,7 @@ void LoadPackage(const PackageRecord& record) {
   LoadDictionary(record, package);
   const std::vector<File> schemas = PackageFiles(package, "schema");
   for (const File& file : schemas)
-    registry::LoadDefinitionsFile(file, false);
+    registry::LoadDefinitionsFile(file, registry::DefinitionsSource::kExtensionPackage);
   const std::vector<File> views = PackageFiles(package, "view");
   for (const File& file : views) {
     for (auto& view : ParseViewDefinitionsFromDocument(file.FullPathUTF8()))

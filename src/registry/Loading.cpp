@@ -80,11 +80,12 @@ void LoadCustomDefinitionsFolder(const Dir& folder,
     if (file.GetExtension() != u".xml") continue;
     if (skip && skip(file.GetName())) continue;
     LoadDictionaryFor(file, folder);
-    LoadDefinitionsFile(file, true);
+    LoadDefinitionsFile(file, DefinitionsSource::kCustomFolder);
   }
 }
 
-void LoadDefinitionsFile(const File& file, bool fromCustomFolder) {
+void LoadDefinitionsFile(const File& file, DefinitionsSource source) {
+  const bool fromCustomFolder = source == DefinitionsSource::kCustomFolder;
   const DefinitionsPair definitions =
       ParseDocumentAndRegisterDefinitions(file.FullPathUTF8(), !fromCustomFolder);
   const UTF16String path = file.FullPath();

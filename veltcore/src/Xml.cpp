@@ -220,8 +220,9 @@ int ExpatParser::ParseFile(const UTF8String& path) {
 
 class DefaultFactory final : public ParserFactory {
  public:
-  ParserPtr CreateParser(AbstractParseHandler& handler, bool namespaceSupport) const override {
-    return std::make_unique<ExpatParser>(handler, namespaceSupport);
+  ParserPtr CreateParser(AbstractParseHandler& handler,
+                         NamespaceSupport namespaces) const override {
+    return std::make_unique<ExpatParser>(handler, namespaces == NamespaceSupport::kOn);
   }
 };
 
@@ -299,7 +300,7 @@ char32_t DecodeReference(View text, std::size_t i, std::size_t& length) {
 }  // namespace
 
 ParserPtr GetParser(AbstractParseHandler& handler) {
-  return GetDefaultParserFactory().CreateParser(handler, true);
+  return GetDefaultParserFactory().CreateParser(handler, NamespaceSupport::kOn);
 }
 
 const ParserFactory& GetDefaultParserFactory() {

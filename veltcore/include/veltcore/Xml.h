@@ -70,11 +70,16 @@ class Parser {
 };
 using ParserPtr = std::unique_ptr<Parser>;
 
-// Makes parsers. The default factory makes namespace-aware expat parsers.
+// Whether a parser resolves namespaces (namespace-aware events with URIs and local names,
+// prefix mappings) or reports every name as written.
+enum class NamespaceSupport { kOff, kOn };
+
+// Makes parsers. The default factory makes expat parsers.
 class ParserFactory {
  public:
   virtual ~ParserFactory() = default;
-  virtual ParserPtr CreateParser(AbstractParseHandler& handler, bool namespaceSupport) const = 0;
+  virtual ParserPtr CreateParser(AbstractParseHandler& handler,
+                                 NamespaceSupport namespaces) const = 0;
 };
 
 // The namespace-aware parser of this layer, bound to `handler` (which must outlive it).
