@@ -5,16 +5,13 @@ install(TARGETS veltmetadata EXPORT veltmetadataTargets
         INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(TARGETS veltmeta RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 foreach(dir include xmp/core/include xmp/files/include)
-  if(EXISTS ${PROJECT_SOURCE_DIR}/${dir})
-    install(DIRECTORY ${PROJECT_SOURCE_DIR}/${dir}/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-  endif()
+  install(DIRECTORY ${PROJECT_SOURCE_DIR}/${dir}/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 endforeach()
 # The core services layer is hidden; only the headers the public ones include are installed.
 install(FILES ${PROJECT_SOURCE_DIR}/veltcore/include/veltcore/Export.h
-              ${PROJECT_SOURCE_DIR}/veltcore/include/veltcore/Files.h
+              ${PROJECT_SOURCE_DIR}/veltcore/include/veltcore/FileObjects.h
               ${PROJECT_SOURCE_DIR}/veltcore/include/veltcore/Namespaces.h
-              ${PROJECT_SOURCE_DIR}/veltcore/include/veltcore/Strings.h
-              ${PROJECT_SOURCE_DIR}/veltcore/include/veltcore/Xml.h
+              ${PROJECT_SOURCE_DIR}/veltcore/include/veltcore/StringTypes.h
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/veltcore)
 
 install(EXPORT veltmetadataTargets NAMESPACE veltmetadata::

@@ -1,8 +1,9 @@
 #pragma once
 
-// Internal side of the error collection: the one reporting entry point and the catalogue of
-// the registry's and loaders' messages.
+// Internal side of the error collection: the one reporting entry point. The texts it reports
+// are in Messages.h.
 
+#include "Messages.h"
 #include "veltmetadata/Errors.h"
 
 namespace veltmetadata {
@@ -21,50 +22,5 @@ void DropErrorListeners();        // final Terminate: the list and its subscribe
 void PurgeEmptyErrorListeners();  // a Terminate that does not end the library
 void ClearErrorList();            // final Terminate: forget every report
 bool ErrorListenersExist();
-
-// The message catalogue of the registry and the definition loaders.
-namespace errors {
-inline constexpr const char* kDuplicateSchemaDefinition =
-    "$$$/veltmetadata/ErrorInSchemaRegistration/duplicateSchemaDefinition=schema definition "
-    "for #{quot}@0#{quot} already exists.";
-inline constexpr const char* kDuplicatePropertyDefinition =
-    "$$$/veltmetadata/ErrorInSchemaRegistration/duplicatePropertyDefinition=property "
-    "definition for namespace #{quot}@0@1#{quot} already exists.";
-inline constexpr const char* kNamespaceRegistration =
-    "$$$/veltmetadata/ErrorInNamespaceRegistration=namespace #{quot}@0#{quot} couldn't be "
-    "registered with prefix #{quot}@1#{quot}.";
-inline constexpr const char* kDuplicateTypeDefinition =
-    "$$$/veltmetadata/ErrorInTypeRegistration/duplicateTypeDefinition=type definition for "
-    "#{quot}@0#{quot} already exists.";
-inline constexpr const char* kInvalidType =
-    "$$$/veltmetadata/ErrorInTypeRegistration/invalidType=invalid Type #{quot}@0#{quot}.";
-inline constexpr const char* kInvalidElementTypeInTypeChangedToDefault =
-    "$$$/veltmetadata/ErrorInArrayOrChoice/InvalidElementTypeInTypeChangedToDefault=invalid "
-    "element type for type #{quot}@0#{quot} is changed to default type 'text'.";
-inline constexpr const char* kInvalidTypeChangedToDefault =
-    "$$$/veltmetadata/ErrorInProperty/InvalidTypeChangedToDefault=invalid type for XMP "
-    "property #{quot}@0:@1#{quot} is changed to default type 'text'.";
-inline constexpr const char* kInvalidElementTypeChangedToDefault =
-    "$$$/veltmetadata/ErrorInArrayOrChoice/InvalidElementTypeChangedToDefault=invalid element "
-    "type for XMP property #{quot}@0:@1#{quot} is changed to default type 'text'.";
-inline constexpr const char* kInvalidElementType =
-    "$$$/veltmetadata/ErrorInArrayOrChoice/InvalidElementType=XMP property "
-    "#{quot}@0:@1#{quot} has an invalid element type #{quot}@2#{quot}.";
-inline constexpr const char* kInvalidElementTypeInType =
-    "$$$/veltmetadata/ErrorInArrayOrChoice/InvalidElementTypeInType=XMP type #{quot}@0#{quot} "
-    "has an invalid element type #{quot}@1#{quot}.";
-inline constexpr const char* kFieldInvalidType =
-    "$$$/veltmetadata/ErrorInField/InvalidType=XMP property #{quot}@0:@1#{quot} has an "
-    "invalid type #{quot}@2#{quot}.";
-inline constexpr const char* kMissingManifest =
-    "$$$/veltmetadata/ErrorInManifestParser/MissingManifest=manifest file is missing from "
-    "extension package.";
-inline constexpr const char* kMissingLocDir =
-    "$$$/veltmetadata/ErrorInManifestParser/MissingLocDir=localization directory is missing "
-    "from extension package.";
-inline constexpr const char* kMissingSchemaAndView =
-    "$$$/veltmetadata/ErrorInManifestParser/MissingSchemaAndView=neither schema nor view file "
-    "is present in extension package.";
-}  // namespace errors
 
 }  // namespace veltmetadata

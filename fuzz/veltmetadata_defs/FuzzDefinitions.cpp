@@ -5,24 +5,11 @@
 #include <string>
 
 #include "ErrorList.h"
-#include "veltcore/Debug.h"
+#include "LibraryFuzzing.h"
 #include "veltmetadata/DefinitionsParser.h"
-#include "veltmetadata/Lifecycle.h"
-
-namespace {
-
-// One library start for the whole run; reports and assertions are expected and dropped.
-bool StartOnce() {
-  veltcore::debug::SetAssertionSink([](const veltcore::debug::AssertionInfo&) {});
-  veltmetadata::Initialize();
-  return true;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const bool started = StartOnce();
-  (void)started;
+  velt_fuzz::StartLibraryOnce();
   const std::string buffer(reinterpret_cast<const char*>(data), size);
 
   // The length picks between plain parsing and registering with or without merging, so

@@ -5,24 +5,11 @@
 #include <cstdlib>
 #include <string>
 
-#include "veltcore/Debug.h"
+#include "LibraryFuzzing.h"
 #include "veltmetadata/IncludedLeafPaths.h"
-#include "veltmetadata/Lifecycle.h"
-
-namespace {
-
-// One library start for the whole run; assertions about odd Paths are expected and dropped.
-bool StartOnce() {
-  veltcore::debug::SetAssertionSink([](const veltcore::debug::AssertionInfo&) {});
-  veltmetadata::Initialize();
-  return true;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const bool started = StartOnce();
-  (void)started;
+  velt_fuzz::StartLibraryOnce();
   const std::string document(reinterpret_cast<const char*>(data), size);
   veltmetadata::Path marker;
   marker.mNamespace = "urn:fuzz:marker";

@@ -8,21 +8,13 @@
 #include <string>
 
 #include "ErrorList.h"
-#include "veltcore/Debug.h"
+#include "LibraryFuzzing.h"
 #include "veltcore/Files.h"
 #include "veltmetadata/ExtensionPackages.h"
 #include "veltmetadata/GenericPanels.h"
-#include "veltmetadata/Lifecycle.h"
 #include "veltmetadata/ViewDefinitionsFile.h"
 
 namespace {
-
-// One library start for the whole run; reports and assertions are expected and dropped.
-bool StartOnce() {
-  veltcore::debug::SetAssertionSink([](const veltcore::debug::AssertionInfo&) {});
-  veltmetadata::Initialize();
-  return true;
-}
 
 // Visits every item of a view, nested ones included, asking for its texts.
 struct Walker : veltmetadata::ViewBuilderInterface {
@@ -47,9 +39,8 @@ std::string ManifestPath() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const bool started = StartOnce();
+  velt_fuzz::StartLibraryOnce();
   static const std::string manifest = ManifestPath();
-  (void)started;
   const std::string buffer(reinterpret_cast<const char*>(data), size);
 
   // The length picks the reader, so that every seed is tried by all three as the fuzzer
@@ -64,14 +55,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     case 1: {
       veltcore::filesupport::FileUtils::SimpleWriteStringToFile(
           veltcore::filesupport::File(std::string_view(manifest)), buffer);
-      veltmetadata::ExtensionManifestParser::ManifestInfo info;
+      veltmetadata::ExtensionManifestInfo info;
       veltmetadata::ParseExtensionManifestFromDocument(manifest, info);
       break;
     }
     default: {
       veltcore::filesupport::FileUtils::SimpleWriteStringToFile(
           veltcore::filesupport::File(std::string_view(manifest)), buffer);
-      veltmetadata::GenericPanelManifestParser::ManifestInfo info;
+      veltmetadata::GenericPanelManifestInfo info;
       veltmetadata::ParseManifestFromDocument(manifest, info);
       break;
     }

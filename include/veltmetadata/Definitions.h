@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "veltcore/Export.h"
-#include "veltcore/Strings.h"
+#include "veltcore/StringTypes.h"
 
 namespace veltmetadata {
 

@@ -10,7 +10,7 @@
 #include <utility>
 
 #include "veltcore/Export.h"
-#include "veltcore/Files.h"
+#include "veltcore/FileObjects.h"
 #include "veltmetadata/DefinitionsParser.h"
 
 namespace veltmetadata {

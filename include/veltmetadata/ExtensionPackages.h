@@ -22,41 +22,28 @@
 // XML and its package skipped.
 
 #include "veltcore/Export.h"
-#include "veltcore/Xml.h"
 #include "veltmetadata/GenericPanels.h"
 
 namespace veltmetadata {
 
-// Reads the `extension` element of a package manifest.
-class VELT_EXPORT ExtensionManifestParser : public veltcore::xml::AbstractParseHandler {
- public:
-  // The attribute texts as read (the version as text); missing or empty ones stay empty.
-  struct ManifestInfo {
-    UTF16String name;
-    UTF16String version;
-    UTF16String locFilePrefix;
-  };
-
-  void StartElementWithNamespace(const UTF8String& namespaceURI, const UTF8String& localName,
-                                 const UTF8String& qualifiedName,
-                                 const veltcore::xml::AttributeList& attributes) override;
-
-  const ManifestInfo& Info() const { return mInfo; }
-
- private:
-  ManifestInfo mInfo;
+// The attribute texts of a package manifest's `extension` element as read (the version as
+// text); missing or empty ones stay empty.
+struct ExtensionManifestInfo {
+  UTF16String name;
+  UTF16String version;
+  UTF16String locFilePrefix;
 };
 
 // Reads the manifest at `path` into `info` (filled whatever the outcome). False when the XML
 // could not be parsed; that is reported with `path` as the file.
 VELT_EXPORT bool ParseExtensionManifestFromDocument(const UTF8String& path,
-                                                    ExtensionManifestParser::ManifestInfo& info);
+                                                    ExtensionManifestInfo& info);
 
 // Writes the manifest of a package converted from a legacy panel to `path`: the panel's
 // name, version and localization file as name, version and locFilePrefix. Creates the folder
 // when missing and replaces the file only once the new one is complete. Returns whether the
 // folder exists.
-VELT_EXPORT bool WriteExtensionManifest(const GenericPanelManifestParser::ManifestInfo& manifest,
+VELT_EXPORT bool WriteExtensionManifest(const GenericPanelManifestInfo& manifest,
                                         const UTF16String& path);
 
 // Loads the built-in views and every extension package (their dictionaries, schemas and

@@ -12,7 +12,7 @@
 #include <map>
 
 #include "veltcore/Export.h"
-#include "veltcore/Strings.h"
+#include "veltcore/StringTypes.h"
 
 namespace veltmetadata {
 

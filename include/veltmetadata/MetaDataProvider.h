@@ -85,7 +85,7 @@ class VELT_EXPORT MetaDataProvider {
   // Adds a dynamic schema to this provider (the first definition of a namespace wins) and
   // registers it library-wide when its namespace is not registered yet. A null schema is a
   // programming error: assertion "inSchema", nothing changes.
-  void AddDynamicSchemaDefinition(std::shared_ptr<SchemaDefinition> schema);
+  void AddDynamicSchemaDefinition(std::shared_ptr<SchemaDefinition> inSchema);
   // This provider's dynamic schemas in the order added.
   SchemaRange DynamicSchemaDefinitions() const;
   // Whether a dynamic schema of this namespace (exact bytes) was added.

@@ -108,7 +108,7 @@ VELT_EXPORT bool RemoveTypeDefinition(const std::shared_ptr<TypeDefinition>& typ
 // Whether some schema is registered under the record's namespace (the record must not be
 // null). Works without initialisation.
 VELT_EXPORT bool IsSchemaDefinitionAlreadyRegistered(
-    const std::shared_ptr<SchemaDefinition>& schema);
+    const std::shared_ptr<SchemaDefinition>& inSchemaDefinition);
 // The schema registered under a namespace URI (exact match), or null; null and an assertion
 // when the library is not initialised.
 VELT_EXPORT std::shared_ptr<SchemaDefinition> NamespaceDefinition(const UTF8String& namespaceURI);

@@ -1,8 +1,8 @@
 #include "definitions/DefinitionsParser.h"
 
 #include "ErrorList.h"
+#include "Messages.h"
 #include "ParserSupport.h"
-#include "definitions/ParserMessages.h"
 #include "veltcore/Localizer.h"
 #include "veltmetadata/Namespaces.h"
 #include "veltmetadata/TypeChecks.h"

@@ -1,5 +1,6 @@
 #include "veltmetadata/DefinitionsWriter.h"
 
+#include "veltcore/Files.h"
 #include "veltcore/Xml.h"
 #include "veltmetadata/DynamicSchemas.h"
 
@@ -32,7 +33,7 @@ class DocumentBuilder {
       Entry(type, "xmp_type", depth);
       return;
     }
-    EntryAttributes(type, false);
+    EntryAttributes(type, Choices::kDropped);
     mOut += ">\n";
     for (const auto& field : type.mFields) {
       if (field) Member(*field, "xmp_field", depth + 1);
@@ -65,7 +66,7 @@ class DocumentBuilder {
   // The entry attributes and the body: choices, then qualifiers.
   void Entry(const EntryDefinition& entry, const char* element, int depth) {
     const bool has_body = !entry.mChoices.empty() || !entry.mQualifiers.empty();
-    EntryAttributes(entry, !entry.mChoices.empty());
+    EntryAttributes(entry, entry.mChoices.empty() ? Choices::kDropped : Choices::kWritten);
     if (!has_body) {
       mOut += " />\n";
       return;
@@ -80,15 +81,18 @@ class DocumentBuilder {
     Close(element, depth);
   }
 
+  // Whether the entry's element is followed by a list of choices.
+  enum class Choices { kWritten, kDropped };
+
   // A choice list needs an element type; "text" stands in when none is given.
-  void EntryAttributes(const EntryDefinition& entry, bool hasChoices) {
+  void EntryAttributes(const EntryDefinition& entry, Choices choices) {
     Attribute("name", entry.mName);
     if (entry.mType) Attribute("type", *entry.mType);
     if (entry.mExtends) Attribute("extends", PrimitiveTypeAsPrimitiveTypeId(*entry.mExtends));
     Labels(entry);
     if (entry.mElementType) {
       Attribute("element_type", *entry.mElementType);
-    } else if (hasChoices) {
+    } else if (choices == Choices::kWritten) {
       Attribute("element_type", kTypeText);
     }
     if (entry.mPattern) Attribute("pattern", *entry.mPattern);

@@ -1,9 +1,13 @@
 // Reading and writing the manifests of extension packages and legacy panels.
 #include "veltmetadata/ExtensionPackages.h"
 
+#include <span>
+#include <utility>
+
 #include "ErrorList.h"
 #include "ParserSupport.h"
 #include "veltcore/Files.h"
+#include "veltcore/Xml.h"
 #include "veltmetadata/Namespaces.h"
 #include "views/SafeWrite.h"
 
@@ -28,33 +32,73 @@ void Attribute(UTF8String& out, const char* name, const UTF16String& value) {
   out += '"';
 }
 
+// Reads the attributes of one element of a manifest into a record of UTF-16 texts: on each
+// element with the given namespace URI and local name, every attribute with a non-empty value
+// whose local name is in the field table goes to its field (a later one replaces an earlier
+// one); other attributes and elements are ignored.
+template <class Info>
+class ManifestParser : public veltcore::xml::AbstractParseHandler {
+ public:
+  // An attribute's local name and the field it fills.
+  using Field = std::pair<const char*, UTF16String Info::*>;
+
+  ManifestParser(const char* namespaceURI, const char* element, std::span<const Field> fields)
+      : mNamespace(namespaceURI), mElement(element), mFields(fields) {}
+
+  void StartElementWithNamespace(const UTF8String& namespaceURI, const UTF8String& localName,
+                                 const UTF8String&,
+                                 const veltcore::xml::AttributeList& attributes) override {
+    if (namespaceURI != mNamespace || localName != mElement) return;
+    for (const auto& attribute : attributes) {
+      if (attribute.mValue.empty()) continue;
+      for (const auto& [name, member] : mFields) {
+        if (attribute.mLocalName == name) mInfo.*member = UTF8to16(attribute.mValue);
+      }
+    }
+  }
+
+  const Info& GetInfo() const { return mInfo; }
+
+ private:
+  const char* mNamespace;
+  const char* mElement;
+  std::span<const Field> mFields;
+  Info mInfo;
+};
+
+using ExtensionManifestParser = ManifestParser<ExtensionManifestInfo>;
+using GenericPanelManifestParser = ManifestParser<GenericPanelManifestInfo>;
+
+constexpr ExtensionManifestParser::Field kExtensionFields[] = {
+    {"name", &ExtensionManifestInfo::name},
+    {"version", &ExtensionManifestInfo::version},
+    {"locFilePrefix", &ExtensionManifestInfo::locFilePrefix}};
+
+constexpr GenericPanelManifestParser::Field kPanelFields[] = {
+    {"name", &GenericPanelManifestInfo::name},
+    {"label", &GenericPanelManifestInfo::label},
+    {"description", &GenericPanelManifestInfo::description},
+    {"type", &GenericPanelManifestInfo::type},
+    {"version", &GenericPanelManifestInfo::version},
+    {"panelLibrary", &GenericPanelManifestInfo::panelLibrary},
+    {"panelClass", &GenericPanelManifestInfo::panelClass},
+    {"propertyDescriptionFile", &GenericPanelManifestInfo::propertyDescriptionFile},
+    {"localizationFile", &GenericPanelManifestInfo::localizationFile},
+    {"modifyDate", &GenericPanelManifestInfo::modifyDate},
+    {"visible", &GenericPanelManifestInfo::visible}};
+
 }  // namespace
 
-void ExtensionManifestParser::StartElementWithNamespace(
-    const UTF8String& namespaceURI, const UTF8String& localName, const UTF8String&,
-    const veltcore::xml::AttributeList& attributes) {
-  if (namespaceURI != kExtensionNamespace || localName != "extension") return;
-  for (const auto& attribute : attributes) {
-    if (attribute.mValue.empty()) continue;
-    const UTF8String& key = attribute.mLocalName;
-    if (key == "name") mInfo.name = UTF8to16(attribute.mValue);
-    if (key == "version") mInfo.version = UTF8to16(attribute.mValue);
-    if (key == "locFilePrefix") mInfo.locFilePrefix = UTF8to16(attribute.mValue);
-  }
-}
-
-bool ParseExtensionManifestFromDocument(const UTF8String& path,
-                                        ExtensionManifestParser::ManifestInfo& info) {
-  ExtensionManifestParser handler;
+bool ParseExtensionManifestFromDocument(const UTF8String& path, ExtensionManifestInfo& info) {
+  ExtensionManifestParser handler(kExtensionNamespace, "extension", kExtensionFields);
   auto parser = GetParserWithNamespaceSupport(handler);
   const bool ok = parser->ParseFile(path) == 0;
-  info = handler.Info();
+  info = handler.GetInfo();
   if (!ok) SendError(kExtensionManifestParsingError, ErrorDetail(kExtensionInvalidXML), path);
   return ok;
 }
 
-bool WriteExtensionManifest(const GenericPanelManifestParser::ManifestInfo& manifest,
-                            const UTF16String& path) {
+bool WriteExtensionManifest(const GenericPanelManifestInfo& manifest, const UTF16String& path) {
   UTF8String out = "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n<extension";
   Attribute(out, "xmlns", UTF8to16(kExtensionNamespace));
   Attribute(out, "name", manifest.name);
@@ -67,36 +111,11 @@ bool WriteExtensionManifest(const GenericPanelManifestParser::ManifestInfo& mani
   return true;
 }
 
-void GenericPanelManifestParser::StartElementWithNamespace(
-    const UTF8String& namespaceURI, const UTF8String& localName, const UTF8String&,
-    const veltcore::xml::AttributeList& attributes) {
-  if (namespaceURI != kFileInfoNamespace || localName != "panel") return;
-  const std::pair<const char*, UTF16String ManifestInfo::*> fields[] = {
-      {"name", &ManifestInfo::name},
-      {"label", &ManifestInfo::label},
-      {"description", &ManifestInfo::description},
-      {"type", &ManifestInfo::type},
-      {"version", &ManifestInfo::version},
-      {"panelLibrary", &ManifestInfo::panelLibrary},
-      {"panelClass", &ManifestInfo::panelClass},
-      {"propertyDescriptionFile", &ManifestInfo::propertyDescriptionFile},
-      {"localizationFile", &ManifestInfo::localizationFile},
-      {"modifyDate", &ManifestInfo::modifyDate},
-      {"visible", &ManifestInfo::visible}};
-  for (const auto& attribute : attributes) {
-    if (attribute.mValue.empty()) continue;
-    for (const auto& [name, member] : fields) {
-      if (attribute.mLocalName == name) mInfo.*member = UTF8to16(attribute.mValue);
-    }
-  }
-}
-
-bool ParseManifestFromDocument(const UTF8String& path,
-                               GenericPanelManifestParser::ManifestInfo& info) {
-  GenericPanelManifestParser handler;
+bool ParseManifestFromDocument(const UTF8String& path, GenericPanelManifestInfo& info) {
+  GenericPanelManifestParser handler(kFileInfoNamespace, "panel", kPanelFields);
   auto parser = veltcore::xml::GetParser(handler);
   const bool ok = parser->ParseFile(path) == 0;
-  info = handler.Info();
+  info = handler.GetInfo();
   if (!ok) SendError(kPanelManifestParsingError, ErrorDetail(kPanelInvalidXML), path);
   return ok;
 }

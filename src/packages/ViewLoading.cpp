@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "ErrorList.h"
+#include "packages/PackagePaths.h"
 #include "registry/Assert.h"
 #include "registry/LifecycleHooks.h"
 #include "registry/Loading.h"
@@ -60,33 +61,12 @@ void ReportManifest(const char* zstring, const UTF8String& file,
   SendError(kExtensionManifestParsingError, ErrorDetail(zstring, args), file);
 }
 
-// Whether `entry`, found in `folder` (directly, or in a sub-folder already found to stay
-// inside it), stays inside once links are resolved. Only a link needs resolving: anything
-// else lies where it was found. A link that cannot be resolved counts as leading outside.
-bool IsInside(const fs::path& entry, const fs::path& folder) {
-  std::error_code ec;
-  if (!fs::is_symlink(entry, ec)) return !ec;
-  const fs::path target = fs::canonical(entry, ec);
-  if (ec) return false;
-  const fs::path root = fs::canonical(folder, ec);
-  if (ec) return false;
-  const auto [rootEnd, targetIt] =
-      std::mismatch(root.begin(), root.end(), target.begin(), target.end());
-  return rootEnd == root.end() && targetIt != target.end();
-}
-
 // Refuses, with a report, a path that leads outside `folder`.
 bool Contained(const fs::path& path, const fs::path& folder) {
-  if (IsInside(path, folder)) return true;
+  if (packages::StaysInside(path, folder)) return true;
   ReportManifest(kPathOutsidePackage, UTF16to8(veltcore::filesupport::ToUTF16(folder)),
                  {UTF16to8(veltcore::filesupport::ToUTF16(path))});
   return false;
-}
-
-// A manifest value used as a file name must name a file in the folder itself.
-bool IsPlainFileName(const UTF16String& name) {
-  return name.find(u'/') == UTF16String::npos && name.find(u'\\') == UTF16String::npos &&
-         name != u"." && name != u"..";
 }
 
 UTF8String VersionText(float version) {
@@ -129,9 +109,9 @@ void ScanExtensionRoot(const Dir& root) {
       continue;
     }
     if (!Contained(manifest.Path(), folder.Path())) continue;
-    ExtensionManifestParser::ManifestInfo info;
+    ExtensionManifestInfo info;
     if (!ParseExtensionManifestFromDocument(manifest.FullPathUTF8(), info)) continue;
-    if (!IsPlainFileName(info.locFilePrefix)) {
+    if (!packages::IsPlainFileName(info.locFilePrefix)) {
       ReportManifest(kPathOutsidePackage, manifest.FullPathUTF8(), {UTF16to8(info.locFilePrefix)});
       continue;
     }
@@ -176,7 +156,7 @@ void LoadPackage(const PackageRecord& record) {
   LoadDictionary(record, package);
   const std::vector<File> schemas = PackageFiles(package, "schema");
   for (const File& file : schemas)
-    registry::LoadDefinitionsFile(file, false);
+    registry::LoadDefinitionsFile(file, registry::DefinitionsSource::kExtensionPackage);
   const std::vector<File> views = PackageFiles(package, "view");
   for (const File& file : views) {
     for (auto& view : ParseViewDefinitionsFromDocument(file.FullPathUTF8()))

@@ -3,9 +3,34 @@
 #include <filesystem>
 #include <system_error>
 
+#include "veltcore/Xml.h"
 #include "veltmetadata/PathTraversal.h"
 
 namespace veltmetadata {
+
+// The parse handler of included-leaf-paths documents; it adds each resolvable leaf Path to
+// the set it was given (which must outlive it). Elements other than metadata_path and its
+// five children are ignored, as are all attributes (the version is not examined). A
+// metadata_path with missing children gives a Path with empty fields, which then does not
+// resolve and is skipped.
+class MetadataPrefsXMLHandler : public veltcore::xml::AbstractParseHandler {
+ public:
+  explicit MetadataPrefsXMLHandler(PathSet* outPaths);
+
+  void StartElement(const UTF8String& name, const veltcore::xml::AttributeMap& attributes) override;
+  void EndElement(const UTF8String& name) override;
+  void Characters(const UTF8String& text) override;
+
+ private:
+  PathSet* mPaths;
+  UTF16String mInternal;
+  UTF16String mNamespace;
+  UTF16String mDescription;
+  UTF16String mEntryName;
+  UTF16String mParentId;
+  // Where character data goes now; null between elements.
+  UTF16String* mTarget = nullptr;
+};
 
 namespace {
 

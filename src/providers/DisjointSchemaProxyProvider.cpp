@@ -74,7 +74,7 @@ void DisjointSchemaProxyProvider::RegisterBaseProvider(
     const std::shared_ptr<MetaDataProvider>& provider) {
   if (provider && WouldContainItself(provider.get())) {
     VELT_PROVIDER_ASSERT("veltmetadata::DisjointSchemaProxyProvider::RegisterBaseProvider",
-                         "!ContainsProvider(provider, this)",
+                         "!WouldContainItself(provider.get())",
                          "a composite provider cannot contain itself");
     return;
   }
@@ -92,7 +92,7 @@ void DisjointSchemaProxyProvider::RegisterProvider(
   if (!schema || !provider) return;
   if (WouldContainItself(provider.get())) {
     VELT_PROVIDER_ASSERT("veltmetadata::DisjointSchemaProxyProvider::RegisterProvider",
-                         "!ContainsProvider(provider, this)",
+                         "!WouldContainItself(provider.get())",
                          "a composite provider cannot contain itself");
     return;
   }
@@ -139,12 +139,12 @@ void DisjointSchemaProxyProvider::OnProxyMetaDataChange(__XMPMeta__* /*changedMe
 }
 
 void DisjointSchemaProxyProvider::WriteChanges(const std::vector<Path>& changes) {
-  __XMPMeta__* meta = MetaDataAccess();
-  if (meta == nullptr) {
+  __XMPMeta__* metaData = MetaDataAccess();
+  if (metaData == nullptr) {
     VELT_PROVIDER_ASSERT("veltmetadata::DisjointSchemaProxyProvider::WriteChanges", "metaData", "");
     return;
   }
-  SXMPMeta merged(meta);
+  SXMPMeta merged(metaData);
   std::vector<Path> remaining = changes;
   const auto schemaProviders = mSchemaProviders;  // a commit may change the map
   for (const auto& entry : schemaProviders)

@@ -97,17 +97,17 @@ void MetaDataProvider::MetaDataChanged() {
   }
 }
 
-void MetaDataProvider::AddDynamicSchemaDefinition(std::shared_ptr<SchemaDefinition> schema) {
-  if (!schema) {
+void MetaDataProvider::AddDynamicSchemaDefinition(std::shared_ptr<SchemaDefinition> inSchema) {
+  if (!inSchema) {
     VELT_PROVIDER_ASSERT("veltmetadata::MetaDataProvider::AddDynamicSchemaDefinition", "inSchema",
                          "");
     return;
   }
-  if (!DoesDynamicNamespaceExist(schema->mNamespace)) {
-    mDynamicSchemaDefinitions.push_back(schema);
-    mDynamicNamespaces.insert(schema->mNamespace);
+  if (!DoesDynamicNamespaceExist(inSchema->mNamespace)) {
+    mDynamicSchemaDefinitions.push_back(inSchema);
+    mDynamicNamespaces.insert(inSchema->mNamespace);
   }
-  if (!NamespaceDefinition(schema->mNamespace)) RegisterSchemaDefinition(schema, "", false);
+  if (!NamespaceDefinition(inSchema->mNamespace)) RegisterSchemaDefinition(inSchema, "", false);
 }
 
 MetaDataProvider::SchemaRange MetaDataProvider::DynamicSchemaDefinitions() const {

@@ -61,7 +61,7 @@ bool ProxyProviderImpl::AddProxyProvider(const std::shared_ptr<MetaDataProvider>
   if (!provider) return false;
   if (WouldContainItself(provider.get())) {
     VELT_PROVIDER_ASSERT("veltmetadata::ProxyProviderImpl::AddProxyProvider",
-                         "!ContainsProvider(provider, this)",
+                         "!WouldContainItself(provider.get())",
                          "a composite provider cannot contain itself");
     return false;
   }

@@ -43,8 +43,12 @@ void InitializePrivate() {
   VELT_CHECK(veltcore::xml::Initialized(), "veltcore::xml::Initialized()");
   toolkit::Initialize(veltcore::string::UTF16to8(XMPFilesPluginsDirectory()),
                       veltcore::string::UTF16to8(veltcore::config::GetSuiteClientName()));
-  registry::sModuleHandle = &VeltMetadataResources();
-  VELT_CHECK(registry::sModuleHandle, "result && hmodule");
+  // The library's module is its table of embedded resources; one without entries means the
+  // built-in definitions are missing from the image.
+  const veltcore::utility::ModuleHandle hmodule = &VeltMetadataResources();
+  const bool result = hmodule->mCount > 0;
+  VELT_CHECK(result && hmodule, "result && hmodule");
+  registry::sModuleHandle = hmodule;
   registry::LoadAllDefinitions();
   // The default value formatters and other participants' tables are set up here.
   lifecycle::StartParticipants();

@@ -56,19 +56,20 @@ DefinitionsPair LoadDefinitionsFromResource(const UTF16String& name) {
   return ParseBufferAndRegisterDefinitions(buffer, UTF16to8(name), false);
 }
 
-void LoadStandardSchemaDefinition(StandardSchema schema) {
-  const UTF8String resource = StandardSchemaResourceName(schema);
+void LoadStandardSchemaDefinition(StandardSchema inStandardSchema) {
+  const UTF8String resource = StandardSchemaResourceName(inStandardSchema);
   if (resource.empty()) return;
   const DefinitionsPair definitions = LoadDefinitionsFromResource(UTF8to16(resource));
-  const bool valid = definitions.first.size() == 1 && definitions.first.front() &&
-                     !sStandardSchemaNamespace.contains(schema);
+  const bool valid =
+      definitions.first.size() == 1 && definitions.first.front() &&
+      sStandardSchemaNamespace.find(inStandardSchema) == sStandardSchemaNamespace.end();
   VELT_CHECK(valid,
              "definitions.first.size() == 1 && definitions.first.front() && "
              "sStandardSchemaNamespace.find(inStandardSchema) == sStandardSchemaNamespace.end()");
   if (!valid) return;
   const auto& record = definitions.first.front();
   record->mCustom = false;
-  sStandardSchemaNamespace[schema] = record->mNamespace;
+  sStandardSchemaNamespace[inStandardSchema] = record->mNamespace;
   (record->mDynamic ? sDynamicSchemaDefinitions : sCommonSchemaDefinitions).push_back(record);
 }
 
@@ -79,11 +80,12 @@ void LoadCustomDefinitionsFolder(const Dir& folder,
     if (file.GetExtension() != u".xml") continue;
     if (skip && skip(file.GetName())) continue;
     LoadDictionaryFor(file, folder);
-    LoadDefinitionsFile(file, true);
+    LoadDefinitionsFile(file, DefinitionsSource::kCustomFolder);
   }
 }
 
-void LoadDefinitionsFile(const File& file, bool fromCustomFolder) {
+void LoadDefinitionsFile(const File& file, DefinitionsSource source) {
+  const bool fromCustomFolder = source == DefinitionsSource::kCustomFolder;
   const DefinitionsPair definitions =
       ParseDocumentAndRegisterDefinitions(file.FullPathUTF8(), !fromCustomFolder);
   const UTF16String path = file.FullPath();

@@ -21,16 +21,19 @@ void LoadAllDefinitions();
 DefinitionsPair LoadDefinitionsFromResource(const UTF16String& name);
 
 // Loads a standard schema's resource and records its namespace and list membership.
-void LoadStandardSchemaDefinition(StandardSchema schema);
+void LoadStandardSchemaDefinition(StandardSchema inStandardSchema);
 
 // Loads every ".xml" file of a folder as custom definitions, with its "loc" dictionary;
 // files whose name `skip` accepts are left out. A missing folder loads nothing.
 void LoadCustomDefinitionsFolder(const veltcore::filesupport::Dir& folder,
                                  const std::function<bool(const UTF16String&)>& skip = {});
 
+// Where a definitions file lies, which decides how it registers.
+enum class DefinitionsSource { kCustomFolder, kExtensionPackage };
+
 // Parses and registers one definitions file and records where its schemas and types came
 // from. Files of custom folders register without merging and keep their schemas custom;
-// other files (extension packages) merge into registered schemas.
-void LoadDefinitionsFile(const veltcore::filesupport::File& file, bool fromCustomFolder);
+// files of extension packages merge into registered schemas.
+void LoadDefinitionsFile(const veltcore::filesupport::File& file, DefinitionsSource source);
 
 }  // namespace veltmetadata::registry

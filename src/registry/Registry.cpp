@@ -189,12 +189,12 @@ bool RemoveTypeDefinition(const std::shared_ptr<TypeDefinition>& inTypeDefinitio
   return true;
 }
 
-bool IsSchemaDefinitionAlreadyRegistered(const std::shared_ptr<SchemaDefinition>& schema) {
-  VELT_CHECK(schema, "inSchemaDefinition");
-  if (!schema) return false;
-  const auto& schemas = sSchemaDefinitions;
-  const auto it = schemas.find(schema->mNamespace);
-  return it != schemas.end() && it->second;
+bool IsSchemaDefinitionAlreadyRegistered(
+    const std::shared_ptr<SchemaDefinition>& inSchemaDefinition) {
+  VELT_CHECK(inSchemaDefinition, "inSchemaDefinition");
+  if (!inSchemaDefinition) return false;
+  const auto it = sSchemaDefinitions.find(inSchemaDefinition->mNamespace);
+  return it != sSchemaDefinitions.end() && it->second;
 }
 
 std::shared_ptr<SchemaDefinition> NamespaceDefinition(const UTF8String& namespaceURI) {
@@ -216,24 +216,21 @@ std::shared_ptr<TypeDefinition> TypeIdDefinition(const UTF8String& typeId) {
 UTF8String StandardSchemaNamespace(StandardSchema schema) {
   VELT_CHECK(registry::Initialized(), "sInitializationCount >= 1");
   if (!registry::Initialized()) return UTF8String();
-  const auto& namespaces = sStandardSchemaNamespace;
-  const auto it = namespaces.find(schema);
-  VELT_CHECK(it != namespaces.end(), "it != sStandardSchemaNamespace.end()");
-  return it == namespaces.end() ? UTF8String() : it->second;
+  const auto it = sStandardSchemaNamespace.find(schema);
+  VELT_CHECK(it != sStandardSchemaNamespace.end(), "it != sStandardSchemaNamespace.end()");
+  return it == sStandardSchemaNamespace.end() ? UTF8String() : it->second;
 }
 
 SchemaDefinitionRange CommonSchemaDefinitions() {
-  const auto& list = sCommonSchemaDefinitions;
-  VELT_CHECK(registry::Initialized() && !list.empty(),
+  VELT_CHECK(registry::Initialized() && !sCommonSchemaDefinitions.empty(),
              "sInitializationCount >= 1 && !sCommonSchemaDefinitions.empty()");
-  return RangeOf(list);
+  return RangeOf(sCommonSchemaDefinitions);
 }
 
 SchemaDefinitionRange DynamicSchemaDefinitions() {
-  const auto& list = sDynamicSchemaDefinitions;
-  VELT_CHECK(registry::Initialized() && !list.empty(),
+  VELT_CHECK(registry::Initialized() && !sDynamicSchemaDefinitions.empty(),
              "sInitializationCount >= 1 && !sDynamicSchemaDefinitions.empty()");
-  return RangeOf(list);
+  return RangeOf(sDynamicSchemaDefinitions);
 }
 
 SchemaDefinitionList AllSchemaDefinitions() {

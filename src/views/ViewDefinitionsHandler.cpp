@@ -1,10 +1,10 @@
-#include "veltmetadata/ViewDefinitionsFile.h"
+#include "views/ViewDefinitionsHandler.h"
 
 #include "ErrorList.h"
+#include "Messages.h"
 #include "ParserSupport.h"
 #include "veltcore/Localizer.h"
 #include "veltmetadata/Namespaces.h"
-#include "views/ViewMessages.h"
 
 namespace veltmetadata {
 

@@ -15,13 +15,16 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 mkdir -p "$work/src"
 cat >"$work/src/main.cpp" <<'CPP'
 #include <cstdio>
+#include "veltmetadata/DefinitionsWriter.h"
 #include "veltmetadata/MRULists.h"
 #include "veltmetadata/MetadataUtils.h"
 #include "veltmetadata/Version.h"
 int main() {
   veltmetadata::UpdateMRULists("k", {u"v"});
   const bool ok = veltmetadata::GetMRULists().size() == 1 &&
-                  veltmetadata::utility::GetXMPFormat(u"/no/such/file") == 0x20202020;
+                  veltmetadata::utility::GetXMPFormat(u"/no/such/file") == 0x20202020 &&
+                  // The file class the public writer takes is usable from outside.
+                  !veltmetadata::WriteSchemaFile({}, veltcore::filesupport::File(std::u16string(u"/proc/x/y.xml")));
   std::printf("%s %s\n", veltmetadata::VersionString(), ok ? "ok" : "wrong");
   return ok ? 0 : 1;
 }

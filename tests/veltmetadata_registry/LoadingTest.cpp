@@ -127,7 +127,8 @@ TEST_F(CustomDefinitionFolders, PackageFilesMergeIntoRegisteredSchemas) {
   velttest::TempDir package;
   const auto file = package / "schema.xml";
   velttest::WriteFile(file, SchemaDoc(kDcNs, "dc"));
-  registry::LoadDefinitionsFile(veltcore::filesupport::File(file), false);
+  registry::LoadDefinitionsFile(veltcore::filesupport::File(file),
+                                registry::DefinitionsSource::kExtensionPackage);
   const auto dc = NamespaceDefinition(kDcNs);
   EXPECT_NE(PropertyNameDefinition(dc, "Fresh"), nullptr);
   EXPECT_FALSE(dc->mCustom);
@@ -140,7 +141,8 @@ TEST_F(CustomDefinitionFolders, PackageFilesMergeIntoRegisteredSchemas) {
 
   const auto other = package / "other.xml";
   velttest::WriteFile(other, SchemaDoc("http://example.com/pkg/", "pkg"));
-  registry::LoadDefinitionsFile(veltcore::filesupport::File(other), false);
+  registry::LoadDefinitionsFile(veltcore::filesupport::File(other),
+                                registry::DefinitionsSource::kExtensionPackage);
   EXPECT_FALSE(NamespaceDefinition("http://example.com/pkg/")->mCustom);
   Terminate();
 }

@@ -2,6 +2,7 @@
 #include <filesystem>
 #include <set>
 
+#include "packages/PackagePaths.h"
 #include "veltcore/Files.h"
 #include "veltmetadata/DefinitionsParser.h"
 #include "veltmetadata/DefinitionsWriter.h"
@@ -17,29 +18,12 @@ using veltcore::filesupport::Dir;
 using veltcore::filesupport::File;
 using veltcore::filesupport::FileUtils;
 using veltcore::string::UTF16to8;
-using ManifestInfo = GenericPanelManifestParser::ManifestInfo;
+using ManifestInfo = GenericPanelManifestInfo;
+using packages::IsPlainFileName;
+using packages::StaysInside;
 namespace fs = std::filesystem;
 
 constexpr const char16_t* kGenericPanelClass = u"examples.panels.generic.GenericPanel";
-
-bool IsPlainFileName(const UTF16String& name) {
-  return name.find(u'/') == UTF16String::npos && name.find(u'\\') == UTF16String::npos &&
-         name != u"." && name != u"..";
-}
-
-// Whether `entry`, found in `folder` (directly, or in a sub-folder already found to stay
-// inside it), stays inside once links are resolved; only links need resolving.
-bool StaysInside(const fs::path& entry, const fs::path& folder) {
-  std::error_code ec;
-  if (!fs::is_symlink(entry, ec)) return !ec;
-  const fs::path target = fs::canonical(entry, ec);
-  if (ec) return false;
-  const fs::path root = fs::canonical(folder, ec);
-  if (ec) return false;
-  const auto [rootEnd, targetIt] =
-      std::mismatch(root.begin(), root.end(), target.begin(), target.end());
-  return rootEnd == root.end() && targetIt != target.end();
-}
 
 // Anything at the path, a dangling link included.
 bool Occupied(const fs::path& path) {

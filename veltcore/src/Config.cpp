@@ -9,8 +9,8 @@ std::mutex sMutex;
 UTF16String sClientName = u"veltmetadata";
 }  // namespace
 
-void CreateHeavyInitTask(const std::string& name, const std::function<void()>& task,
-                         const std::function<void()>& onDone,
+void CreateHeavyInitTask([[maybe_unused]] const std::string& name,
+                         const std::function<void()>& task, const std::function<void()>& onDone,
                          const std::function<void()>& onError) {
   if (!task) return;
   try {

@@ -9,18 +9,17 @@
 
 namespace veltcore::xml {
 
-void AbstractParseHandler::StartElementWithNamespace(const UTF8String& namespaceURI,
-                                                     const UTF8String& localName,
-                                                     const UTF8String& qualifiedName,
-                                                     const AttributeList& attributes) {
+void AbstractParseHandler::StartElementWithNamespace(
+    [[maybe_unused]] const UTF8String& namespaceURI, [[maybe_unused]] const UTF8String& localName,
+    const UTF8String& qualifiedName, const AttributeList& attributes) {
   AttributeMap map;
   for (const Attribute& a : attributes)
     map[a.mQualifiedName] = a.mValue;
   StartElement(qualifiedName, map);
 }
 
-void AbstractParseHandler::EndElementWithNamespace(const UTF8String& namespaceURI,
-                                                   const UTF8String& localName,
+void AbstractParseHandler::EndElementWithNamespace([[maybe_unused]] const UTF8String& namespaceURI,
+                                                   [[maybe_unused]] const UTF8String& localName,
                                                    const UTF8String& qualifiedName) {
   EndElement(qualifiedName);
 }
@@ -221,8 +220,9 @@ int ExpatParser::ParseFile(const UTF8String& path) {
 
 class DefaultFactory final : public ParserFactory {
  public:
-  ParserPtr CreateParser(AbstractParseHandler& handler, bool namespaceSupport) const override {
-    return std::make_unique<ExpatParser>(handler, namespaceSupport);
+  ParserPtr CreateParser(AbstractParseHandler& handler,
+                         NamespaceSupport namespaces) const override {
+    return std::make_unique<ExpatParser>(handler, namespaces == NamespaceSupport::kOn);
   }
 };
 
@@ -300,7 +300,7 @@ char32_t DecodeReference(View text, std::size_t i, std::size_t& length) {
 }  // namespace
 
 ParserPtr GetParser(AbstractParseHandler& handler) {
-  return GetDefaultParserFactory().CreateParser(handler, true);
+  return GetDefaultParserFactory().CreateParser(handler, NamespaceSupport::kOn);
 }
 
 const ParserFactory& GetDefaultParserFactory() {

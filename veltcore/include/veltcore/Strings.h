@@ -6,12 +6,9 @@
 #include <string_view>
 #include <vector>
 
-namespace veltcore {
+#include "veltcore/StringTypes.h"
 
-// UTF-8 text in 8-bit units: namespace URIs, prefixes, names, type ids and values.
-using UTF8String = std::string;
-// UTF-16 text in 16-bit units: file paths, localised labels and descriptions.
-using UTF16String = std::u16string;
+namespace veltcore {
 
 namespace string {
 

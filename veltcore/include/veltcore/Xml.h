@@ -28,25 +28,28 @@ class AbstractParseHandler {
   virtual ~AbstractParseHandler() = default;
 
   // Element start by its name as written; the default namespace-aware event calls this.
-  virtual void StartElement(const UTF8String& name, const AttributeMap& attributes) {}
+  virtual void StartElement([[maybe_unused]] const UTF8String& name,
+                            [[maybe_unused]] const AttributeMap& attributes) {}
   // Element start with its namespace URI and local name. The default hands the element to
   // StartElement with its qualified name and the attributes keyed by qualified name.
   virtual void StartElementWithNamespace(const UTF8String& namespaceURI,
                                          const UTF8String& localName,
                                          const UTF8String& qualifiedName,
                                          const AttributeList& attributes);
-  virtual void EndElement(const UTF8String& name) {}
+  virtual void EndElement([[maybe_unused]] const UTF8String& name) {}
   // The default calls EndElement with the qualified name.
   virtual void EndElementWithNamespace(const UTF8String& namespaceURI, const UTF8String& localName,
                                        const UTF8String& qualifiedName);
   // Character data; one text run may arrive in several calls.
-  virtual void Characters(const UTF8String& text) {}
+  virtual void Characters([[maybe_unused]] const UTF8String& text) {}
   // A namespace declaration comes into scope (before the element's start event) or goes out of
   // scope (after the element's end event). The default prefix is the empty string.
-  virtual void StartPrefixMapping(const UTF8String& prefix, const UTF8String& uri) {}
-  virtual void EndPrefixMapping(const UTF8String& prefix) {}
+  virtual void StartPrefixMapping([[maybe_unused]] const UTF8String& prefix,
+                                  [[maybe_unused]] const UTF8String& uri) {}
+  virtual void EndPrefixMapping([[maybe_unused]] const UTF8String& prefix) {}
   // A processing instruction such as <?xpacket begin="" ...?>.
-  virtual void ProcessingInstruction(const UTF8String& target, const UTF8String& data) {}
+  virtual void ProcessingInstruction([[maybe_unused]] const UTF8String& target,
+                                     [[maybe_unused]] const UTF8String& data) {}
 };
 
 // An XML parser bound to one handler. Parsers never load a DTD or an external entity: a
@@ -67,11 +70,16 @@ class Parser {
 };
 using ParserPtr = std::unique_ptr<Parser>;
 
-// Makes parsers. The default factory makes namespace-aware expat parsers.
+// Whether a parser resolves namespaces (namespace-aware events with URIs and local names,
+// prefix mappings) or reports every name as written.
+enum class NamespaceSupport { kOff, kOn };
+
+// Makes parsers. The default factory makes expat parsers.
 class ParserFactory {
  public:
   virtual ~ParserFactory() = default;
-  virtual ParserPtr CreateParser(AbstractParseHandler& handler, bool namespaceSupport) const = 0;
+  virtual ParserPtr CreateParser(AbstractParseHandler& handler,
+                                 NamespaceSupport namespaces) const = 0;
 };
 
 // The namespace-aware parser of this layer, bound to `handler` (which must outlive it).
