@@ -55,14 +55,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     case 1: {
       veltcore::filesupport::FileUtils::SimpleWriteStringToFile(
           veltcore::filesupport::File(std::string_view(manifest)), buffer);
-      veltmetadata::ExtensionManifestInfo info;
+      veltmetadata::ExtensionManifestParser::ManifestInfo info;
       veltmetadata::ParseExtensionManifestFromDocument(manifest, info);
       break;
     }
     default: {
       veltcore::filesupport::FileUtils::SimpleWriteStringToFile(
           veltcore::filesupport::File(std::string_view(manifest)), buffer);
-      veltmetadata::GenericPanelManifestInfo info;
+      veltmetadata::GenericPanelManifestParser::ManifestInfo info;
       veltmetadata::ParseManifestFromDocument(manifest, info);
       break;
     }

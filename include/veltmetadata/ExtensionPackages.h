@@ -26,24 +26,28 @@
 
 namespace veltmetadata {
 
-// The attribute texts of a package manifest's `extension` element as read (the version as
-// text); missing or empty ones stay empty.
-struct ExtensionManifestInfo {
-  UTF16String name;
-  UTF16String version;
-  UTF16String locFilePrefix;
+// The package manifest reader. The handler that reads the XML is internal; the reader is
+// driven through ParseExtensionManifestFromDocument, and only its record is public.
+struct ExtensionManifestParser {
+  // The attribute texts of the manifest's `extension` element as read (the version as
+  // text); missing or empty ones stay empty.
+  struct ManifestInfo {
+    UTF16String name;
+    UTF16String version;
+    UTF16String locFilePrefix;
+  };
 };
 
 // Reads the manifest at `path` into `info` (filled whatever the outcome). False when the XML
 // could not be parsed; that is reported with `path` as the file.
 VELT_EXPORT bool ParseExtensionManifestFromDocument(const UTF8String& path,
-                                                    ExtensionManifestInfo& info);
+                                                    ExtensionManifestParser::ManifestInfo& info);
 
 // Writes the manifest of a package converted from a legacy panel to `path`: the panel's
 // name, version and localization file as name, version and locFilePrefix. Creates the folder
 // when missing and replaces the file only once the new one is complete. Returns whether the
 // folder exists.
-VELT_EXPORT bool WriteExtensionManifest(const GenericPanelManifestInfo& manifest,
+VELT_EXPORT bool WriteExtensionManifest(const GenericPanelManifestParser::ManifestInfo& manifest,
                                         const UTF16String& path);
 
 // Loads the built-in views and every extension package (their dictionaries, schemas and

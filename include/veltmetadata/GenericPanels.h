@@ -15,25 +15,30 @@
 
 namespace veltmetadata {
 
-// The attribute texts of a panel manifest's `panel` element as read; an attribute that is
-// missing or empty stays empty.
-struct GenericPanelManifestInfo {
-  UTF16String name;
-  UTF16String label;
-  UTF16String description;
-  UTF16String type;
-  UTF16String version;
-  UTF16String panelLibrary;
-  UTF16String panelClass;
-  UTF16String propertyDescriptionFile;
-  UTF16String localizationFile;
-  UTF16String modifyDate;
-  UTF16String visible;
+// The legacy panel manifest reader. The handler that reads the XML is internal; the reader
+// is driven through ParseManifestFromDocument, and only its record is public.
+struct GenericPanelManifestParser {
+  // The attribute texts of the manifest's `panel` element as read; an attribute that is
+  // missing or empty stays empty.
+  struct ManifestInfo {
+    UTF16String name;
+    UTF16String label;
+    UTF16String description;
+    UTF16String type;
+    UTF16String version;
+    UTF16String panelLibrary;
+    UTF16String panelClass;
+    UTF16String propertyDescriptionFile;
+    UTF16String localizationFile;
+    UTF16String modifyDate;
+    UTF16String visible;
+  };
 };
 
 // Reads the panel manifest at `path` into `info` (filled whatever the outcome). False when
 // the XML could not be parsed; that is reported with `path` as the file.
-VELT_EXPORT bool ParseManifestFromDocument(const UTF8String& path, GenericPanelManifestInfo& info);
+VELT_EXPORT bool ParseManifestFromDocument(const UTF8String& path,
+                                           GenericPanelManifestParser::ManifestInfo& info);
 
 namespace utility {
 

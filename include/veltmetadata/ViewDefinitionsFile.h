@@ -54,6 +54,6 @@ VELT_EXPORT std::vector<ViewDefinitionPtr> ParseViewDefinitionsFromDocument(cons
 VELT_EXPORT bool WriteViewDefinitionsFileFromSchema(
     const std::vector<std::shared_ptr<SchemaDefinition>>& schemas,
     const std::vector<std::shared_ptr<SchemaDefinition>>& referenceSchemas,
-    const GenericPanelManifestInfo& manifest, const UTF8String& path);
+    const GenericPanelManifestParser::ManifestInfo& manifest, const UTF8String& path);
 
 }  // namespace veltmetadata

@@ -66,31 +66,34 @@ class ManifestParser : public veltcore::xml::AbstractParseHandler {
   Info mInfo;
 };
 
-using ExtensionManifestParser = ManifestParser<ExtensionManifestInfo>;
-using GenericPanelManifestParser = ManifestParser<GenericPanelManifestInfo>;
+using ExtensionInfo = ExtensionManifestParser::ManifestInfo;
+using PanelInfo = GenericPanelManifestParser::ManifestInfo;
+using ExtensionHandler = ManifestParser<ExtensionInfo>;
+using PanelHandler = ManifestParser<PanelInfo>;
 
-constexpr ExtensionManifestParser::Field kExtensionFields[] = {
-    {"name", &ExtensionManifestInfo::name},
-    {"version", &ExtensionManifestInfo::version},
-    {"locFilePrefix", &ExtensionManifestInfo::locFilePrefix}};
+constexpr ExtensionHandler::Field kExtensionFields[] = {
+    {"name", &ExtensionInfo::name},
+    {"version", &ExtensionInfo::version},
+    {"locFilePrefix", &ExtensionInfo::locFilePrefix}};
 
-constexpr GenericPanelManifestParser::Field kPanelFields[] = {
-    {"name", &GenericPanelManifestInfo::name},
-    {"label", &GenericPanelManifestInfo::label},
-    {"description", &GenericPanelManifestInfo::description},
-    {"type", &GenericPanelManifestInfo::type},
-    {"version", &GenericPanelManifestInfo::version},
-    {"panelLibrary", &GenericPanelManifestInfo::panelLibrary},
-    {"panelClass", &GenericPanelManifestInfo::panelClass},
-    {"propertyDescriptionFile", &GenericPanelManifestInfo::propertyDescriptionFile},
-    {"localizationFile", &GenericPanelManifestInfo::localizationFile},
-    {"modifyDate", &GenericPanelManifestInfo::modifyDate},
-    {"visible", &GenericPanelManifestInfo::visible}};
+constexpr PanelHandler::Field kPanelFields[] = {
+    {"name", &PanelInfo::name},
+    {"label", &PanelInfo::label},
+    {"description", &PanelInfo::description},
+    {"type", &PanelInfo::type},
+    {"version", &PanelInfo::version},
+    {"panelLibrary", &PanelInfo::panelLibrary},
+    {"panelClass", &PanelInfo::panelClass},
+    {"propertyDescriptionFile", &PanelInfo::propertyDescriptionFile},
+    {"localizationFile", &PanelInfo::localizationFile},
+    {"modifyDate", &PanelInfo::modifyDate},
+    {"visible", &PanelInfo::visible}};
 
 }  // namespace
 
-bool ParseExtensionManifestFromDocument(const UTF8String& path, ExtensionManifestInfo& info) {
-  ExtensionManifestParser handler(kExtensionNamespace, "extension", kExtensionFields);
+bool ParseExtensionManifestFromDocument(const UTF8String& path,
+                                        ExtensionManifestParser::ManifestInfo& info) {
+  ExtensionHandler handler(kExtensionNamespace, "extension", kExtensionFields);
   auto parser = GetParserWithNamespaceSupport(handler);
   const bool ok = parser->ParseFile(path) == 0;
   info = handler.GetInfo();
@@ -98,7 +101,8 @@ bool ParseExtensionManifestFromDocument(const UTF8String& path, ExtensionManifes
   return ok;
 }
 
-bool WriteExtensionManifest(const GenericPanelManifestInfo& manifest, const UTF16String& path) {
+bool WriteExtensionManifest(const GenericPanelManifestParser::ManifestInfo& manifest,
+                            const UTF16String& path) {
   UTF8String out = "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n<extension";
   Attribute(out, "xmlns", UTF8to16(kExtensionNamespace));
   Attribute(out, "name", manifest.name);
@@ -111,8 +115,9 @@ bool WriteExtensionManifest(const GenericPanelManifestInfo& manifest, const UTF1
   return true;
 }
 
-bool ParseManifestFromDocument(const UTF8String& path, GenericPanelManifestInfo& info) {
-  GenericPanelManifestParser handler(kFileInfoNamespace, "panel", kPanelFields);
+bool ParseManifestFromDocument(const UTF8String& path,
+                               GenericPanelManifestParser::ManifestInfo& info) {
+  PanelHandler handler(kFileInfoNamespace, "panel", kPanelFields);
   auto parser = veltcore::xml::GetParser(handler);
   const bool ok = parser->ParseFile(path) == 0;
   info = handler.GetInfo();

@@ -109,7 +109,7 @@ void ScanExtensionRoot(const Dir& root) {
       continue;
     }
     if (!Contained(manifest.Path(), folder.Path())) continue;
-    ExtensionManifestInfo info;
+    ExtensionManifestParser::ManifestInfo info;
     if (!ParseExtensionManifestFromDocument(manifest.FullPathUTF8(), info)) continue;
     if (!packages::IsPlainFileName(info.locFilePrefix)) {
       ReportManifest(kPathOutsidePackage, manifest.FullPathUTF8(), {UTF16to8(info.locFilePrefix)});

@@ -116,7 +116,7 @@ class ViewText {
 
 UTF8String ViewDocument(const std::vector<std::shared_ptr<SchemaDefinition>>& schemas,
                         const std::vector<std::shared_ptr<SchemaDefinition>>& referenceSchemas,
-                        const GenericPanelManifestInfo& manifest) {
+                        const GenericPanelManifestParser::ManifestInfo& manifest) {
   UTF8String out = "<?xml version=\"1.0\" encoding=\"UTF-8\" ?>\n";
   if (schemas.empty()) return out;
   ViewText text(out);
@@ -155,7 +155,7 @@ UTF8String ViewDocument(const std::vector<std::shared_ptr<SchemaDefinition>>& sc
 bool WriteViewDefinitionsFileFromSchema(
     const std::vector<std::shared_ptr<SchemaDefinition>>& schemas,
     const std::vector<std::shared_ptr<SchemaDefinition>>& referenceSchemas,
-    const GenericPanelManifestInfo& manifest, const UTF8String& path) {
+    const GenericPanelManifestParser::ManifestInfo& manifest, const UTF8String& path) {
   const UTF8String text = ViewDocument(schemas, referenceSchemas, manifest);
   const veltcore::filesupport::File file(std::string_view{path});
   if (!veltcore::filesupport::FileUtils::EnsureDirectoryExists(file.Parent())) return false;

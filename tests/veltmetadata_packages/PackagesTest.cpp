@@ -240,7 +240,7 @@ TEST_F(Packages, NothingOutsideAPackageIsRead) {
 
 TEST_F(Packages, ManifestWrittenAndReadBack) {
   velttest::TempDir dir;
-  GenericPanelManifestInfo panel;
+  GenericPanelManifestParser::ManifestInfo panel;
   panel.name = u"Río & <Co>";
   panel.version = u"2.5";
   const UTF16String path = veltcore::filesupport::ToUTF16(dir / "new" / "manifest.xml");
@@ -251,7 +251,7 @@ TEST_F(Packages, ManifestWrittenAndReadBack) {
                 "\" name=\"Río &amp; &lt;Co&gt;\" version=\"2.5\">\n</extension>\n");
   panel.localizationFile = u"mypanel";
   ASSERT_TRUE(WriteExtensionManifest(panel, path));
-  ExtensionManifestInfo read;
+  ExtensionManifestParser::ManifestInfo read;
   ASSERT_TRUE(ParseExtensionManifestFromDocument((dir / "new" / "manifest.xml").string(), read));
   EXPECT_EQ(read.name, panel.name);
   EXPECT_EQ(read.version, u"2.5");

@@ -188,7 +188,7 @@ TEST_F(ViewFile, WriterOutputIsExactAndReadsBack) {
       "registered");
   ASSERT_TRUE(RegisterSchemaDefinition(registered.first[0], "registered", false));
 
-  GenericPanelManifestInfo manifest;
+  GenericPanelManifestParser::ManifestInfo manifest;
   manifest.name = u"panel";
   manifest.label = u"Panel <1>";
   velttest::TempDir dir;

@@ -18,7 +18,7 @@ using veltcore::filesupport::Dir;
 using veltcore::filesupport::File;
 using veltcore::filesupport::FileUtils;
 using veltcore::string::UTF16to8;
-using ManifestInfo = GenericPanelManifestInfo;
+using ManifestInfo = GenericPanelManifestParser::ManifestInfo;
 using packages::IsPlainFileName;
 using packages::StaysInside;
 namespace fs = std::filesystem;
