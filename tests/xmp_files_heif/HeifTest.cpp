@@ -196,6 +196,60 @@ TEST_F(HeifTest, FailureAtAnyWriteStepLeavesTheFileAsItWas) {
   }
 }
 
+Bytes BoxOf(std::uint32_t type, const Bytes& payload) {
+  Bytes out;
+  iso::AppendBoxHeader(out, type, 8 + payload.size());
+  AppendBytes(out, payload);
+  return out;
+}
+
+// A minimal HEIF whose XMP item (id 2) lies in 'idat' in two extents, located by an 'iloc' of
+// `version` with `size`-byte fields; item 1, a stand-in image, is 16 bytes in 'mdat'.
+Bytes IdatHeif(const std::string& packet, std::uint8_t version, std::uint8_t size) {
+  heif::ItemLocations locs{version, size, size, size, 0, {}};
+  const std::uint64_t half = packet.size() / 2;
+  locs.mItems = {
+      {1, heif::Construction::kFile, 0, 0, {{0, 0, 16}}},
+      {2, heif::Construction::kIdat, 0, 0, {{0, 0, half}, {0, half, packet.size() - half}}}};
+  Bytes iinf = {1, 0, 0, 0, 0, 0, 0, 0};  // version 1, no entries
+  iinf = heif::AddXmpItemInfo(iinf, 2);
+  auto meta = [&] {
+    Bytes payload = {0, 0, 0, 0};
+    AppendBytes(payload, BoxOf(FourCC("hdlr"), {0, 0, 0, 0, 0, 0, 0, 0, 'p', 'i', 'c', 't', 0,
+                                                0, 0, 0, 0, 0, 0, 0, 0, 0,   0,   0,   0}));
+    AppendBytes(payload, BoxOf(heif::kPitm, {0, 0, 0, 0, 0, 1}));
+    AppendBytes(payload, BoxOf(heif::kIinf, iinf));
+    AppendBytes(payload, *heif::SerializeItemLocations(locs));
+    AppendBytes(payload, BoxOf(heif::kIdat, Bytes(packet.begin(), packet.end())));
+    return BoxOf(heif::kMeta, payload);
+  };
+  Bytes file =
+      BoxOf(iso::kFtyp, {'h', 'e', 'i', 'c', 0, 0, 0, 0, 'm', 'i', 'f', '1', 'h', 'e', 'i', 'c'});
+  locs.mItems[0].mExtents[0].mOffset = file.size() + meta().size() + 8;
+  AppendBytes(file, meta());
+  AppendBytes(file, BoxOf(iso::kMdat, Bytes(16, 0xA5)));
+  return file;
+}
+
+TEST_F(HeifTest, ItemsInIdatWithSeveralExtentsAndWideFields) {
+  for (auto [version, size] : {std::pair<std::uint8_t, std::uint8_t>{1, 4}, {2, 8}}) {
+    SCOPED_TRACE("iloc version " + std::to_string(version));
+    const fs::path file = mDir / ("idat" + std::to_string(version) + ".heic");
+    const Bytes bytes = IdatHeif(avtest::MakePacket("In idat", 300), version, size);
+    velttest::WriteFile(file, std::string(AsChars(bytes)));
+    EXPECT_EQ(Read(file), avtest::MakePacket("In idat", 300));
+    const std::string items = ItemBytes(file);
+    // Shorter: in place, across both extents. Longer: a new 'mdat'.
+    Write(file, avtest::MakePacket("Still in idat"));
+    EXPECT_EQ(fs::file_size(file), bytes.size());
+    EXPECT_NE(Read(file).find("Still in idat"), std::string::npos);
+    Write(file, avtest::MakePacket(std::string(2000, 'y')));
+    EXPECT_NE(Read(file).find(std::string(2000, 'y')), std::string::npos);
+    EXPECT_EQ(ItemBytes(file), items);
+    EXPECT_EQ(avtest::ExifToolRead({file})[0].title, std::string(2000, 'y'));
+  }
+}
+
 // The sample with its XMP item's 'iloc' entry changed by `edit` (same size).
 Bytes WithLocation(const std::string& bytes,
                    const std::function<void(heif::ItemLocations&)>& edit) {
