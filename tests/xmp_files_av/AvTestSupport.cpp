@@ -151,7 +151,8 @@ std::string StagePacket(int stage) {
 }
 
 void RunStages(const std::filesystem::path& dir, const std::vector<std::string>& samples,
-               const Handler& handler) {
+               const Handler& handler,
+               const std::function<std::string(const std::filesystem::path&)>& decoder) {
   std::vector<std::filesystem::path> checked;  // per sample: the original, then each stage
   std::vector<int> stages;
   for (const std::string& sample : samples) {
@@ -159,7 +160,7 @@ void RunStages(const std::filesystem::path& dir, const std::vector<std::string>&
     auto file = CopySample(dir, sample);
     checked.push_back(velttest::DataFile("xmp_files/" + sample));
     stages.push_back(-1);
-    auto decode = handler.decoded ? handler.decoded : MediaHashes;
+    auto decode = decoder ? decoder : MediaHashes;
     const std::string hashes = decode(file);
     const std::string media = handler.media(file);
     ASSERT_FALSE(hashes.empty());

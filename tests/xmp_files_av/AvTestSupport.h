@@ -57,15 +57,15 @@ struct Handler {
   std::function<void(const std::filesystem::path&, int stage, std::uint64_t sizeBefore,
                      std::uint64_t written)>
       check;
-  // What the format's own decoder makes of the file (a hash); null: ffmpeg's MediaHashes.
-  std::function<std::string(const std::filesystem::path&)> decoded;
 };
 // Writes the three stages into a copy of each sample, checking after each that the packet
-// reads back and the media bytes are unchanged; then that ffmpeg (or `decoded`) reads the
-// same media as before, and, in one ExifTool run, that ExifTool reads every title we wrote
-// and warns about nothing it did not warn about in the original.
+// reads back and the media bytes are unchanged; then that ffmpeg (or `decode`, the format's
+// own decoder giving a hash) reads the same media as before, and, in one ExifTool run, that
+// ExifTool reads every title we wrote and warns about nothing it did not warn about in the
+// original.
 void RunStages(const std::filesystem::path& dir, const std::vector<std::string>& samples,
-               const Handler& handler);
+               const Handler& handler,
+               const std::function<std::string(const std::filesystem::path&)>& decode = {});
 // The packets of the three stages.
 std::string StagePacket(int stage);
 

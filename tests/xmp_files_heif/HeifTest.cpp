@@ -98,11 +98,10 @@ TEST_F(HeifTest, EverySampleTakesNewGrownAndShrunkPackets) {
         if (stage == 2) {
           EXPECT_EQ(fs::file_size(file), sizeBefore) << "not in place";
         }
-      },
-      Decoded};
+      }};
   avtest::RunStages(
       mDir.Path(), {"heif/plain.heic", "heif/thumb.heic", "heif/plain.avif", "heif/sequence.avifs"},
-      handler);
+      handler, Decoded);
 }
 
 TEST_F(HeifTest, ReadsWhatOthersWriteAndTheyReadOurs) {
