@@ -54,6 +54,15 @@ void CheckSize(std::uint8_t size, const char* field) {
   }
 }
 
+// Gives the last of the boxes in out[begin..] its real size when its size field said "to
+// the end of the container", so that a box can be appended after it.
+void CloseLastBox(Bytes& out, std::size_t begin) {
+  iso::BoxList boxes = iso::ListBoxes(out.data() + begin, out.size() - begin);
+  if (boxes.mBoxes.empty() || !boxes.mBoxes.back().mToEnd) return;
+  const iso::Box& last = boxes.mBoxes.back();
+  PutU32(&out[begin + last.mOffset], static_cast<std::uint32_t>(last.mSize), Endian::kBig);
+}
+
 }  // namespace
 
 std::vector<ItemInfo> ParseItemInfos(std::span<const std::uint8_t> payload) {
@@ -116,8 +125,10 @@ Bytes AddXmpItemInfo(std::span<const std::uint8_t> payload, std::uint32_t id) {
   PutFullBoxHeader(out, version, 0);
   version == 0 ? AppendU16(out, static_cast<std::uint16_t>(count), Endian::kBig)
                : AppendU32(out, static_cast<std::uint32_t>(count), Endian::kBig);
+  const std::size_t first = out.size();
   for (const iso::Box& box : entries.mBoxes)
     AppendBytes(out, rest.subspan(box.mOffset, box.mSize));
+  CloseLastBox(out, first);
   iso::AppendBoxHeader(out, kInfe, 8 + infe.size());
   AppendBytes(out, infe);
   return out;
@@ -239,6 +250,9 @@ std::optional<Bytes> AddDescribesReference(std::span<const std::uint8_t> payload
   if (out.size() < kFullBoxHeader) ThrowFormat("iref: cut off before its version");
   const bool wide = out[0] >= 1;
   if (!wide && (from > 0xFFFF || to > 0xFFFF)) return std::nullopt;
+  iso::BoxList refs = iso::ListBoxes(out.data() + kFullBoxHeader, out.size() - kFullBoxHeader);
+  if (!refs.mDamage.empty()) ThrowFormat("iref: " + refs.mDamage);
+  CloseLastBox(out, kFullBoxHeader);
   Bytes ref;
   auto id = [&](std::uint32_t v) {
     wide ? AppendU32(ref, v, Endian::kBig)

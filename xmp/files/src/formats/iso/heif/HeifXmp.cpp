@@ -386,6 +386,27 @@ std::optional<std::vector<Piece>> OtherItems(const Meta& meta, std::uint32_t xmp
   return used;
 }
 
+// Whether the packet's bytes are its own: each piece within the payload of a top-level 'mdat'
+// box or of 'idat', and shared with no other item. Only then are they overwritten or blanked;
+// an item pointing into box headers or other items' data is left as it is.
+bool OwnsItsBytes(const std::vector<Piece>& pieces, const TopLevel& top, const Meta& meta,
+                  const std::vector<Piece>& others) {
+  std::vector<Piece> holders;
+  for (const Box& box : top.mList.mBoxes) {
+    if (box.mType == iso::kMdat) holders.push_back({box.DataOffset(), box.DataSize()});
+  }
+  if (const Box* idat = meta.Child(kIdat)) {
+    holders.push_back({meta.mBox.DataOffset() + idat->DataOffset(), idat->DataSize()});
+  }
+  return std::all_of(pieces.begin(), pieces.end(), [&](const Piece& p) {
+    const bool held = std::any_of(holders.begin(), holders.end(), [&](const Piece& h) {
+      return p.mOffset >= h.mOffset && p.End() <= h.End();
+    });
+    return held && std::none_of(others.begin(), others.end(),
+                                [&](const Piece& o) { return Overlap(p, o); });
+  });
+}
+
 // Once nothing points at the old packet: its own 'mdat' box becomes free space; bytes in a
 // box shared with other data are blanked, unless something still uses them.
 void RetireOld(WriteJournal& journal, const std::vector<Piece>& old, std::vector<Piece> keep) {
@@ -465,17 +486,17 @@ void WriteXmp(Storage& file, const PacketText& packet) {
   const ItemInfo* xmp = FindXmpItem(meta, false);
   std::vector<Piece> old;
   std::vector<Piece> keep;
-  bool canBlank = true;
+  bool owned = false;
   if (xmp) {
     if (!xmp->mContentEncoding.empty()) {
       throw FileError(ErrorKind::kUnsupported, "the XMP item is stored with content encoding '" +
                                                    xmp->mContentEncoding + "', not replaced");
     }
     old = Locate(meta, XmpLocation(meta, *xmp), file.Size());
-    if (WriteInPlace(journal, old, packet)) return journal.Complete();
     auto others = OtherItems(meta, xmp->mId, file.Size());
-    canBlank = others.has_value();
-    if (others) keep = std::move(*others);
+    owned = others && OwnsItsBytes(old, top, meta, *others);
+    if (owned && WriteInPlace(journal, old, packet)) return journal.Complete();
+    if (owned) keep = std::move(*others);
   }
   const Piece data = PlaceData(journal, top, packet);
   keep.push_back(data);
@@ -483,7 +504,7 @@ void WriteXmp(Storage& file, const PacketText& packet) {
   if (!xmp || !SwitchInPlace(journal, meta, xmp->mId, data)) {
     RebuildMeta(journal, top, meta, xmp, data);
   }
-  if (canBlank && !old.empty()) RetireOld(journal, old, std::move(keep));
+  if (owned) RetireOld(journal, old, std::move(keep));
   journal.Complete();
 }
 
