@@ -295,6 +295,16 @@ TEST(HeifBadInput, DamagedFilesGiveClearErrorsAndAreNotChanged) {
                 .find("twice"),
             std::string::npos);
 
+  // An XMP item pointing at the 'meta' box itself: a write leaves those bytes alone.
+  MemoryStorage overMeta(WithLocation(sample, [](heif::ItemLocations& l) {
+    l.mItems.back().mBaseOffset = 0;
+    l.mItems.back().mExtents[0] = {0, 28, 480};
+  }));
+  heif::WriteXmp(overMeta, PacketText(avtest::MakePacket("Placed elsewhere", 0)));  // fits
+  auto placed = heif::ReadXmp(overMeta);
+  ASSERT_TRUE(placed.has_value());
+  EXPECT_NE(placed->mPacket.find("Placed elsewhere"), std::string::npos);
+
   avtest::ForEachDamagedCopy(sample, [](const Bytes& damaged) {
     MemoryStorage storage(damaged);
     try {
