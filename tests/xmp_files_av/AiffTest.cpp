@@ -85,7 +85,7 @@ TEST_F(AiffTest, EverySampleTakesNewGrownAndShrunkPacketsAndStillDecodes) {
           EXPECT_EQ(std::filesystem::file_size(file), sizeBefore);
         }
       }};
-  avtest::RunStages(mDir.Path(), samples, handler, ExifToolReadAiff);
+  avtest::RunStages(mDir.Path(), samples, handler, {}, ExifToolReadAiff);
   for (std::size_t i = 0; i < samples.size(); ++i) {
     auto written = mDir.Path() / std::filesystem::path(samples[i]).filename();
     EXPECT_EQ(avtest::SoxHash(written), sox[i]) << samples[i];

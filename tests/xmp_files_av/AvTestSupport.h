@@ -74,14 +74,17 @@ struct Handler {
       check;
 };
 // Writes the three stages into a copy of each sample, checking after each that the packet
-// reads back and the media bytes are unchanged; then that ffmpeg reads the same media
-// packets as before, and, in one ExifTool run, that ExifTool reads every title we wrote and
-// warns about nothing it did not warn about in the original.
-// `exiftool` replaces ExifToolRead for formats whose XMP ExifTool does not decode itself.
+// reads back and the media bytes are unchanged; then that ffmpeg (or `decode`, the format's
+// own decoder giving a hash) reads the same media as before, and, in one ExifTool run, that
+// ExifTool reads every title we wrote and warns about nothing it did not warn about in the
+// original. `exiftool` replaces ExifToolRead for formats whose XMP ExifTool does not decode
+// itself.
 using ExifToolReader =
     std::function<std::vector<ExifToolView>(const std::vector<std::filesystem::path>&)>;
 void RunStages(const std::filesystem::path& dir, const std::vector<std::string>& samples,
-               const Handler& handler, const ExifToolReader& exiftool = nullptr);
+               const Handler& handler,
+               const std::function<std::string(const std::filesystem::path&)>& decode = {},
+               const ExifToolReader& exiftool = nullptr);
 // The packets of the three stages.
 std::string StagePacket(int stage);
 

@@ -16,7 +16,7 @@ std::vector<std::unique_ptr<FileHandler>> MakeAll() {
       &MakeJpegHandler,      &MakePngHandler,     &MakeGifHandler,      &MakeDngHandler,
       &MakeCameraRawHandler, &MakeTiffHandler,    &MakeIsoMediaHandler, &MakeRiffHandler,
       &MakeMp3Handler,       &MakeSidecarHandler, &MakePsdHandler,      &MakeAiffHandler,
-      &MakeWebPHandler,
+      &MakeWebPHandler,      &MakeHeifHandler,    &MakeAvifHandler,
   };
   std::vector<std::unique_ptr<FileHandler>> all;
   for (Factory f : factories) {

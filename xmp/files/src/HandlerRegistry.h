@@ -50,5 +50,7 @@ std::unique_ptr<FileHandler> MakeMp3Handler();       // formats/mpeg: MP3 (ID3v2
 std::unique_ptr<FileHandler> MakePsdHandler();       // formats/psd: PSD, PSB
 std::unique_ptr<FileHandler> MakeAiffHandler();      // formats/riff/aiff: AIFF, AIFF-C
 std::unique_ptr<FileHandler> MakeWebPHandler();      // formats/riff/webp: WebP
+std::unique_ptr<FileHandler> MakeHeifHandler();      // formats/iso/heif: HEIC, HEIF
+std::unique_ptr<FileHandler> MakeAvifHandler();      // formats/iso/heif: AVIF
 
 }  // namespace xmpfiles

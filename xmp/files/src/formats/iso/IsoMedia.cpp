@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "formats/iso/ChunkOffsets.h"
+#include "formats/iso/heif/HeifBrands.h"
 #include "io/Endian.h"
 #include "io/FreeSpace.h"
 #include "io/WriteJournal.h"
@@ -379,6 +380,7 @@ std::optional<Flavor> DetectFlavor(std::span<const std::uint8_t> head, std::uint
     if (size < 16 || size > fileSize || head.size() < 12) return std::nullopt;
     std::uint32_t brand = GetU32BE(head.data() + 8);
     if (brand == FourCC("qt  ")) return Flavor::kQuickTime;
+    if (heif::DetectFamily(head)) return std::nullopt;  // any HEIF or AVIF brand
     for (std::uint32_t image : kImageBrands) {
       if (brand == image) return std::nullopt;
     }

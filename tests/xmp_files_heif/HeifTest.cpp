@@ -1,0 +1,322 @@
+// HEIC, HEIF and AVIF: round trips checked by ExifTool (the XMP) and the formats' own decoders
+// (the pixels), the media kept byte for byte, XMP written by ExifTool and the encoders read,
+// interrupted updates rolled back, and damaged files.
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "AvTestSupport.h"
+#include "FaultInjection.h"
+#include "TestSupport.h"
+#include "formats/iso/IsoBoxes.h"
+#include "formats/iso/heif/HeifItems.h"
+#include "formats/iso/heif/HeifXmp.h"
+#include "io/Endian.h"
+#include "xmp/SXMPFiles.h"
+
+namespace {
+
+using namespace xmpfiles;
+namespace fs = std::filesystem;
+
+std::string Quote(const fs::path& p) {
+  return "'" + p.string() + "'";
+}
+
+std::string Read(const fs::path& file) {
+  DiskStorage storage(file.string(), false);
+  auto found = heif::ReadXmp(storage);
+  return found ? found->mPacket : "";
+}
+
+void Write(const fs::path& file, const std::string& packet) {
+  avtest::WithStorage(file, [&](Storage& s) { heif::WriteXmp(s, PacketText(packet)); });
+}
+
+// ImageMagick's signature of the pixels the format's own decoder makes of the file.
+std::string Decoded(const fs::path& file) {
+  const bool avif = file.extension().string().starts_with(".avif");
+  const fs::path png = file.parent_path() / "decoded.png";
+  int status = 0;
+  velttest::RunCommand(std::string(avif ? "avifdec " : "heif-convert ") + Quote(file) + " " +
+                           Quote(png) + " >/dev/null 2>&1",
+                       &status);
+  if (status != 0) return "decoder failed";
+  return velttest::RunCommand("identify -format %# " + Quote(png));
+}
+
+// The bytes of every item but the XMP ones, by id, as the live 'meta' box locates them: what
+// an update must keep byte for byte, wherever the 'meta' box went.
+std::string ItemBytes(const fs::path& file) {
+  DiskStorage storage(file.string(), false);
+  for (const iso::Box& box : iso::ListBoxes(storage, 0, storage.Size()).mBoxes) {
+    if (box.mType != heif::kMeta) continue;
+    const Bytes meta = storage.Read(box.DataOffset(), box.DataSize());
+    std::map<std::uint32_t, std::string> idat, xmp;
+    heif::ItemLocations locs;
+    for (const iso::Box& child : iso::ListBoxes(meta.data() + 4, meta.size() - 4).mBoxes) {
+      const auto payload =
+          std::span<const std::uint8_t>(meta).subspan(child.DataOffset() + 4, child.DataSize());
+      if (child.mType == heif::kIloc) locs = heif::ParseItemLocations(payload);
+      if (child.mType == heif::kIdat) idat[0] = std::string(AsChars(payload));
+      if (child.mType == heif::kIinf) {
+        for (const heif::ItemInfo& info : heif::ParseItemInfos(payload))
+          if (info.mContentType == heif::kXmpContentType) xmp[info.mId] = "";
+      }
+    }
+    std::string items;
+    for (const heif::ItemLocation& item : locs.mItems) {
+      if (xmp.count(item.mId)) continue;
+      items += "item " + std::to_string(item.mId) + ":";
+      for (const heif::Extent& e : item.mExtents) {
+        const std::uint64_t at = item.mBaseOffset + e.mOffset;
+        items += item.mMethod == heif::Construction::kIdat
+                     ? idat[0].substr(at, e.mLength)
+                     : storage.ReadString(at, static_cast<std::size_t>(e.mLength));
+      }
+    }
+    return items;
+  }
+  return "";
+}
+
+class HeifTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    VELT_REQUIRE_COMMANDS("exiftool", "heif-convert", "avifdec", "identify");
+  }
+  velttest::TempDir mDir;
+};
+
+TEST_F(HeifTest, EverySampleTakesNewGrownAndShrunkPackets) {
+  avtest::Handler handler{
+      [](Storage& s, const PacketText& p) { heif::WriteXmp(s, p); }, Read, ItemBytes,
+      [](const fs::path& file, int stage, std::uint64_t sizeBefore, std::uint64_t written) {
+        // Nothing but the packet, a 'meta' box and a few headers is written.
+        EXPECT_LT(written, 2 * avtest::StagePacket(1).size() + 4096) << "stage " << stage;
+        if (stage == 2) {
+          EXPECT_EQ(fs::file_size(file), sizeBefore) << "not in place";
+        }
+      }};
+  avtest::RunStages(
+      mDir.Path(), {"heif/plain.heic", "heif/thumb.heic", "heif/plain.avif", "heif/sequence.avifs"},
+      handler, Decoded);
+}
+
+TEST_F(HeifTest, ReadsWhatOthersWriteAndTheyReadOurs) {
+  for (const char* sample : {"heif/xmp-enc.heic", "heif/xmp-enc.avif"}) {
+    EXPECT_NE(
+        Read(velttest::DataFile(std::string("xmp_files/") + sample)).find("Written by the encoder"),
+        std::string::npos)
+        << sample;
+  }
+  for (const char* sample : {"heif/plain.heic", "heif/thumb.heic", "heif/plain.avif"}) {
+    SCOPED_TRACE(sample);
+    auto file = avtest::CopySample(mDir.Path(), sample);
+    velttest::RunCommand("exiftool -q -overwrite_original '-XMP-dc:Title=Written by ExifTool' " +
+                         Quote(file));
+    EXPECT_NE(Read(file).find("Written by ExifTool"), std::string::npos);
+    const std::string pixels = Decoded(file);
+    const std::string media = ItemBytes(file);
+    auto before = mDir / ("exiftool_" + file.filename().string());
+    fs::copy_file(file, before);
+
+    Write(file, avtest::MakePacket(std::string(5000, 'x')));
+    EXPECT_EQ(Decoded(file), pixels);
+    EXPECT_TRUE(ItemBytes(file) == media);
+    auto views = avtest::ExifToolRead({before, file});
+    ASSERT_EQ(views.size(), 2u);
+    EXPECT_EQ(views[1].title, std::string(5000, 'x'));
+    EXPECT_EQ(views[1].warning, views[0].warning);
+    std::string all = velttest::RunCommand("exiftool -a -s3 -XMP-dc:Title " + Quote(file));
+    EXPECT_EQ(std::count(all.begin(), all.end(), '\n'), 1) << all;
+  }
+  // XMP we add is tied to the primary image, where libheif looks for it.
+  auto added = avtest::CopySample(mDir.Path(), "heif/thumb.heic");
+  Write(added, avtest::MakePacket("Added"));
+  EXPECT_NE(velttest::RunCommand("heif-info " + Quote(added)).find("XMP:"), std::string::npos);
+}
+
+TEST_F(HeifTest, DetectedAndWrittenThroughThePublicApi) {
+  ASSERT_TRUE(SXMPMeta::Initialize());
+  ASSERT_TRUE(SXMPFiles::Initialize());
+  const std::pair<const char*, XMP_FileFormat> cases[] = {{"heif/plain.heic", kXMP_HEIFFile},
+                                                          {"heif/thumb.heic", kXMP_HEIFFile},
+                                                          {"heif/plain.avif", kXMP_AVIFFile},
+                                                          {"heif/sequence.avifs", kXMP_AVIFFile}};
+  for (const auto& [sample, format] : cases) {
+    SCOPED_TRACE(sample);
+    auto file = avtest::CopySample(mDir.Path(), sample);
+    EXPECT_EQ(SXMPFiles::CheckFileFormat(file.string()), format);
+    {
+      SXMPFiles xmpFile(file.string(), kXMP_UnknownFile, kXMPFiles_OpenForUpdate);
+      SXMPMeta meta;
+      meta.SetLocalizedText(kXMP_NS_DC, "dc:title", "", "x-default", sample);
+      xmpFile.PutXMP(meta);
+      xmpFile.CloseFile();
+    }
+    EXPECT_EQ(faulttest::ReadTitle(file), sample);
+  }
+  SXMPFiles::Terminate();
+  SXMPMeta::Terminate();
+}
+
+TEST_F(HeifTest, FailureAtAnyWriteStepLeavesTheFileAsItWas) {
+  // Adding XMP (a new item and 'meta' box) and growing it past its space (a new 'mdat').
+  for (const char* sample : {"heif/plain.heic", "heif/xmp-enc.avif"}) {
+    SCOPED_TRACE(sample);
+    auto file = avtest::CopySample(mDir.Path(), sample);
+    const std::string bytes = velttest::ReadFile(file);
+    const std::string title = faulttest::LongTitle("New");
+    fs::path probe = mDir / ("probe_" + file.filename().string());
+    velttest::WriteFile(probe, bytes);
+    const int steps = faulttest::CountSteps(probe, title);
+    ASSERT_GT(steps, 3);
+    const std::string oldTitle = faulttest::ReadTitle(file);
+    for (int step = 0; step < steps; ++step) {
+      for (auto fault :
+           {faulttest::Fault::kFail, faulttest::Fault::kLastByte, faulttest::Fault::kKill}) {
+        SCOPED_TRACE(std::to_string(step) + " " + faulttest::FaultName(fault));
+        velttest::WriteFile(file, bytes);
+        EXPECT_FALSE(faulttest::UpdateWithFault(file, title, step, fault));
+        const std::string read = faulttest::ReadTitle(file);
+        // A kill leaves the old or the new title. A failure is rolled back, except at the
+        // last step, the final flush, after the update is in place.
+        if (fault == faulttest::Fault::kKill) {
+          EXPECT_TRUE(read == oldTitle || read == title) << read.substr(0, 80);
+        } else if (step + 1 == steps) {
+          EXPECT_EQ(read, title);
+        } else {
+          EXPECT_TRUE(velttest::ReadFile(file) == bytes) << "not rolled back";
+        }
+      }
+    }
+  }
+}
+
+Bytes BoxOf(std::uint32_t type, const Bytes& payload) {
+  Bytes out;
+  iso::AppendBoxHeader(out, type, 8 + payload.size());
+  AppendBytes(out, payload);
+  return out;
+}
+
+// A minimal HEIF whose XMP item (id 2) lies in 'idat' in two extents, located by an 'iloc' of
+// `version` with `size`-byte fields; item 1, a stand-in image, is 16 bytes in 'mdat'.
+Bytes IdatHeif(const std::string& packet, std::uint8_t version, std::uint8_t size) {
+  heif::ItemLocations locs{version, size, size, size, 0, {}};
+  const std::uint64_t half = packet.size() / 2;
+  locs.mItems = {
+      {1, heif::Construction::kFile, 0, 0, {{0, 0, 16}}},
+      {2, heif::Construction::kIdat, 0, 0, {{0, 0, half}, {0, half, packet.size() - half}}}};
+  Bytes iinf = {1, 0, 0, 0, 0, 0, 0, 0};  // version 1, no entries
+  iinf = heif::AddXmpItemInfo(iinf, 2);
+  auto meta = [&] {
+    Bytes payload = {0, 0, 0, 0};
+    AppendBytes(payload, BoxOf(FourCC("hdlr"), {0, 0, 0, 0, 0, 0, 0, 0, 'p', 'i', 'c', 't', 0,
+                                                0, 0, 0, 0, 0, 0, 0, 0, 0,   0,   0,   0}));
+    AppendBytes(payload, BoxOf(heif::kPitm, {0, 0, 0, 0, 0, 1}));
+    AppendBytes(payload, BoxOf(heif::kIinf, iinf));
+    AppendBytes(payload, *heif::SerializeItemLocations(locs));
+    AppendBytes(payload, BoxOf(heif::kIdat, Bytes(packet.begin(), packet.end())));
+    return BoxOf(heif::kMeta, payload);
+  };
+  Bytes file =
+      BoxOf(iso::kFtyp, {'h', 'e', 'i', 'c', 0, 0, 0, 0, 'm', 'i', 'f', '1', 'h', 'e', 'i', 'c'});
+  locs.mItems[0].mExtents[0].mOffset = file.size() + meta().size() + 8;
+  AppendBytes(file, meta());
+  AppendBytes(file, BoxOf(iso::kMdat, Bytes(16, 0xA5)));
+  return file;
+}
+
+TEST_F(HeifTest, ItemsInIdatWithSeveralExtentsAndWideFields) {
+  for (auto [version, size] : {std::pair<std::uint8_t, std::uint8_t>{1, 4}, {2, 8}}) {
+    SCOPED_TRACE("iloc version " + std::to_string(version));
+    const fs::path file = mDir / ("idat" + std::to_string(version) + ".heic");
+    const Bytes bytes = IdatHeif(avtest::MakePacket("In idat", 300), version, size);
+    velttest::WriteFile(file, std::string(AsChars(bytes)));
+    EXPECT_EQ(Read(file), avtest::MakePacket("In idat", 300));
+    const std::string items = ItemBytes(file);
+    // Shorter: in place, across both extents. Longer: a new 'mdat'.
+    Write(file, avtest::MakePacket("Still in idat"));
+    EXPECT_EQ(fs::file_size(file), bytes.size());
+    EXPECT_NE(Read(file).find("Still in idat"), std::string::npos);
+    Write(file, avtest::MakePacket(std::string(2000, 'y')));
+    EXPECT_NE(Read(file).find(std::string(2000, 'y')), std::string::npos);
+    EXPECT_EQ(ItemBytes(file), items);
+    EXPECT_EQ(avtest::ExifToolRead({file})[0].title, std::string(2000, 'y'));
+  }
+}
+
+// The sample with its XMP item's 'iloc' entry changed by `edit` (same size).
+Bytes WithLocation(const std::string& bytes,
+                   const std::function<void(heif::ItemLocations&)>& edit) {
+  const std::size_t at = bytes.find("iloc") - 4;
+  const std::size_t size = static_cast<unsigned char>(bytes[at + 3]);  // small box
+  Bytes out(bytes.begin(), bytes.end());
+  heif::ItemLocations locs =
+      heif::ParseItemLocations(std::span<const std::uint8_t>(out).subspan(at + 8, size - 8));
+  edit(locs);
+  Bytes box = *heif::SerializeItemLocations(locs);
+  std::copy(box.begin(), box.end(), out.begin() + static_cast<std::ptrdiff_t>(at));
+  return out;
+}
+
+std::string ReadError(const Bytes& bytes) {
+  MemoryStorage storage(bytes);
+  try {
+    heif::ReadXmp(storage);
+  } catch (const FileError& e) {
+    return e.what();
+  }
+  return "";
+}
+
+TEST(HeifBadInput, DamagedFilesGiveClearErrorsAndAreNotChanged) {
+  const std::string sample = velttest::ReadFile(velttest::DataFile("xmp_files/heif/xmp-enc.heic"));
+  // The XMP item is the last entry.
+  EXPECT_NE(ReadError(WithLocation(sample,
+                                   [](heif::ItemLocations& l) {
+                                     l.mItems.back().mExtents[0].mLength = 1u << 20;
+                                   }))
+                .find("claims 1048576 bytes"),
+            std::string::npos);
+  EXPECT_NE(ReadError(WithLocation(sample,
+                                   [](heif::ItemLocations& l) {
+                                     l.mItems.back().mExtents[0].mOffset = 1u << 30;
+                                   }))
+                .find("past the end of the file"),
+            std::string::npos);
+  EXPECT_NE(ReadError(WithLocation(sample,
+                                   [](heif::ItemLocations& l) {
+                                     l.mItems.back().mId = l.mItems.front().mId;
+                                   }))
+                .find("twice"),
+            std::string::npos);
+
+  // An XMP item pointing at the 'meta' box itself: a write leaves those bytes alone.
+  MemoryStorage overMeta(WithLocation(sample, [](heif::ItemLocations& l) {
+    l.mItems.back().mBaseOffset = 0;
+    l.mItems.back().mExtents[0] = {0, 28, 480};
+  }));
+  heif::WriteXmp(overMeta, PacketText(avtest::MakePacket("Placed elsewhere", 0)));  // fits
+  auto placed = heif::ReadXmp(overMeta);
+  ASSERT_TRUE(placed.has_value());
+  EXPECT_NE(placed->mPacket.find("Placed elsewhere"), std::string::npos);
+
+  avtest::ForEachDamagedCopy(sample, [](const Bytes& damaged) {
+    MemoryStorage storage(damaged);
+    try {
+      heif::ReadXmp(storage);
+    } catch (const FileError&) {
+    }
+    try {
+      heif::WriteXmp(storage, PacketText(avtest::MakePacket(std::string(3000, 'z'))));
+    } catch (const FileError&) {
+      EXPECT_TRUE(storage.Data() == damaged) << "a failed write changed the file";
+    }
+  });
+}
+
+}  // namespace
