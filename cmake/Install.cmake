@@ -5,9 +5,7 @@ install(TARGETS veltmetadata EXPORT veltmetadataTargets
         INCLUDES DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(TARGETS veltmeta RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 foreach(dir include xmp/core/include xmp/files/include)
-  if(EXISTS ${PROJECT_SOURCE_DIR}/${dir})
-    install(DIRECTORY ${PROJECT_SOURCE_DIR}/${dir}/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
-  endif()
+  install(DIRECTORY ${PROJECT_SOURCE_DIR}/${dir}/ DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 endforeach()
 # The core services layer is hidden; only the headers the public ones include are installed.
 install(FILES ${PROJECT_SOURCE_DIR}/veltcore/include/veltcore/Export.h

@@ -18,9 +18,8 @@ std::vector<std::unique_ptr<FileHandler>> MakeAll() {
       &MakeMp3Handler,       &MakeSidecarHandler,
   };
   std::vector<std::unique_ptr<FileHandler>> all;
-  for (Factory f : factories) {
-    if (auto h = f()) all.push_back(std::move(h));
-  }
+  for (Factory f : factories)
+    all.push_back(f());
   return all;
 }
 
@@ -75,7 +74,7 @@ const FileHandler* DetectHandler(Storage& file, std::string_view extension, std:
   }
   if (format != kFormatUnknown) {
     const FileHandler* h = FindHandler(format);
-    if (h != nullptr && h != &ScanningHandler() && accepts(*h)) return h;
+    if (h != nullptr && accepts(*h)) return h;
   }
   for (const auto& h : Handlers()) {
     if (HasExtension(*h, extension) && accepts(*h)) return h.get();

@@ -33,9 +33,8 @@ const FileHandler* DetectHandler(Storage& file, std::string_view extension, std:
 // Lower-case extension of a path without the dot ("" when none).
 std::string LowerExtension(std::string_view path);
 
-// Factories of the handlers. Handlers living in other folders are declared here and listed in
-// HandlerRegistry.cpp; defaults returning null (defaults/WeakHandlers.cpp) keep the build
-// working until a folder provides its real factory.
+// Factories of the handlers, each defined in its format folder and listed in
+// HandlerRegistry.cpp.
 std::unique_ptr<FileHandler> MakeJpegHandler();
 std::unique_ptr<FileHandler> MakeTiffHandler();
 std::unique_ptr<FileHandler> MakeDngHandler();
