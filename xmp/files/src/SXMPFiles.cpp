@@ -249,6 +249,10 @@ bool SXMPFiles::OpenFile(const std::string& filePath, XMP_FileFormat format,
   }
   const std::string ext = LowerExtension(filePath);
   std::uint32_t detectFlags = openFlags;
+  // Strict opens trust only the handler of the format named.
+  if ((openFlags & kXMPFiles_OpenStrictly) && format != kXMP_UnknownFile) {
+    detectFlags |= kXMPFiles_ForceGivenHandler;
+  }
   // Scanning yields read-only access, so it is no fall-back for an update.
   if (update) detectFlags &= ~(kXMPFiles_OpenUsePacketScanning | kXMPFiles_OpenLimitedScanning);
   if (openFlags & kXMPFiles_OpenUseSmartHandler) {
