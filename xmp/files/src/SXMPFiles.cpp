@@ -166,10 +166,10 @@ void SXMPFiles::Terminate() {
 void SXMPFiles::GetVersionInfo(XMP_VersionInfo* info) {
   if (info == nullptr) return;
   *info = XMP_VersionInfo{};
-  info->major = 1;
-  info->minor = 0;
-  info->micro = 0;
-  info->message = "veltmetadata XMP Files 1.0.0";
+  info->major = VELT_VERSION_MAJOR;
+  info->minor = VELT_VERSION_MINOR;
+  info->micro = VELT_VERSION_PATCH;
+  info->message = "veltmetadata XMP Files " VELT_VERSION;
 }
 
 bool SXMPFiles::GetFormatInfo(XMP_FileFormat format, XMP_OptionBits* handlerFlags) {
