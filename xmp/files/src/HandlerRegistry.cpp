@@ -1,7 +1,8 @@
 #include "HandlerRegistry.h"
 
 #include <algorithm>
-#include <cctype>
+
+#include "veltcore/Strings.h"
 
 namespace xmpfiles {
 
@@ -53,10 +54,7 @@ std::string LowerExtension(std::string_view path) {
   std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
   std::size_t dot = name.find_last_of('.');
   if (dot == std::string_view::npos || dot == 0) return {};
-  std::string ext(name.substr(dot + 1));
-  for (char& c : ext)
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return ext;
+  return veltcore::string::ToLowerAscii(name.substr(dot + 1));
 }
 
 const FileHandler* DetectHandler(Storage& file, std::string_view extension, std::uint32_t format,

@@ -14,6 +14,7 @@
 #include "formats/jpeg/JpegLayout.h"
 #include "io/Endian.h"
 #include "io/Md5.h"
+#include "veltcore/Strings.h"
 #include "xmp/XMP_Const.h"
 #include "xmp/XMP_Warnings.h"
 
@@ -70,10 +71,7 @@ std::string AssembleExtended(Storage& file,
   std::vector<ExtPart> mine;
   std::uint64_t available = 0;
   for (const auto& [g, p] : parts) {
-    if (g.size() == guid.size() && std::equal(g.begin(), g.end(), guid.begin(), [](char a, char b) {
-          return std::toupper(static_cast<unsigned char>(a)) ==
-                 std::toupper(static_cast<unsigned char>(b));
-        })) {
+    if (veltcore::string::EqualsIgnoreAsciiCase(g, guid)) {
       mine.push_back(p);
       available += p.mDataLength;
     }
@@ -96,11 +94,7 @@ std::string AssembleExtended(Storage& file,
   }
   if (covered != full) return {};
   std::string digest = Md5Hex(out);
-  if (!std::equal(digest.begin(), digest.end(), guid.begin(), [](char a, char b) {
-        return a == std::toupper(static_cast<unsigned char>(b));
-      })) {
-    return {};
-  }
+  if (!veltcore::string::EqualsIgnoreAsciiCase(digest, guid)) return {};
   return out;
 }
 
@@ -232,11 +226,7 @@ class JpegHandler : public FileHandler {
     found->mExtended = AssembleExtended(file, parts, guid);
     if (found->mExtended.empty()) {
       bool named = std::any_of(parts.begin(), parts.end(), [&](const auto& p) {
-        return std::equal(p.first.begin(), p.first.end(), guid.begin(), guid.end(),
-                          [](char a, char b) {
-                            return std::toupper(static_cast<unsigned char>(a)) ==
-                                   std::toupper(static_cast<unsigned char>(b));
-                          });
+        return veltcore::string::EqualsIgnoreAsciiCase(p.first, guid);
       });
       if (named) {
         found->mUnreadablePart =
