@@ -21,7 +21,7 @@
 inline constexpr XMP_FileFormat kXMP_StandaloneXMPFile = XMP_FourCC("XMP ");  // ".xmp" sidecar
 inline constexpr XMP_FileFormat kXMP_DNGFile = XMP_FourCC("DNG ");            // read-only
 inline constexpr XMP_FileFormat kXMP_CameraRawFile = XMP_FourCC("CRAW");      // read-only
-inline constexpr XMP_FileFormat kXMP_EPSFile = XMP_FourCC("EPS ");  // packet scanning, read-only
+inline constexpr XMP_FileFormat kXMP_EPSFile = XMP_FourCC("EPS ");   // packet scanning, read-only
 inline constexpr XMP_FileFormat kXMP_HTMLFile = XMP_FourCC("HTML");  // packet scanning, read-only
 
 // Open flag: an update may replace XMP that cannot be read (a packet in a broken encoding or
