@@ -120,6 +120,10 @@ class PacketText {
   std::string mText;
 };
 
+// How a parse treats damage it could step over: a read tolerates it (the XMP before it is
+// still found); a write refuses to edit a file whose structure it does not fully know.
+enum class OnDamage { kTolerate, kRefuse };
+
 // Detection looks at this many leading bytes (fewer when the file is shorter).
 inline constexpr std::size_t kDetectBytes = 4096;
 

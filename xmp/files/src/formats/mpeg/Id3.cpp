@@ -97,9 +97,10 @@ void ListFrames(Tag& tag) {
   }
 }
 
-// The tag at the start of the file, nullopt when there is none. `strict` throws for damage
+// The tag at the start of the file, nullopt when there is none. kRefuse throws for damage
 // that reading would step over.
-std::optional<Tag> ReadTag(Storage& file, bool strict) {
+std::optional<Tag> ReadTag(Storage& file, OnDamage onDamage) {
+  const bool strict = onDamage == OnDamage::kRefuse;
   std::uint8_t header[kTagHeaderSize];
   if (file.ReadSome(0, header, kTagHeaderSize) != kTagHeaderSize) return std::nullopt;
   BufReader in({header, kTagHeaderSize}, Endian::kBig, "ID3 tag header");
@@ -274,7 +275,7 @@ bool LooksLikeMp3(std::span<const std::uint8_t> head, std::string_view extension
 }
 
 std::optional<FoundPacket> ReadXmp(Storage& file) {
-  auto tag = ReadTag(file, false);
+  auto tag = ReadTag(file, OnDamage::kTolerate);
   if (!tag) return std::nullopt;
   const std::vector<std::size_t> xmpFrames = XmpFrames(*tag);
   if (xmpFrames.empty()) return std::nullopt;
@@ -298,7 +299,7 @@ void WriteXmp(Storage& file, const PacketText& packet) {
     throw FileError(ErrorKind::kBadParam, "packet of " + std::to_string(packet.Text().size()) +
                                               " bytes is larger than an ID3 frame may be");
   }
-  auto tag = ReadTag(file, true);
+  auto tag = ReadTag(file, OnDamage::kRefuse);
   if (tag && tag->mMajor == 2) {
     throw FileError(ErrorKind::kUnsupported, "ID3v2.2 tags have no place for XMP");
   }

@@ -51,7 +51,10 @@ struct TiffIfd {
   std::uint32_t mXmpLength = 0;
 };
 
-bool IsTiffMagic(std::span<const std::uint8_t> head, bool raw) {
+// Which magic numbers count: plain TIFF's 42, or also those of raw variants.
+enum class Magic { kTiff, kTiffOrRaw };
+
+bool IsTiffMagic(std::span<const std::uint8_t> head, Magic accepted) {
   if (head.size() < 8) return false;
   Endian e;
   if (head[0] == 'I' && head[1] == 'I') {
@@ -64,7 +67,7 @@ bool IsTiffMagic(std::span<const std::uint8_t> head, bool raw) {
   std::uint16_t magic = GetU16(&head[2], e);
   if (magic == 42) return true;
   // Raw variants with their own magic: Panasonic RW2 (0x55), Olympus ORF ("RO", "RS").
-  return raw && (magic == 0x55 || magic == 0x4F52 || magic == 0x5352);
+  return accepted == Magic::kTiffOrRaw && (magic == 0x55 || magic == 0x4F52 || magic == 0x5352);
 }
 
 // The IFD at `offset`; throws FileError when it does not fit the file.
@@ -263,8 +266,8 @@ class TiffHandler : public FileHandler {
                    std::uint64_t) const override {
     auto exts = Extensions();
     bool mine = std::find(exts.begin(), exts.end(), extension) != exts.end();
-    if (mVariant != Variant::kTiff) return mine && IsTiffMagic(head, true);
-    return IsTiffMagic(head, false);
+    if (mVariant != Variant::kTiff) return mine && IsTiffMagic(head, Magic::kTiffOrRaw);
+    return IsTiffMagic(head, Magic::kTiff);
   }
 
   std::optional<FoundPacket> Read(Storage& file) const override {
