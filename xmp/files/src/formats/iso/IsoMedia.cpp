@@ -415,8 +415,9 @@ std::optional<FoundPacket> ReadXmp(Storage& file) {
                       " is read, and a write keeps only that place");
   }
   if (uuids > 1) {
-    XMP_ReportWarning("the file holds " + std::to_string(uuids) +
-                      " top-level XMP 'uuid' boxes; the first is read");
+    XMP_ReportWarning(
+        "the file holds " + std::to_string(uuids) +
+        " top-level XMP 'uuid' boxes; the first is read, and a write keeps only that one");
   }
   FoundPacket found;
   found.mPacket = ReadPacketBytes(file, box->DataOffset(), box->DataSize());
