@@ -52,6 +52,19 @@ TEST_F(FilesApi, DetectionFromContentWithTheLibrarysFlags) {
   EXPECT_FALSE(forced.GetFileInfo());
 }
 
+// A strict open trusts only the named format's handler (a plain open falls back to detection);
+// without a format it detects as usual.
+TEST_F(FilesApi, StrictOpensTrustOnlyTheNamedFormat) {
+  TempDir dir;
+  auto photo = CopySample(dir, "sample.jpg");
+  const XMP_OptionBits strict = kXMPFiles_OpenForRead | kXMPFiles_OpenStrictly;
+  SXMPFiles f;
+  EXPECT_FALSE(f.OpenFile(photo.string(), kXMP_PNGFile, strict));
+  EXPECT_TRUE(f.OpenFile(photo.string(), kXMP_UnknownFile, strict));
+  f.CloseFile();
+  EXPECT_TRUE(f.OpenFile(photo.string(), kXMP_PNGFile, kXMPFiles_OpenForRead));
+}
+
 // Associated resources: the file, plus its sidecar when one exists; nothing for files no
 // handler takes.
 TEST_F(FilesApi, AssociatedResourcesAndSidecars) {

@@ -9,6 +9,7 @@
 #include "formats/iso/IsoBoxes.h"
 #include "formats/iso/IsoMedia.h"
 #include "io/Endian.h"
+#include "xmp/XMP_Warnings.h"
 
 namespace {
 
@@ -240,6 +241,37 @@ TEST(IsoMediaDamage, SecondCopiesAreRetiredAndOpenEndedChildrenAreSized) {
   auto found = iso::ReadXmp(storage);
   ASSERT_TRUE(found);
   EXPECT_NE(found->mPacket.find("After open-ended item"), std::string::npos);
+}
+
+// Two XMP 'uuid' boxes in an MP4 (ExifTool's copy plus one a tool appended): the first is
+// read with a warning, a write leaves one box, and ExifTool reads the new title once.
+TEST_F(IsoMediaTest, SecondXmpUuidBoxIsDroppedByAWrite) {
+  auto file = avtest::CopySample(mDir.Path(), "iso/moov_first.mp4");
+  velttest::RunCommand("exiftool -q -overwrite_original -XMP-dc:Title=First '" + file.string() +
+                       "'");
+  std::string bytes = velttest::ReadFile(file);
+  const std::size_t at = bytes.find("uuid\xBE\x7A\xCF\xCB") - 4;
+  ASSERT_LT(at, bytes.size());
+  const std::size_t size = GetU32BE(reinterpret_cast<const std::uint8_t*>(&bytes[at]));
+  std::string second = bytes.substr(at, size);
+  second.replace(second.find(">First<"), 7, ">Other<");
+  velttest::WriteFile(file, bytes + second);
+  const std::string media = avtest::IsoMediaBytes(file);
+  std::vector<std::string> warnings;
+  {
+    XMP_WarningScope scope([&](const std::string& w) { warnings.push_back(w); });
+    EXPECT_NE(Read(file).find(">First<"), std::string::npos);
+  }
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_NE(warnings[0].find("2 top-level XMP 'uuid' boxes"), std::string::npos);
+
+  Write(file, MakePacket("Once"));
+  const std::string types = TopLevel(file);
+  EXPECT_EQ(types.find("uuid"), types.rfind("uuid")) << types;
+  EXPECT_EQ(velttest::ReadFile(file).find(">Other<"), std::string::npos);
+  EXPECT_TRUE(avtest::IsoMediaBytes(file) == media);
+  EXPECT_EQ(velttest::RunCommand("exiftool -q -a -s3 -XMP-dc:Title '" + file.string() + "'"),
+            "Once\n");
 }
 
 // A movie whose chunk offset tables (stco and co64) point into mdat, in memory.

@@ -6,6 +6,7 @@
 #include "AvTestSupport.h"
 #include "TestSupport.h"
 #include "formats/mpeg/Id3.h"
+#include "xmp/XMP_Warnings.h"
 
 namespace {
 
@@ -107,6 +108,35 @@ TEST_F(Mp3Test, UnsynchronisedAndOldTags) {
     EXPECT_EQ(e.Kind(), ErrorKind::kUnsupported);
   }
   EXPECT_TRUE(velttest::ReadFile(old) == original);
+}
+
+// Two XMP PRIV frames (a tagger that appended instead of replacing): the first is read with a
+// warning; a write, even one that would fit the first frame, leaves exactly one copy.
+TEST_F(Mp3Test, DuplicateXmpFramesAreReadOnceAndWrittenAsOne) {
+  const std::string owner("XMP\0", 4);
+  const std::string title = Frame("TIT2", std::string("\0Tone", 5));
+  const std::string audio = std::string("\xFF\xFB\x90\x00", 4) + std::string(400, 'A');
+  auto file = mDir / "two-priv.mp3";
+  velttest::WriteFile(file,
+                      Tag(3, 0,
+                          Frame("PRIV", owner + MakePacket("First")) + title +
+                              Frame("PRIV", owner + MakePacket("Second")) + std::string(64, '\0')) +
+                          audio);
+  std::vector<std::string> warnings;
+  {
+    XMP_WarningScope scope([&](const std::string& w) { warnings.push_back(w); });
+    EXPECT_NE(Read(file).find(">First<"), std::string::npos);
+  }
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_NE(warnings[0].find("2 XMP PRIV frames"), std::string::npos) << warnings[0];
+
+  Write(file, MakePacket("Fits"));
+  const std::string bytes = velttest::ReadFile(file);
+  EXPECT_EQ(bytes.find("PRIV"), bytes.rfind("PRIV"));
+  EXPECT_EQ(bytes.find("Second"), std::string::npos);
+  EXPECT_NE(bytes.find(title), std::string::npos);
+  EXPECT_TRUE(Audio(bytes) == audio);
+  EXPECT_EQ(avtest::ExifToolRead({file}).at(0).title, "Fits");
 }
 
 TEST_F(Mp3Test, FailedRewritesLeaveTheFileAsItWas) {

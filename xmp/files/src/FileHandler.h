@@ -31,50 +31,54 @@
 #include <vector>
 
 #include "io/Storage.h"
+#include "xmp/SXMPFiles.h"
 
 namespace xmpfiles {
 
 // Four-character format code, big-endian in an integer: FourCC("JPEG") == 0x4A504547.
 constexpr std::uint32_t FourCC(const char (&s)[5]) {
-  return std::uint32_t(std::uint8_t(s[0])) << 24 | std::uint32_t(std::uint8_t(s[1])) << 16 |
-         std::uint32_t(std::uint8_t(s[2])) << 8 | std::uint32_t(std::uint8_t(s[3]));
+  return XMP_FourCC(s);
 }
 std::string FourCCString(std::uint32_t code);
 
-// Format codes (the same values as the toolkit's public kXMP_...File constants).
-inline constexpr std::uint32_t kFormatUnknown = 0x20202020;
-inline constexpr std::uint32_t kFormatJPEG = FourCC("JPEG");
-inline constexpr std::uint32_t kFormatTIFF = FourCC("TIFF");
-inline constexpr std::uint32_t kFormatPNG = FourCC("PNG ");
-inline constexpr std::uint32_t kFormatGIF = FourCC("GIF ");
-inline constexpr std::uint32_t kFormatXMP = FourCC("XMP ");
-inline constexpr std::uint32_t kFormatDNG = FourCC("DNG ");
-inline constexpr std::uint32_t kFormatCameraRaw = FourCC("CRAW");
-inline constexpr std::uint32_t kFormatMPEG4 = FourCC("MPG4");
-inline constexpr std::uint32_t kFormatMOV = FourCC("MOV ");
-inline constexpr std::uint32_t kFormatWAV = FourCC("WAV ");
-inline constexpr std::uint32_t kFormatAVI = FourCC("AVI ");
-inline constexpr std::uint32_t kFormatMP3 = FourCC("MP3 ");
-inline constexpr std::uint32_t kFormatPDF = FourCC("PDF ");
-inline constexpr std::uint32_t kFormatPSD = FourCC("PSD ");
-inline constexpr std::uint32_t kFormatHEIF = FourCC("HEIF");
-inline constexpr std::uint32_t kFormatAVIF = FourCC("AVIF");
-inline constexpr std::uint32_t kFormatWebP = FourCC("WEBP");
-inline constexpr std::uint32_t kFormatAIFF = FourCC("AIFF");
-inline constexpr std::uint32_t kFormatEPS = FourCC("EPS ");
-inline constexpr std::uint32_t kFormatSVG = FourCC("SVG ");
-inline constexpr std::uint32_t kFormatHTML = FourCC("HTML");
+// Format codes: the toolkit's public kXMP_...File constants under the handler layer's names.
+inline constexpr std::uint32_t kFormatUnknown = kXMP_UnknownFile;
+inline constexpr std::uint32_t kFormatJPEG = kXMP_JPEGFile;
+inline constexpr std::uint32_t kFormatTIFF = kXMP_TIFFFile;
+inline constexpr std::uint32_t kFormatPNG = kXMP_PNGFile;
+inline constexpr std::uint32_t kFormatGIF = kXMP_GIFFile;
+inline constexpr std::uint32_t kFormatXMP = kXMP_StandaloneXMPFile;
+inline constexpr std::uint32_t kFormatDNG = kXMP_DNGFile;
+inline constexpr std::uint32_t kFormatCameraRaw = kXMP_CameraRawFile;
+inline constexpr std::uint32_t kFormatMPEG4 = kXMP_MPEG4File;
+inline constexpr std::uint32_t kFormatMOV = kXMP_MOVFile;
+inline constexpr std::uint32_t kFormatWAV = kXMP_WAVFile;
+inline constexpr std::uint32_t kFormatAVI = kXMP_AVIFile;
+inline constexpr std::uint32_t kFormatMP3 = kXMP_MP3File;
+inline constexpr std::uint32_t kFormatPDF = kXMP_PDFFile;
+inline constexpr std::uint32_t kFormatPSD = kXMP_PhotoshopFile;
+inline constexpr std::uint32_t kFormatHEIF = kXMP_HEIFFile;
+inline constexpr std::uint32_t kFormatAVIF = kXMP_AVIFFile;
+inline constexpr std::uint32_t kFormatWebP = kXMP_WebPFile;
+inline constexpr std::uint32_t kFormatAIFF = kXMP_AIFFFile;
+inline constexpr std::uint32_t kFormatEPS = kXMP_EPSFile;
+inline constexpr std::uint32_t kFormatSVG = kXMP_SVGFile;
+inline constexpr std::uint32_t kFormatHTML = kXMP_HTMLFile;
 
-// Handler flags (the same bits as the toolkit's public kXMPFiles_... handler flags).
-inline constexpr std::uint32_t kHandlerCanInjectXMP = 0x1;  // can add XMP to a file without
-inline constexpr std::uint32_t kHandlerCanExpand = 0x2;     // can grow the packet
-inline constexpr std::uint32_t kHandlerCanRewrite = 0x4;    // can rewrite the whole file
-inline constexpr std::uint32_t kHandlerPrefersInPlace = 0x8;
-inline constexpr std::uint32_t kHandlerAllowsOnlyXMP = 0x20;
-inline constexpr std::uint32_t kHandlerReturnsRawPacket = 0x40;
-inline constexpr std::uint32_t kHandlerAllowsSafeUpdate = 0x200;
-inline constexpr std::uint32_t kHandlerNeedsReadOnlyPacket = 0x400;  // scanning: read-only
-inline constexpr std::uint32_t kHandlerUsesSidecarXMP = 0x800;
+// Handler flags: the toolkit's public kXMPFiles_... handler flags.
+// Adds XMP to a file that has none; without it the handler is read-only.
+inline constexpr std::uint32_t kHandlerCanInjectXMP = kXMPFiles_CanInjectXMP;
+// Grows the packet beyond its old size.
+inline constexpr std::uint32_t kHandlerCanExpand = kXMPFiles_CanExpand;
+// Rewrites the whole file when the packet cannot be placed otherwise.
+inline constexpr std::uint32_t kHandlerCanRewrite = kXMPFiles_CanRewrite;
+inline constexpr std::uint32_t kHandlerPrefersInPlace = kXMPFiles_PrefersInPlace;
+inline constexpr std::uint32_t kHandlerAllowsOnlyXMP = kXMPFiles_AllowsOnlyXMP;
+inline constexpr std::uint32_t kHandlerReturnsRawPacket = kXMPFiles_ReturnsRawPacket;
+inline constexpr std::uint32_t kHandlerAllowsSafeUpdate = kXMPFiles_AllowsSafeUpdate;
+// The packet scanner: its packets are read-only.
+inline constexpr std::uint32_t kHandlerNeedsReadOnlyPacket = kXMPFiles_NeedsReadOnlyPacket;
+inline constexpr std::uint32_t kHandlerUsesSidecarXMP = kXMPFiles_UsesSidecarXMP;
 // Flags of a complete read-write handler.
 inline constexpr std::uint32_t kHandlerReadWrite =
     kHandlerCanInjectXMP | kHandlerCanExpand | kHandlerCanRewrite | kHandlerPrefersInPlace |
@@ -115,6 +119,10 @@ class PacketText {
  private:
   std::string mText;
 };
+
+// How a parse treats damage it could step over: a read tolerates it (the XMP before it is
+// still found); a write refuses to edit a file whose structure it does not fully know.
+enum class OnDamage { kTolerate, kRefuse };
 
 // Detection looks at this many leading bytes (fewer when the file is shorter).
 inline constexpr std::size_t kDetectBytes = 4096;

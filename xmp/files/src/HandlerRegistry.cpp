@@ -1,7 +1,8 @@
 #include "HandlerRegistry.h"
 
 #include <algorithm>
-#include <cctype>
+
+#include "veltcore/Strings.h"
 
 namespace xmpfiles {
 
@@ -19,9 +20,8 @@ std::vector<std::unique_ptr<FileHandler>> MakeAll() {
       &MakeWebPHandler,      &MakeHeifHandler,    &MakeAvifHandler,
   };
   std::vector<std::unique_ptr<FileHandler>> all;
-  for (Factory f : factories) {
-    if (auto h = f()) all.push_back(std::move(h));
-  }
+  for (Factory f : factories)
+    all.push_back(f());
   return all;
 }
 
@@ -55,10 +55,7 @@ std::string LowerExtension(std::string_view path) {
   std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
   std::size_t dot = name.find_last_of('.');
   if (dot == std::string_view::npos || dot == 0) return {};
-  std::string ext(name.substr(dot + 1));
-  for (char& c : ext)
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return ext;
+  return veltcore::string::ToLowerAscii(name.substr(dot + 1));
 }
 
 const FileHandler* DetectHandler(Storage& file, std::string_view extension, std::uint32_t format,
@@ -76,7 +73,7 @@ const FileHandler* DetectHandler(Storage& file, std::string_view extension, std:
   }
   if (format != kFormatUnknown) {
     const FileHandler* h = FindHandler(format);
-    if (h != nullptr && h != &ScanningHandler() && accepts(*h)) return h;
+    if (h != nullptr && accepts(*h)) return h;
   }
   for (const auto& h : Handlers()) {
     if (HasExtension(*h, extension) && accepts(*h)) return h.get();

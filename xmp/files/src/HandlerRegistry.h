@@ -11,10 +11,12 @@
 
 namespace xmpfiles {
 
-// Open flags the detection looks at (the values of the toolkit's kXMPFiles_Open... flags).
-inline constexpr std::uint32_t kOpenForceGivenHandler = 0x8;
-inline constexpr std::uint32_t kOpenUsePacketScanning = 0x40;  // scan files without a handler
-inline constexpr std::uint32_t kOpenLimitedScanning = 0x80;    // the same (the scan is cheap)
+// Open flags the detection looks at: the toolkit's public kXMPFiles_Open... flags.
+inline constexpr std::uint32_t kOpenForceGivenHandler = kXMPFiles_ForceGivenHandler;
+// Scan files that no format handler takes.
+inline constexpr std::uint32_t kOpenUsePacketScanning = kXMPFiles_OpenUsePacketScanning;
+// Treated as kOpenUsePacketScanning: the scan reads the whole file, which is cheap enough.
+inline constexpr std::uint32_t kOpenLimitedScanning = kXMPFiles_OpenLimitedScanning;
 
 // Every handler, the smart (format-specific) ones first, in detection order.
 const std::vector<std::unique_ptr<FileHandler>>& Handlers();
@@ -33,9 +35,8 @@ const FileHandler* DetectHandler(Storage& file, std::string_view extension, std:
 // Lower-case extension of a path without the dot ("" when none).
 std::string LowerExtension(std::string_view path);
 
-// Factories of the handlers. Handlers living in other folders are declared here and listed in
-// HandlerRegistry.cpp; defaults returning null (defaults/WeakHandlers.cpp) keep the build
-// working until a folder provides its real factory.
+// Factories of the handlers, each defined in its format folder and listed in
+// HandlerRegistry.cpp.
 std::unique_ptr<FileHandler> MakeJpegHandler();
 std::unique_ptr<FileHandler> MakeTiffHandler();
 std::unique_ptr<FileHandler> MakeDngHandler();

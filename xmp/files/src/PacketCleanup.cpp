@@ -96,14 +96,16 @@ std::string Encode(std::string_view ascii, TextEncoding encoding) {
   return out;
 }
 
+enum class Occurrence { kFirst, kLast };
+
 // Offset of the first (or last) unit-aligned occurrence of `needle` in `text`, or npos.
 std::size_t FindAligned(std::string_view text, std::string_view needle, std::size_t unit,
-                        std::size_t from, bool last) {
+                        std::size_t from, Occurrence which) {
   std::size_t best = std::string_view::npos;
   for (std::size_t at = text.find(needle, from); at != std::string_view::npos;
        at = text.find(needle, at + 1)) {
     if (at % unit != 0) continue;
-    if (!last) return at;
+    if (which == Occurrence::kFirst) return at;
     best = at;
   }
   return best;
@@ -113,15 +115,16 @@ std::size_t FindAligned(std::string_view text, std::string_view needle, std::siz
 // end of the trailer, else of the last closing tag, else all.
 std::size_t PacketLength(std::string_view text, TextEncoding encoding) {
   const std::size_t unit = xmpcore::UnitSize(encoding);
-  std::size_t trailer = FindAligned(text, Encode("<?xpacket end=", encoding), unit, 0, false);
+  std::size_t trailer =
+      FindAligned(text, Encode("<?xpacket end=", encoding), unit, 0, Occurrence::kFirst);
   if (trailer != std::string_view::npos) {
     const std::string close = Encode("?>", encoding);
-    std::size_t end = FindAligned(text, close, unit, trailer, false);
+    std::size_t end = FindAligned(text, close, unit, trailer, Occurrence::kFirst);
     if (end != std::string_view::npos) return end + close.size();
   }
   for (std::string_view tag : kCloseTags) {
     const std::string close = Encode(tag, encoding);
-    std::size_t end = FindAligned(text, close, unit, 0, true);
+    std::size_t end = FindAligned(text, close, unit, 0, Occurrence::kLast);
     if (end != std::string_view::npos) return end + close.size();
   }
   return text.size();

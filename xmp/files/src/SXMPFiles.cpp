@@ -20,12 +20,14 @@ using namespace xmpfiles;
 
 std::atomic<int> sInitCount{0};
 
-XMP_ErrorID ToErrorId(ErrorKind kind, bool writing) {
+enum class Access { kReading, kWriting };
+
+XMP_ErrorID ToErrorId(ErrorKind kind, Access access) {
   switch (kind) {
     case ErrorKind::kBadFormat:
       return kXMPErr_BadFileFormat;
     case ErrorKind::kIO:
-      return writing ? kXMPErr_WriteError : kXMPErr_ReadError;
+      return access == Access::kWriting ? kXMPErr_WriteError : kXMPErr_ReadError;
     case ErrorKind::kUnsupported:
       return kXMPErr_Unavailable;
     case ErrorKind::kBadParam:
@@ -34,8 +36,8 @@ XMP_ErrorID ToErrorId(ErrorKind kind, bool writing) {
   return kXMPErr_Unknown;
 }
 
-[[noreturn]] void Rethrow(const FileError& e, const std::string& path, bool writing) {
-  throw XMP_Error(ToErrorId(e.Kind(), writing), "'" + path + "': " + e.what());
+[[noreturn]] void Rethrow(const FileError& e, const std::string& path, Access access) {
+  throw XMP_Error(ToErrorId(e.Kind(), access), "'" + path + "': " + e.what());
 }
 
 // Checks what the OS says about the path before opening, for precise errors.
@@ -82,7 +84,8 @@ struct SXMPFiles::Impl {
       try {
         Decode();
       } catch (const FileError& e) {
-        mUnreadable = XMP_Error(ToErrorId(e.Kind(), false), "'" + mPath + "': " + e.what());
+        mUnreadable =
+            XMP_Error(ToErrorId(e.Kind(), Access::kReading), "'" + mPath + "': " + e.what());
       } catch (const XMP_Error& e) {
         mUnreadable = XMP_Error(e.GetID(), "'" + mPath + "': " + e.GetErrMsg());
       }
@@ -166,10 +169,10 @@ void SXMPFiles::Terminate() {
 void SXMPFiles::GetVersionInfo(XMP_VersionInfo* info) {
   if (info == nullptr) return;
   *info = XMP_VersionInfo{};
-  info->major = 1;
-  info->minor = 0;
-  info->micro = 0;
-  info->message = "veltmetadata XMP Files 1.0.0";
+  info->major = VELT_VERSION_MAJOR;
+  info->minor = VELT_VERSION_MINOR;
+  info->micro = VELT_VERSION_PATCH;
+  info->message = "veltmetadata XMP Files " VELT_VERSION;
 }
 
 bool SXMPFiles::GetFormatInfo(XMP_FileFormat format, XMP_OptionBits* handlerFlags) {
@@ -249,6 +252,10 @@ bool SXMPFiles::OpenFile(const std::string& filePath, XMP_FileFormat format,
   }
   const std::string ext = LowerExtension(filePath);
   std::uint32_t detectFlags = openFlags;
+  // Strict opens trust only the handler of the format named.
+  if ((openFlags & kXMPFiles_OpenStrictly) && format != kXMP_UnknownFile) {
+    detectFlags |= kXMPFiles_ForceGivenHandler;
+  }
   // Scanning yields read-only access, so it is no fall-back for an update.
   if (update) detectFlags &= ~(kXMPFiles_OpenUsePacketScanning | kXMPFiles_OpenLimitedScanning);
   if (openFlags & kXMPFiles_OpenUseSmartHandler) {
@@ -257,7 +264,7 @@ bool SXMPFiles::OpenFile(const std::string& filePath, XMP_FileFormat format,
   try {
     impl->mHandler = DetectHandler(*impl->mStorage, ext, format, detectFlags);
   } catch (const FileError& e) {
-    Rethrow(e, filePath, false);
+    Rethrow(e, filePath, Access::kReading);
   }
   if (impl->mHandler == nullptr) return false;
   impl->mFormat = impl->mHandler->FormatOf(ext);
@@ -276,7 +283,7 @@ void SXMPFiles::CloseFile(XMP_OptionBits closeFlags) {
     // Whatever path the handler took, the file and its folder entry are on disk now.
     impl->mStorage->Flush();
   } catch (const FileError& e) {
-    Rethrow(e, impl->mPath, true);
+    Rethrow(e, impl->mPath, Access::kWriting);
   }
 }
 

@@ -21,6 +21,8 @@
 inline constexpr XMP_FileFormat kXMP_StandaloneXMPFile = XMP_FourCC("XMP ");  // ".xmp" sidecar
 inline constexpr XMP_FileFormat kXMP_DNGFile = XMP_FourCC("DNG ");            // read-only
 inline constexpr XMP_FileFormat kXMP_CameraRawFile = XMP_FourCC("CRAW");      // read-only
+inline constexpr XMP_FileFormat kXMP_EPSFile = XMP_FourCC("EPS ");   // packet scanning, read-only
+inline constexpr XMP_FileFormat kXMP_HTMLFile = XMP_FourCC("HTML");  // packet scanning, read-only
 
 // Open flag: an update may replace XMP that cannot be read (a packet in a broken encoding or
 // that does not parse, or a block that claims to hold XMP but holds none). Without it PutXMP
@@ -86,15 +88,21 @@ class VELT_EXPORT SXMPFiles {
   SXMPFiles& operator=(const SXMPFiles&) = delete;
 
   // Opens a file (kXMPFiles_OpenFor... flags). `format` kXMP_UnknownFile detects; another
-  // format is tried first, or only with kXMPFiles_ForceGivenHandler. Packet scanning serves
-  // files without a format handler only with kXMPFiles_OpenUsePacketScanning and without
-  // kXMPFiles_OpenUseSmartHandler; such files are read-only. Returns false when no handler
-  // takes the file; raises XMP_Error when the file is missing (kXMPErr_NoFile), a folder or
-  // not readable (kXMPErr_FilePermission), or an object already has a file open.
+  // format is tried first, or only with kXMPFiles_ForceGivenHandler or
+  // kXMPFiles_OpenStrictly. Packet scanning serves files without a format handler only with
+  // kXMPFiles_OpenUsePacketScanning (or kXMPFiles_OpenLimitedScanning, which scans the whole
+  // file all the same) and without kXMPFiles_OpenUseSmartHandler; such files are read-only.
+  // kXMPFiles_OpenOnlyXMP and kXMPFiles_OptimizeFileLayout are accepted and change nothing:
+  // handlers read and write only the XMP, and an update never moves the media data. Returns
+  // false when no handler takes the file; raises XMP_Error when the file is missing
+  // (kXMPErr_NoFile), a folder or not readable (kXMPErr_FilePermission), or an object
+  // already has a file open.
   bool OpenFile(const std::string& filePath, XMP_FileFormat format = kXMP_UnknownFile,
                 XMP_OptionBits openFlags = 0);
   // Writes the XMP given to PutXMP when the file was opened for update, then closes. On a
   // write failure raises XMP_Error; the file is then as it was and the object closed.
+  // kXMPFiles_UpdateSafely is accepted and changes nothing: every update is safe already (a
+  // rewrite goes through a temporary file, an in-place write is undone on failure).
   void CloseFile(XMP_OptionBits closeFlags = 0);
   // False when no file is open; otherwise true and the requested items.
   bool GetFileInfo(std::string* filePath = nullptr, XMP_OptionBits* openFlags = nullptr,
@@ -109,9 +117,9 @@ class VELT_EXPORT SXMPFiles {
   // read) are reported through XMP_ReportWarning, each prefixed with the file's path.
   bool GetXMP(SXMPMeta* meta = nullptr, std::string* packet = nullptr,
               XMP_PacketInfo* info = nullptr);
-  // Sets the XMP to write at CloseFile. Raises XMP_Error (kXMPErr_BadParam) when the file
-  // is not open for update or its handler cannot write, and the error GetXMP would raise
-  // when the file's XMP cannot be read, unless the file was opened with
+  // Sets the XMP to write at CloseFile. Raises XMP_Error: kXMPErr_BadParam when the file is
+  // not open for update, kXMPErr_Unavailable when its handler cannot write, and the error
+  // GetXMP would raise when the file's XMP cannot be read, unless the file was opened with
   // kXMPFiles_OpenReplaceUnreadableXMP: the file is then left as it was.
   void PutXMP(const SXMPMeta& meta);
   void PutXMP(const std::string& packet);

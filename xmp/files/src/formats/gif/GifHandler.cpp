@@ -85,7 +85,8 @@ GifXmp ReadXmpBlock(Storage& file, std::uint64_t blockOffset) {
 
 // Lists the blocks. Reading accepts a file that ends without its trailer; writing (strict)
 // does not, since a block appended to a truncated file would be read as part of the cut data.
-GifLayout ParseGif(Storage& file, bool strict) {
+GifLayout ParseGif(Storage& file, OnDamage onDamage) {
+  const bool strict = onDamage == OnDamage::kRefuse;
   GifLayout layout;
   Bytes header = file.Read(0, 13);
   std::uint64_t pos = 13;
@@ -147,7 +148,7 @@ class GifHandler : public FileHandler {
   }
 
   std::optional<FoundPacket> Read(Storage& file) const override {
-    GifLayout layout = ParseGif(file, false);
+    GifLayout layout = ParseGif(file, OnDamage::kTolerate);
     if (layout.mXmps.empty()) return std::nullopt;
     if (layout.mXmps.size() > 1) {
       XMP_ReportWarning("GIF holds " + std::to_string(layout.mXmps.size()) +
@@ -161,7 +162,7 @@ class GifHandler : public FileHandler {
   }
 
   void Write(Storage& file, const PacketText& packet) const override {
-    GifLayout layout = ParseGif(file, true);
+    GifLayout layout = ParseGif(file, OnDamage::kRefuse);
     if (layout.mXmps.size() == 1) {
       const GifXmp& xmp = layout.mXmps.front();
       if (auto fitted = packet.FitTo(xmp.mPacketLength)) {

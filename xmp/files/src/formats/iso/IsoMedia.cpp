@@ -14,6 +14,10 @@ namespace xmpfiles::iso {
 
 namespace {
 
+constexpr std::uint64_t kBoxHeaderSize = 8;        // 32-bit size, type
+constexpr std::uint64_t kLargeBoxHeaderSize = 16;  // size 1, type, 64-bit size
+constexpr std::uint64_t kMinFtypSize = 16;         // header, major brand, minor version
+
 // A moov box larger than this is not loaded into memory to be edited.
 constexpr std::uint64_t kMaxMoovSize = 256ull << 20;
 
@@ -29,8 +33,8 @@ constexpr std::uint32_t kQuickTimeFirstBoxes[] = {kMoov, kMdat, kFree,
 struct Layout {
   Flavor mFlavor = Flavor::kIso;
   BoxList mTop;
-  int mMoov = -1;     // index in top.boxes
-  int mXmpUuid = -1;  // index in top.boxes
+  std::optional<std::size_t> mMoov;     // index in mTop.mBoxes
+  std::optional<std::size_t> mXmpUuid;  // index in mTop.mBoxes
   std::optional<Box> mUdta;
   std::optional<Box> mXmpAtom;  // moov/udta/XMP_
 };
@@ -66,18 +70,19 @@ ByteRange MoovPacket(Storage& file, const Box& moov) {
   return {};
 }
 
-Layout Scan(Storage& file, bool strict) {
+Layout Scan(Storage& file, OnDamage onDamage) {
   Layout layout;
   layout.mFlavor = FlavorOf(file);
   layout.mTop = ListBoxes(file, 0, file.Size());
-  if (strict && !layout.mTop.mDamage.empty()) ThrowFormat(layout.mTop.mDamage);
+  if (onDamage == OnDamage::kRefuse && !layout.mTop.mDamage.empty())
+    ThrowFormat(layout.mTop.mDamage);
   for (std::size_t i = 0; i < layout.mTop.mBoxes.size(); ++i) {
     const Box& box = layout.mTop.mBoxes[i];
-    if (box.mType == kMoov && layout.mMoov < 0) layout.mMoov = static_cast<int>(i);
-    if (box.IsXmpUuid() && layout.mXmpUuid < 0) layout.mXmpUuid = static_cast<int>(i);
+    if (box.mType == kMoov && !layout.mMoov) layout.mMoov = i;
+    if (box.IsXmpUuid() && !layout.mXmpUuid) layout.mXmpUuid = i;
   }
-  if (layout.mMoov < 0) return layout;
-  const Box& moov = layout.mTop.mBoxes[static_cast<std::size_t>(layout.mMoov)];
+  if (!layout.mMoov) return layout;
+  const Box& moov = layout.mTop.mBoxes[*layout.mMoov];
   BoxList children = ListBoxes(file, moov.DataOffset(), moov.End());
   if (const Box* udta = FindChild(children, kUdta)) {
     layout.mUdta = *udta;
@@ -221,14 +226,15 @@ bool EndLastBox(WriteJournal& journal, const std::vector<Box>& boxes) {
   return true;
 }
 
-// Places a top-level box replacing boxes[oldIndex] (or new when oldIndex < 0) by the ordered
-// update of io/FreeSpace.h. False, with nothing written, when only a rewrite can place it.
-bool PlaceTopLevel(WriteJournal& journal, const std::vector<Box>& boxes, int oldIndex,
-                   const MakeBox& make, std::vector<ByteRange> blank) {
+// Places a top-level box replacing boxes[*old] (or a new one) by the ordered update of
+// io/FreeSpace.h. False, with nothing written, when only a rewrite can place it.
+bool PlaceTopLevel(WriteJournal& journal, const std::vector<Box>& boxes,
+                   std::optional<std::size_t> old, const MakeBox& make,
+                   std::vector<ByteRange> blank) {
   std::vector<Span> spans = SpansOf(boxes);
   UnitUpdate update;
   update.mSpans = spans;
-  if (oldIndex >= 0) update.mOld = static_cast<std::size_t>(oldIndex);
+  update.mOld = old;
   update.mContainerEnd = journal.File().Size();
   update.mCanAppend = EndLastBox(journal, boxes);
   update.mMake = make;
@@ -253,11 +259,11 @@ bool RetireExtraCopies(WriteJournal& journal, const Layout& layout, std::uint32_
   return retired;
 }
 
-// Rewrites the whole file with `content` replacing boxes[replace] (or inserted before
-// boxes[insertAt] when replace < 0), every box that runs to the end given its real size,
-// and the chunk offsets of moov following the media they point into.
-void RewriteWhole(Storage& file, const Layout& layout, int replace, std::size_t insertAt,
-                  const Bytes& content) {
+// Rewrites the whole file with `content` replacing boxes[*replace] (or inserted before
+// boxes[insertAt] without one), every box that runs to the end given its real size, and the
+// chunk offsets of moov following the media they point into.
+void RewriteWhole(Storage& file, const Layout& layout, std::optional<std::size_t> replace,
+                  std::size_t insertAt, const Bytes& content) {
   const std::vector<Box>& boxes = layout.mTop.mBoxes;
   struct Item {
     const Box* mOld = nullptr;  // copied from the file, or
@@ -265,13 +271,13 @@ void RewriteWhole(Storage& file, const Layout& layout, int replace, std::size_t 
   };
   std::vector<Item> items;
   for (std::size_t i = 0; i <= boxes.size(); ++i) {
-    if (replace < 0 && i == insertAt) items.push_back({nullptr, content});
+    if (!replace && i == insertAt) items.push_back({nullptr, content});
     if (i == boxes.size()) break;
     if (boxes[i].mType == kMoof) {
       throw FileError(ErrorKind::kUnsupported,
                       "fragmented movie: the XMP cannot be placed without moving media data");
     }
-    if (static_cast<int>(i) == replace) {
+    if (i == replace) {
       items.push_back({nullptr, content});
     } else {
       items.push_back({&boxes[i], {}});
@@ -282,7 +288,7 @@ void RewriteWhole(Storage& file, const Layout& layout, int replace, std::size_t 
   std::vector<Bytes> headers(items.size());
   std::vector<Segment> moves;
   std::uint64_t pos = 0;
-  int moovItem = -1;
+  std::optional<std::size_t> moovItem;
   for (std::size_t k = 0; k < items.size(); ++k) {
     if (const Box* old = items[k].mOld) {
       bool uuid = old->mType == kUuid;
@@ -291,22 +297,21 @@ void RewriteWhole(Storage& file, const Layout& layout, int replace, std::size_t 
       AppendBoxHeader(headers[k], old->mType, headerSize + payload,
                       uuid ? &old->mUserType : nullptr);
       moves.push_back({old->DataOffset(), old->End(), pos + headerSize});
-      if (old->mType == kMoov && moovItem < 0) moovItem = static_cast<int>(k);
+      if (old->mType == kMoov && !moovItem) moovItem = k;
       pos += headerSize + payload;
     } else {
-      if (content.size() >= 8 && GetU32BE(content.data() + 4) == kMoov)
-        moovItem = static_cast<int>(k);
+      if (content.size() >= kBoxHeaderSize && GetU32BE(content.data() + 4) == kMoov) moovItem = k;
       pos += items[k].mBytes.size();
     }
   }
-  if (moovItem >= 0) {
-    Item& item = items[static_cast<std::size_t>(moovItem)];
+  if (moovItem) {
+    Item& item = items[*moovItem];
     if (item.mOld) {
       if (item.mOld->DataSize() > kMaxMoovSize) {
         ThrowFormat("box 'moov' of " + std::to_string(item.mOld->mSize) +
                     " bytes is too large to edit");
       }
-      item.mBytes = headers[static_cast<std::size_t>(moovItem)];
+      item.mBytes = headers[*moovItem];
       Bytes data =
           file.Read(item.mOld->DataOffset(), static_cast<std::size_t>(item.mOld->DataSize()));
       AppendBytes(item.mBytes, data);
@@ -338,16 +343,15 @@ bool WriteInPlace(WriteJournal& journal, const Box& old, const PacketText& packe
 
 // A new box goes right after moov (or after the first box when there is none).
 std::size_t RewriteInsertAt(const Layout& layout) {
-  return layout.mMoov >= 0 ? static_cast<std::size_t>(layout.mMoov) + 1
-                           : std::min<std::size_t>(1, layout.mTop.mBoxes.size());
+  return layout.mMoov ? *layout.mMoov + 1 : std::min<std::size_t>(1, layout.mTop.mBoxes.size());
 }
 
 // False when the whole file must be rewritten.
 bool WriteIso(WriteJournal& journal, const Layout& layout, const PacketText& packet) {
   const std::vector<Box>& boxes = layout.mTop.mBoxes;
   std::vector<ByteRange> blank;
-  if (layout.mXmpUuid >= 0) {
-    const Box& old = boxes[static_cast<std::size_t>(layout.mXmpUuid)];
+  if (layout.mXmpUuid) {
+    const Box& old = boxes[*layout.mXmpUuid];
     if (WriteInPlace(journal, old, packet)) return true;
     blank.push_back(PayloadOf(old));
   }
@@ -356,9 +360,9 @@ bool WriteIso(WriteJournal& journal, const Layout& layout, const PacketText& pac
 }
 
 bool WriteQuickTime(WriteJournal& journal, const Layout& layout, const PacketText& packet) {
-  if (layout.mMoov < 0) ThrowFormat("QuickTime movie without a 'moov' box");
+  if (!layout.mMoov) ThrowFormat("QuickTime movie without a 'moov' box");
   Storage& file = journal.File();
-  const Box& moov = layout.mTop.mBoxes[static_cast<std::size_t>(layout.mMoov)];
+  const Box& moov = layout.mTop.mBoxes[*layout.mMoov];
   std::vector<ByteRange> blank;
   if (layout.mXmpAtom) {
     if (WriteInPlace(journal, *layout.mXmpAtom, packet)) return true;
@@ -373,12 +377,13 @@ bool WriteQuickTime(WriteJournal& journal, const Layout& layout, const PacketTex
 }  // namespace
 
 std::optional<Flavor> DetectFlavor(std::span<const std::uint8_t> head, std::uint64_t fileSize) {
-  if (head.size() < 8) return std::nullopt;
-  std::uint64_t size = GetU32BE(head.data());
-  std::uint32_t type = GetU32BE(head.data() + 4);
+  if (head.size() < kBoxHeaderSize + 4) return std::nullopt;
+  BufReader in(head, Endian::kBig, "first box");
+  std::uint64_t size = in.U32();
+  std::uint32_t type = in.U32();
   if (type == kFtyp) {
-    if (size < 16 || size > fileSize || head.size() < 12) return std::nullopt;
-    std::uint32_t brand = GetU32BE(head.data() + 8);
+    if (size < kMinFtypSize || size > fileSize) return std::nullopt;
+    std::uint32_t brand = in.U32();
     if (brand == FourCC("qt  ")) return Flavor::kQuickTime;
     if (heif::DetectFamily(head)) return std::nullopt;  // any HEIF or AVIF brand
     for (std::uint32_t image : kImageBrands) {
@@ -388,16 +393,17 @@ std::optional<Flavor> DetectFlavor(std::span<const std::uint8_t> head, std::uint
   }
   for (std::uint32_t first : kQuickTimeFirstBoxes) {
     if (type != first) continue;
-    bool sane = size == 0 || (size == 1 && fileSize >= 16) || (size >= 8 && size <= fileSize);
+    bool sane = size == 0 || (size == 1 && fileSize >= kLargeBoxHeaderSize) ||
+                (size >= kBoxHeaderSize && size <= fileSize);
     return sane ? std::optional<Flavor>(Flavor::kQuickTime) : std::nullopt;
   }
   return std::nullopt;
 }
 
 std::optional<FoundPacket> ReadXmp(Storage& file) {
-  Layout layout = Scan(file, false);
+  Layout layout = Scan(file, OnDamage::kTolerate);
   std::optional<Box> uuid;
-  if (layout.mXmpUuid >= 0) uuid = layout.mTop.mBoxes[static_cast<std::size_t>(layout.mXmpUuid)];
+  if (layout.mXmpUuid) uuid = layout.mTop.mBoxes[*layout.mXmpUuid];
   std::optional<Box> first = layout.mFlavor == Flavor::kIso ? uuid : layout.mXmpAtom;
   std::optional<Box> second = layout.mFlavor == Flavor::kIso ? layout.mXmpAtom : uuid;
   const std::optional<Box>& box = first ? first : second;
@@ -411,8 +417,9 @@ std::optional<FoundPacket> ReadXmp(Storage& file) {
                       " is read, and a write keeps only that place");
   }
   if (uuids > 1) {
-    XMP_ReportWarning("the file holds " + std::to_string(uuids) +
-                      " top-level XMP 'uuid' boxes; the first is read");
+    XMP_ReportWarning(
+        "the file holds " + std::to_string(uuids) +
+        " top-level XMP 'uuid' boxes; the first is read, and a write keeps only that one");
   }
   FoundPacket found;
   found.mPacket = ReadPacketBytes(file, box->DataOffset(), box->DataSize());
@@ -425,36 +432,36 @@ void WriteXmp(Storage& file, const PacketText& packet, const WriteOptions& optio
     throw FileError(ErrorKind::kBadParam, "packet of " + std::to_string(packet.Text().size()) +
                                               " bytes is larger than an XMP box may be");
   }
-  Layout layout = Scan(file, true);
+  Layout layout = Scan(file, OnDamage::kRefuse);
   const bool iso = layout.mFlavor == Flavor::kIso;
   if (options.mForceRewrite) {
     if (iso)
       return RewriteWhole(file, layout, layout.mXmpUuid, RewriteInsertAt(layout),
                           MakeUuidBox(packet.Text()));
-    if (layout.mMoov < 0) ThrowFormat("QuickTime movie without a 'moov' box");
-    const Box& moov = layout.mTop.mBoxes[static_cast<std::size_t>(layout.mMoov)];
+    if (!layout.mMoov) ThrowFormat("QuickTime movie without a 'moov' box");
+    const Box& moov = layout.mTop.mBoxes[*layout.mMoov];
     return RewriteWhole(file, layout, layout.mMoov, 0, BuildMoov(file, moov, packet.Text()));
   }
   WriteJournal journal(file);
   // Copies left by an interrupted update go first; readers already take the first one.
   bool retired = RetireExtraCopies(journal, layout, kUuid);
   retired = RetireExtraCopies(journal, layout, kMoov) || retired;
-  if (retired) layout = Scan(file, true);
+  if (retired) layout = Scan(file, OnDamage::kRefuse);
   bool placed = iso ? WriteIso(journal, layout, packet) : WriteQuickTime(journal, layout, packet);
   if (!placed) {
     journal.Complete();
     if (iso)
       return RewriteWhole(file, layout, layout.mXmpUuid, RewriteInsertAt(layout),
                           MakeUuidBox(packet.Text()));
-    const Box& moov = layout.mTop.mBoxes[static_cast<std::size_t>(layout.mMoov)];
+    const Box& moov = layout.mTop.mBoxes[*layout.mMoov];
     return RewriteWhole(file, layout, layout.mMoov, 0, BuildMoov(file, moov, packet.Text()));
   }
   // A packet left in the other place would contradict the new one: retire it.
-  Layout after = Scan(file, true);
+  Layout after = Scan(file, OnDamage::kRefuse);
   if (iso && after.mXmpAtom) {
     RetireUnit(journal, IsoFrame(), SpanOf(*after.mXmpAtom), {PayloadOf(*after.mXmpAtom)});
-  } else if (!iso && after.mXmpUuid >= 0) {
-    const Box& old = after.mTop.mBoxes[static_cast<std::size_t>(after.mXmpUuid)];
+  } else if (!iso && after.mXmpUuid) {
+    const Box& old = after.mTop.mBoxes[*after.mXmpUuid];
     RetireUnit(journal, IsoFrame(), SpanOf(old), {PayloadOf(old)});
   }
   journal.Complete();

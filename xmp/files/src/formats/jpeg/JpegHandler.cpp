@@ -14,6 +14,7 @@
 #include "formats/jpeg/JpegLayout.h"
 #include "io/Endian.h"
 #include "io/Md5.h"
+#include "veltcore/Strings.h"
 #include "xmp/XMP_Const.h"
 #include "xmp/XMP_Warnings.h"
 
@@ -23,7 +24,11 @@ namespace {
 
 constexpr std::string_view kStdSig{"http://ns.adobe.com/xap/1.0/\0", 29};
 constexpr std::string_view kExtSig{"http://ns.adobe.com/xmp/extension/\0", 35};
-constexpr std::size_t kExtHeader = kExtSig.size() + 32 + 4 + 4;
+// After the signature, each extended part names its packet's GUID (32 hex digits), the
+// packet's full length and the part's offset in it.
+constexpr std::size_t kGuidSize = 32;
+constexpr std::size_t kExtPartHeader = kGuidSize + 4 + 4;
+constexpr std::size_t kExtHeader = kExtSig.size() + kExtPartHeader;
 // A marker segment holds at most 65533 payload bytes (its length field counts itself).
 constexpr std::size_t kMaxPayload = 65533;
 constexpr std::size_t kMaxStdPacket = kMaxPayload - kStdSig.size() - 2;
@@ -43,20 +48,21 @@ bool StartsWith(Storage& file, const JpegSegment& s, std::string_view sig) {
 
 // The GUID named by xmpNote:HasExtendedXMP in the standard packet, as attribute or element.
 std::string ExtendedGuid(std::string_view packet) {
-  std::size_t at = packet.find("HasExtendedXMP");
+  constexpr std::string_view kName = "HasExtendedXMP";
+  std::size_t at = packet.find(kName);
   while (at != std::string_view::npos) {
-    std::size_t p = at + 14;
+    std::size_t p = at + kName.size();
     while (p < packet.size() && (packet[p] == ' ' || packet[p] == '=' || packet[p] == '"' ||
                                  packet[p] == '\'' || packet[p] == '>')) {
       ++p;
     }
-    std::string_view guid = packet.substr(p, 32);
-    if (guid.size() == 32 && std::all_of(guid.begin(), guid.end(), [](char c) {
+    std::string_view guid = packet.substr(p, kGuidSize);
+    if (guid.size() == kGuidSize && std::all_of(guid.begin(), guid.end(), [](char c) {
           return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
         })) {
       return std::string(guid);
     }
-    at = packet.find("HasExtendedXMP", at + 14);
+    at = packet.find(kName, at + kName.size());
   }
   return {};
 }
@@ -70,10 +76,7 @@ std::string AssembleExtended(Storage& file,
   std::vector<ExtPart> mine;
   std::uint64_t available = 0;
   for (const auto& [g, p] : parts) {
-    if (g.size() == guid.size() && std::equal(g.begin(), g.end(), guid.begin(), [](char a, char b) {
-          return std::toupper(static_cast<unsigned char>(a)) ==
-                 std::toupper(static_cast<unsigned char>(b));
-        })) {
+    if (veltcore::string::EqualsIgnoreAsciiCase(g, guid)) {
       mine.push_back(p);
       available += p.mDataLength;
     }
@@ -96,11 +99,7 @@ std::string AssembleExtended(Storage& file,
   }
   if (covered != full) return {};
   std::string digest = Md5Hex(out);
-  if (!std::equal(digest.begin(), digest.end(), guid.begin(), [](char a, char b) {
-        return a == std::toupper(static_cast<unsigned char>(b));
-      })) {
-    return {};
-  }
+  if (!veltcore::string::EqualsIgnoreAsciiCase(digest, guid)) return {};
   return out;
 }
 
@@ -203,13 +202,15 @@ class JpegHandler : public FileHandler {
         f.mInfo = DescribePacket(f.mPacket, static_cast<std::int64_t>(at));
         found = std::move(f);
       } else if (s.mPayloadLength >= kExtHeader && StartsWith(file, s, kExtSig)) {
-        Bytes h = file.Read(s.mPayloadOffset + kExtSig.size(), 40);
+        Bytes h = file.Read(s.mPayloadOffset + kExtSig.size(), kExtPartHeader);
+        BufReader in(h, Endian::kBig, "JPEG extended XMP header");
+        std::string guid(in.TakeString(kGuidSize));
         ExtPart p;
-        p.mFullLength = GetU32BE(&h[32]);
-        p.mOffset = GetU32BE(&h[36]);
+        p.mFullLength = in.U32();
+        p.mOffset = in.U32();
         p.mDataOffset = s.mPayloadOffset + kExtHeader;
         p.mDataLength = s.mPayloadLength - kExtHeader;
-        parts.emplace_back(std::string(h.begin(), h.begin() + 32), p);
+        parts.emplace_back(std::move(guid), p);
       }
     }
     if (copies > 1) {
@@ -232,11 +233,7 @@ class JpegHandler : public FileHandler {
     found->mExtended = AssembleExtended(file, parts, guid);
     if (found->mExtended.empty()) {
       bool named = std::any_of(parts.begin(), parts.end(), [&](const auto& p) {
-        return std::equal(p.first.begin(), p.first.end(), guid.begin(), guid.end(),
-                          [](char a, char b) {
-                            return std::toupper(static_cast<unsigned char>(a)) ==
-                                   std::toupper(static_cast<unsigned char>(b));
-                          });
+        return veltcore::string::EqualsIgnoreAsciiCase(p.first, guid);
       });
       if (named) {
         found->mUnreadablePart =

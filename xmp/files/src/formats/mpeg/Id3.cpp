@@ -4,11 +4,16 @@
 #include <cstring>
 
 #include "io/Endian.h"
+#include "xmp/XMP_Warnings.h"
 
 namespace xmpfiles::mpeg {
 
 namespace {
 
+constexpr std::size_t kTagHeaderSize = 10;  // "ID3", version, revision, flags, size
+constexpr std::size_t kTagFooterSize = 10;
+constexpr std::size_t kFrameHeaderSize = 10;    // id, size, flags
+constexpr std::size_t kFrameHeaderSizeV22 = 6;  // id, size
 constexpr std::uint8_t kTagUnsync = 0x80;
 constexpr std::uint8_t kTagExtendedHeader = 0x40;
 constexpr std::uint8_t kTagFooter = 0x10;
@@ -17,7 +22,7 @@ constexpr std::string_view kOwner{"XMP\0", 4};
 
 struct Frame {
   std::size_t mOffset = 0;      // in Tag::frames bytes
-  std::size_t mHeaderSize = 0;  // 10, or 6 for ID3v2.2
+  std::size_t mHeaderSize = 0;  // kFrameHeaderSize, or kFrameHeaderSizeV22
   std::size_t mSize = 0;        // payload bytes
   std::string mId;
   std::uint16_t mFlags = 0;
@@ -61,7 +66,7 @@ std::size_t FrameSize(const std::uint8_t* p, std::uint8_t major) {
 }
 
 void ListFrames(Tag& tag) {
-  const std::size_t headerSize = tag.mMajor == 2 ? 6 : 10;
+  const std::size_t headerSize = tag.mMajor == 2 ? kFrameHeaderSizeV22 : kFrameHeaderSize;
   const std::size_t idSize = tag.mMajor == 2 ? 3 : 4;
   std::size_t pos = tag.mFramesBegin;
   while (pos < tag.mBody.size()) {
@@ -92,24 +97,26 @@ void ListFrames(Tag& tag) {
   }
 }
 
-// The tag at the start of the file, nullopt when there is none. `strict` throws for damage
+// The tag at the start of the file, nullopt when there is none. kRefuse throws for damage
 // that reading would step over.
-std::optional<Tag> ReadTag(Storage& file, bool strict) {
-  std::uint8_t header[10];
-  if (file.ReadSome(0, header, 10) != 10 || std::memcmp(header, "ID3", 3) != 0) {
-    return std::nullopt;
-  }
+std::optional<Tag> ReadTag(Storage& file, OnDamage onDamage) {
+  const bool strict = onDamage == OnDamage::kRefuse;
+  std::uint8_t header[kTagHeaderSize];
+  if (file.ReadSome(0, header, kTagHeaderSize) != kTagHeaderSize) return std::nullopt;
+  BufReader in({header, kTagHeaderSize}, Endian::kBig, "ID3 tag header");
+  if (in.TakeString(3) != "ID3") return std::nullopt;
   Tag tag;
-  tag.mMajor = header[3];
-  tag.mFlags = header[5];
+  tag.mMajor = in.U8();
+  in.Skip(1);  // revision
+  tag.mFlags = in.U8();
   if (tag.mMajor < 2 || tag.mMajor > 4) {
     ThrowFormat("ID3v2." + std::to_string(tag.mMajor) + " tag: unknown version");
   }
-  auto bodySize = DecodeSynchsafe(header + 6);
+  auto bodySize = DecodeSynchsafe(in.Take(4).data());
   if (!bodySize) ThrowFormat("ID3 tag size is not a synchsafe integer");
   bool footer = tag.mMajor == 4 && (tag.mFlags & kTagFooter);
-  tag.mTotalSize = 10 + std::uint64_t{*bodySize} + (footer ? 10 : 0);
-  std::uint64_t remain = file.Size() - 10;
+  tag.mTotalSize = kTagHeaderSize + std::uint64_t{*bodySize} + (footer ? kTagFooterSize : 0);
+  std::uint64_t remain = file.Size() - kTagHeaderSize;
   std::uint64_t readable = *bodySize;
   if (*bodySize > remain) {
     std::string damage = "ID3 tag claims " + std::to_string(*bodySize) + " bytes, " +
@@ -119,7 +126,7 @@ std::optional<Tag> ReadTag(Storage& file, bool strict) {
     tag.mDamage = damage;
   }
   if (strict && tag.mTotalSize > file.Size()) ThrowFormat("ID3 tag footer is cut off");
-  tag.mBody = file.Read(10, static_cast<std::size_t>(readable));
+  tag.mBody = file.Read(kTagHeaderSize, static_cast<std::size_t>(readable));
   if (tag.mMajor < 4 && (tag.mFlags & kTagUnsync)) {
     tag.mBody = Resync(tag.mBody);
     tag.mBodyIsVerbatim = false;
@@ -179,11 +186,13 @@ std::optional<std::string> XmpOf(const Tag& tag, const Frame& frame) {
   return packet;
 }
 
-int FindXmpFrame(const Tag& tag) {
+// Indexes of the frames holding XMP, in tag order.
+std::vector<std::size_t> XmpFrames(const Tag& tag) {
+  std::vector<std::size_t> found;
   for (std::size_t i = 0; i < tag.mFrames.size(); ++i) {
-    if (XmpOf(tag, tag.mFrames[i])) return static_cast<int>(i);
+    if (XmpOf(tag, tag.mFrames[i])) found.push_back(i);
   }
-  return -1;
+  return found;
 }
 
 Bytes MakeXmpFrame(std::uint8_t major, const std::string& packet) {
@@ -203,31 +212,39 @@ Bytes MakeXmpFrame(std::uint8_t major, const std::string& packet) {
   return frame;
 }
 
-// The frames of the tag with the XMP frame replaced (or added at the end).
-Bytes RebuildFrames(const Tag& tag, int xmpIndex, const std::string& packet) {
+// The frames of the tag with the first XMP frame replaced (or one added at the end) and
+// every other XMP frame dropped, so that one copy remains.
+Bytes RebuildFrames(const Tag& tag, const std::vector<std::size_t>& xmpFrames,
+                    const std::string& packet) {
   Bytes frames;
   for (std::size_t i = 0; i < tag.mFrames.size(); ++i) {
     const Frame& f = tag.mFrames[i];
-    if (static_cast<int>(i) == xmpIndex) {
+    if (!xmpFrames.empty() && i == xmpFrames.front()) {
       AppendBytes(frames, MakeXmpFrame(tag.mMajor, packet));
-    } else {
+    } else if (std::find(xmpFrames.begin(), xmpFrames.end(), i) == xmpFrames.end()) {
       frames.insert(frames.end(), tag.mBody.begin() + static_cast<std::ptrdiff_t>(f.mOffset),
                     tag.mBody.begin() + static_cast<std::ptrdiff_t>(f.End()));
     }
   }
-  if (xmpIndex < 0) AppendBytes(frames, MakeXmpFrame(tag.mMajor, packet));
+  if (xmpFrames.empty()) AppendBytes(frames, MakeXmpFrame(tag.mMajor, packet));
   return frames;
+}
+
+// Where a frame's payload starts in the file, when the tag body is stored verbatim.
+std::uint64_t PayloadOffset(const Frame& frame) {
+  return kTagHeaderSize + frame.mOffset + frame.mHeaderSize;
 }
 
 // Header, frames, padding to `bodySize`, and a footer when `flags` asks for one.
 Bytes MakeTag(std::uint8_t major, std::uint8_t flags, const Bytes& frames, std::size_t bodySize) {
   Bytes tag = {'I', 'D', '3', major, 0, flags, 0, 0, 0, 0};
-  EncodeSynchsafe(tag.data() + 6, static_cast<std::uint32_t>(bodySize));
+  constexpr std::size_t kSizeField = kTagHeaderSize - 4;
+  EncodeSynchsafe(tag.data() + kSizeField, static_cast<std::uint32_t>(bodySize));
   AppendBytes(tag, frames);
-  tag.resize(10 + bodySize, 0);
+  tag.resize(kTagHeaderSize + bodySize, 0);
   if (major == 4 && (flags & kTagFooter)) {
     tag.insert(tag.end(), {'3', 'D', 'I', major, 0, flags});
-    tag.insert(tag.end(), tag.begin() + 6, tag.begin() + 10);
+    tag.insert(tag.end(), tag.begin() + kSizeField, tag.begin() + kTagHeaderSize);
   }
   return tag;
 }
@@ -245,7 +262,7 @@ void EncodeSynchsafe(std::uint8_t* p, std::uint32_t value) {
 }
 
 bool LooksLikeMp3(std::span<const std::uint8_t> head, std::string_view extension) {
-  if (head.size() >= 10 && std::memcmp(head.data(), "ID3", 3) == 0) {
+  if (head.size() >= kTagHeaderSize && std::memcmp(head.data(), "ID3", 3) == 0) {
     return head[3] >= 2 && head[3] <= 4 && head[4] != 0xFF && DecodeSynchsafe(head.data() + 6);
   }
   if (extension != "mp3" || head.size() < 4) return false;
@@ -258,16 +275,20 @@ bool LooksLikeMp3(std::span<const std::uint8_t> head, std::string_view extension
 }
 
 std::optional<FoundPacket> ReadXmp(Storage& file) {
-  auto tag = ReadTag(file, false);
+  auto tag = ReadTag(file, OnDamage::kTolerate);
   if (!tag) return std::nullopt;
-  int index = FindXmpFrame(*tag);
-  if (index < 0) return std::nullopt;
-  const Frame& frame = tag->mFrames[static_cast<std::size_t>(index)];
+  const std::vector<std::size_t> xmpFrames = XmpFrames(*tag);
+  if (xmpFrames.empty()) return std::nullopt;
+  if (xmpFrames.size() > 1) {
+    XMP_ReportWarning("the ID3 tag holds " + std::to_string(xmpFrames.size()) +
+                      " XMP PRIV frames; the first is read, and a write keeps only that one");
+  }
+  const Frame& frame = tag->mFrames[xmpFrames.front()];
   FoundPacket found;
   found.mPacket = *XmpOf(*tag, frame);
   std::int64_t offset = -1;
   if (tag->mBodyIsVerbatim && (frame.mFlags & 0x00FF) == 0) {
-    offset = static_cast<std::int64_t>(10 + frame.mOffset + frame.mHeaderSize + kOwner.size());
+    offset = static_cast<std::int64_t>(PayloadOffset(frame) + kOwner.size());
   }
   found.mInfo = DescribePacket(found.mPacket, offset);
   return found;
@@ -278,18 +299,18 @@ void WriteXmp(Storage& file, const PacketText& packet) {
     throw FileError(ErrorKind::kBadParam, "packet of " + std::to_string(packet.Text().size()) +
                                               " bytes is larger than an ID3 frame may be");
   }
-  auto tag = ReadTag(file, true);
+  auto tag = ReadTag(file, OnDamage::kRefuse);
   if (tag && tag->mMajor == 2) {
     throw FileError(ErrorKind::kUnsupported, "ID3v2.2 tags have no place for XMP");
   }
-  int index = tag ? FindXmpFrame(*tag) : -1;
-  // The packet alone, in place, when the old frame holds it verbatim and it fits.
-  if (index >= 0 && tag->mBodyIsVerbatim) {
-    const Frame& frame = tag->mFrames[static_cast<std::size_t>(index)];
+  const std::vector<std::size_t> xmpFrames = tag ? XmpFrames(*tag) : std::vector<std::size_t>{};
+  // The packet alone, in place, when the only XMP frame holds it verbatim and it fits.
+  if (xmpFrames.size() == 1 && tag->mBodyIsVerbatim) {
+    const Frame& frame = tag->mFrames[xmpFrames.front()];
     std::size_t space = frame.mSize - kOwner.size();
     auto fitted = packet.FitTo(space);
     if ((frame.mFlags & 0x00FF) == 0 && fitted && fitted->size() == space) {
-      file.WriteAt(10 + frame.mOffset + frame.mHeaderSize + kOwner.size(), fitted->data(), space);
+      file.WriteAt(PayloadOffset(frame) + kOwner.size(), fitted->data(), space);
       return;
     }
   }
@@ -299,9 +320,10 @@ void WriteXmp(Storage& file, const PacketText& packet) {
   std::uint8_t flags = tag ? static_cast<std::uint8_t>(tag->mFlags & ~kTagExtendedHeader) : 0;
   if (major == 3) flags = static_cast<std::uint8_t>(flags & ~kTagUnsync);
   Bytes frames =
-      tag ? RebuildFrames(*tag, index, packet.Text()) : MakeXmpFrame(major, packet.Text());
+      tag ? RebuildFrames(*tag, xmpFrames, packet.Text()) : MakeXmpFrame(major, packet.Text());
   bool footer = flags & kTagFooter;
-  std::uint64_t oldBody = tag ? tag->mTotalSize - 10 - (footer ? 10 : 0) : 0;
+  std::uint64_t oldBody =
+      tag ? tag->mTotalSize - kTagHeaderSize - (footer ? kTagFooterSize : 0) : 0;
   if (tag && (footer ? frames.size() == oldBody : frames.size() <= oldBody)) {
     Bytes bytes = MakeTag(major, flags, frames, static_cast<std::size_t>(oldBody));
     file.WriteAt(0, bytes.data(), bytes.size());

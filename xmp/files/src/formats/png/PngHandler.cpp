@@ -57,7 +57,8 @@ struct PngChunk {
 
 // The chunks up to IEND. Reading is lenient about what follows a broken chunk (the chunks
 // before it are kept); writing is strict.
-std::vector<PngChunk> ListChunks(Storage& file, bool strict) {
+std::vector<PngChunk> ListChunks(Storage& file, OnDamage onDamage) {
+  const bool strict = onDamage == OnDamage::kRefuse;
   std::vector<PngChunk> chunks;
   std::uint64_t pos = kSignature.size();
   while (true) {
@@ -228,7 +229,7 @@ class PngHandler : public FileHandler {
 
   std::optional<FoundPacket> Read(Storage& file) const override {
     std::vector<PngChunk> standard, legacy;
-    for (const PngChunk& c : ListChunks(file, false)) {
+    for (const PngChunk& c : ListChunks(file, OnDamage::kTolerate)) {
       if (IsXmpChunk(file, c)) standard.push_back(c);
       if (IsLegacyChunk(file, c)) legacy.push_back(c);
     }
@@ -255,7 +256,7 @@ class PngHandler : public FileHandler {
   }
 
   void Write(Storage& file, const PacketText& packet) const override {
-    std::vector<PngChunk> chunks = ListChunks(file, true);
+    std::vector<PngChunk> chunks = ListChunks(file, OnDamage::kRefuse);
     const PngChunk* old = nullptr;
     int copies = 0;
     for (const PngChunk& c : chunks) {

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <optional>
 
 #include "FileHandler.h"
 #include "HandlerRegistry.h"
@@ -66,13 +67,14 @@ const std::array<Markers, 5>& Forms() {
 }
 
 // Offset of the first of `needles` found in the file at or after `from` and before `limit`,
-// or -1; `which` gets its index. Reads in chunks that overlap by the longest needle so that
-// a match across chunk borders is found.
-std::int64_t FindInFile(Storage& file, const std::vector<std::string_view>& needles,
-                        std::uint64_t from, std::uint64_t limit, std::size_t* which = nullptr) {
+// nullopt when none is; `which` gets its index. Reads in chunks that overlap by the longest needle
+// so that a match across chunk borders is found.
+std::optional<std::uint64_t> FindInFile(Storage& file, const std::vector<std::string_view>& needles,
+                                        std::uint64_t from, std::uint64_t limit,
+                                        std::size_t* which = nullptr) {
   std::uint64_t pos = from;
   const std::uint64_t end = std::min(limit, file.Size());
-  if (pos >= end) return -1;
+  if (pos >= end) return std::nullopt;
   std::size_t longest = 0;
   for (std::string_view n : needles)
     longest = std::max(longest, n.size());
@@ -90,11 +92,11 @@ std::int64_t FindInFile(Storage& file, const std::vector<std::string_view>& need
         if (which != nullptr) *which = i;
       }
     }
-    if (best != std::string_view::npos) return static_cast<std::int64_t>(pos + best);
+    if (best != std::string_view::npos) return pos + best;
     if (pos + got >= end) break;
     pos += got >= longest ? got - longest + 1 : got;
   }
-  return -1;
+  return std::nullopt;
 }
 
 class ScanHandler : public FileHandler {
@@ -130,10 +132,10 @@ class ScanHandler : public FileHandler {
     std::uint64_t pos = 0;
     while (true) {
       std::size_t form = 0;
-      std::int64_t begin = FindInFile(file, begins, pos, file.Size(), &form);
-      if (begin < 0) break;
+      const std::optional<std::uint64_t> begin = FindInFile(file, begins, pos, file.Size(), &form);
+      if (!begin) break;
       const Markers& m = Forms()[form];
-      std::uint64_t b = static_cast<std::uint64_t>(begin);
+      std::uint64_t b = *begin;
       // A UTF-16/32 packet starts with its byte-order mark when it has one.
       const std::size_t unit = m.mClose.size() / 2;
       if (unit > 1 && b >= unit) {
@@ -144,17 +146,17 @@ class ScanHandler : public FileHandler {
         }
       }
       std::uint64_t limit = b + std::min(kMaxPacket, file.Remaining(b));
-      std::int64_t end = FindInFile(file, {m.mEnd}, b, limit);
-      std::int64_t close =
-          end < 0 ? -1 : FindInFile(file, {m.mClose}, static_cast<std::uint64_t>(end), limit);
-      if (close < 0) {
+      const std::optional<std::uint64_t> end = FindInFile(file, {m.mEnd}, b, limit);
+      const std::optional<std::uint64_t> close =
+          end ? FindInFile(file, {m.mClose}, *end, limit) : std::nullopt;
+      if (!close) {
         // Without an end within reach of this start, a later start within the same reach has
         // none either: stop rather than rescan the rest of the file once per start marker.
         if (limit >= file.Size()) break;
-        pos = static_cast<std::uint64_t>(begin) + 1;
+        pos = *begin + 1;
         continue;
       }
-      const std::uint64_t stop = static_cast<std::uint64_t>(close) + m.mClose.size();
+      const std::uint64_t stop = *close + m.mClose.size();
       FoundPacket found;
       found.mPacket = file.ReadString(b, static_cast<std::size_t>(stop - b));
       found.mInfo = DescribePacket(found.mPacket, static_cast<std::int64_t>(b));

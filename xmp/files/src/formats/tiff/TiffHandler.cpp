@@ -51,7 +51,10 @@ struct TiffIfd {
   std::uint32_t mXmpLength = 0;
 };
 
-bool IsTiffMagic(std::span<const std::uint8_t> head, bool raw) {
+// Which magic numbers count: plain TIFF's 42, or also those of raw variants.
+enum class Magic { kTiff, kTiffOrRaw };
+
+bool IsTiffMagic(std::span<const std::uint8_t> head, Magic accepted) {
   if (head.size() < 8) return false;
   Endian e;
   if (head[0] == 'I' && head[1] == 'I') {
@@ -64,7 +67,7 @@ bool IsTiffMagic(std::span<const std::uint8_t> head, bool raw) {
   std::uint16_t magic = GetU16(&head[2], e);
   if (magic == 42) return true;
   // Raw variants with their own magic: Panasonic RW2 (0x55), Olympus ORF ("RO", "RS").
-  return raw && (magic == 0x55 || magic == 0x4F52 || magic == 0x5352);
+  return accepted == Magic::kTiffOrRaw && (magic == 0x55 || magic == 0x4F52 || magic == 0x5352);
 }
 
 // The IFD at `offset`; throws FileError when it does not fit the file.
@@ -204,6 +207,26 @@ Patch WithoutXmp(const TiffIfd& ifd) {
   return {ifd.mIfdOffset, std::move(b)};
 }
 
+// The end of an IFD's entries and next-IFD offset.
+std::uint64_t IfdEnd(const TiffIfd& ifd) {
+  return ifd.mIfdOffset + 2 + 12ull * ifd.mCount + 4;
+}
+
+// Spaces over the old packet of `ifd`, which the rewritten file no longer points to: left as
+// it was, a packet scanner would find the stale XMP. Nothing when the value sits in the entry
+// itself, or overlaps the header, its IFD or a range already patched (a damaged file sharing
+// bytes between structures: those bytes stay as they are).
+void BlankOldPacket(const TiffIfd& ifd, std::vector<Patch>& patches) {
+  if (!ifd.mXmpIndex || ifd.mXmpLength <= 4) return;
+  const std::uint64_t begin = ifd.mXmpValueOffset, end = begin + ifd.mXmpLength;
+  auto overlaps = [&](std::uint64_t b, std::uint64_t e) { return begin < e && b < end; };
+  if (overlaps(0, 8) || overlaps(ifd.mIfdOffset, IfdEnd(ifd))) return;
+  for (const Patch& p : patches) {
+    if (overlaps(p.mOffset, p.mOffset + p.mBytes.size())) return;
+  }
+  patches.push_back({begin, Bytes(ifd.mXmpLength, ' ')});
+}
+
 class TiffHandler : public FileHandler {
  public:
   enum class Variant { kTiff, kDng, kRaw };
@@ -243,8 +266,8 @@ class TiffHandler : public FileHandler {
                    std::uint64_t) const override {
     auto exts = Extensions();
     bool mine = std::find(exts.begin(), exts.end(), extension) != exts.end();
-    if (mVariant != Variant::kTiff) return mine && IsTiffMagic(head, true);
-    return IsTiffMagic(head, false);
+    if (mVariant != Variant::kTiff) return mine && IsTiffMagic(head, Magic::kTiffOrRaw);
+    return IsTiffMagic(head, Magic::kTiff);
   }
 
   std::optional<FoundPacket> Read(Storage& file) const override {
@@ -277,11 +300,12 @@ class TiffHandler : public FileHandler {
     TiffIfd ifd = ReadFirstIfd(file);
     const Endian e = ifd.mEndian;
     std::vector<Patch> patches;
-    for (const TiffIfd& other : OtherXmpIfds(file, ifd))
+    const std::vector<TiffIfd> others = OtherXmpIfds(file, ifd);
+    for (const TiffIfd& other : others)
       patches.push_back(WithoutXmp(other));
     // In place only when the old value is a range of its own: a damaged file may point it
     // at the header or at the IFD itself, which the packet must not overwrite.
-    const std::uint64_t ifdEnd = ifd.mIfdOffset + 2 + 12ull * ifd.mCount + 4;
+    const std::uint64_t ifdEnd = IfdEnd(ifd);
     const bool separate =
         ifd.mXmpValueOffset >= 8 &&
         (ifd.mXmpValueOffset + ifd.mXmpLength <= ifd.mIfdOffset || ifd.mXmpValueOffset >= ifdEnd);
@@ -328,6 +352,10 @@ class TiffHandler : public FileHandler {
       AppendU32(pointer, static_cast<std::uint32_t>(afterPacket), e);
       patches.push_back({4, pointer});
     }
+    // The packet now lives at the end: no old copy is left for a scanner to find.
+    BlankOldPacket(ifd, patches);
+    for (const TiffIfd& other : others)
+      BlankOldPacket(other, patches);
     auto out = file.StartRewrite();
     CopyWithPatches(file, *out, std::move(patches));
     out->Append(tail);
