@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <memory_resource>
 #include <unordered_map>
 
 #include "xmp/XMP_Const.h"
@@ -50,12 +51,6 @@ XmlNameKind KindOf(const XmlName& name) {
   return XmlNameKind::kOther;
 }
 
-// Heterogeneous lookup, so that interning a name allocates only for new names.
-struct NameHash {
-  using is_transparent = void;
-  size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
-};
-
 struct Context {
   XmlTree* mTree;
   XML_Parser mParser;
@@ -63,28 +58,29 @@ struct Context {
   std::string mError;                        // set by a handler that stops the parser
   size_t mRootEnd = std::string_view::npos;  // bytes fed up to the end of the root element
   size_t mInputEnd = 0;                      // bytes that will have been fed at the end
-  std::unordered_map<std::string, std::uint32_t, NameHash, std::equal_to<>> mNameIds;
+  // Keys point at the stored copy of each raw name. The index lives in an arena of the parse.
+  std::pmr::unordered_map<std::string_view, std::uint32_t> mNameIds;
 
   std::uint32_t Intern(const char* raw) {
     std::string_view key(raw);
     if (auto found = mNameIds.find(key); found != mNameIds.end()) return found->second;
-    auto it = mNameIds.emplace(std::string(key), 0).first;
+    const std::string_view text = mTree->mText.Store(key);
     XmlName name;
-    std::string_view text(raw);
     size_t first = text.find(kSeparator);
     if (first == std::string_view::npos) {
-      name.mLocal = std::string(text);
+      name.mLocal = text;
     } else {
-      name.mNamespace = std::string(text.substr(0, first));
+      name.mNamespace = text.substr(0, first);
       std::string_view rest = text.substr(first + 1);
       size_t second = rest.find(kSeparator);
-      name.mLocal = std::string(rest.substr(0, second));
-      if (second != std::string_view::npos) name.mPrefix = std::string(rest.substr(second + 1));
+      name.mLocal = rest.substr(0, second);
+      if (second != std::string_view::npos) name.mPrefix = rest.substr(second + 1);
     }
     name.mKind = KindOf(name);
-    it->second = static_cast<std::uint32_t>(mTree->mNames.size());
-    mTree->mNames.push_back(std::move(name));
-    return it->second;
+    auto id = static_cast<std::uint32_t>(mTree->mNames.size());
+    mTree->mNames.push_back(name);
+    mNameIds.emplace(text, id);
+    return id;
   }
 
   void Stop(std::string message) {
@@ -292,7 +288,14 @@ std::pair<size_t, size_t> FindPacketHeader(std::string_view text) {
 void XmlTree::Parse(std::string_view utf8, int maxDepth) {
   std::unique_ptr<XML_ParserStruct, ParserDeleter> parser(XML_ParserCreateNS("UTF-8", kSeparator));
   if (!parser) throw XMP_Error(kXMPErr_NoMemory, "cannot create the XML parser");
-  Context ctx{this, parser.get(), maxDepth, {}, std::string_view::npos, utf8.size(), {}};
+  std::pmr::monotonic_buffer_resource arena;
+  Context ctx{this,
+              parser.get(),
+              maxDepth,
+              {},
+              std::string_view::npos,
+              utf8.size(),
+              std::pmr::unordered_map<std::string_view, std::uint32_t>(&arena)};
   XML_SetUserData(parser.get(), &ctx);
   XML_SetReturnNSTriplet(parser.get(), 1);
   XML_SetElementHandler(parser.get(), OnStart, OnEnd);

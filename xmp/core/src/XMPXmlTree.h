@@ -36,12 +36,14 @@ enum class XmlNameKind : std::uint8_t {
   kXmpMeta,   // x:xmpmeta or its older name x:xapmeta
 };
 
+// The parts of a name point into the tree's text storage: a document with many distinct
+// names costs one copy of each, not a few heap strings per name.
 struct XmlName {
-  std::string mNamespace;
-  std::string mLocal;
-  std::string mPrefix;  // as written in the document (may be empty)
+  std::string_view mNamespace;
+  std::string_view mLocal;
+  std::string_view mPrefix;  // as written in the document (may be empty)
   XmlNameKind mKind = XmlNameKind::kOther;
-  std::string mQualified;  // "registeredPrefix:local", filled on first use as a property name
+  std::string_view mQualified;  // "registeredPrefix:local", filled on first use as a property name
 };
 
 struct XmlAttribute {
