@@ -260,8 +260,9 @@ class RdfReader {
     std::string_view ns = mXml.Name(nameId).mNamespace;
     auto it = mSchemas.find(ns);
     if (it == mSchemas.end()) {
-      XMPNode* node = mRoot.AddChild(std::string(ns), {}, kXMP_SchemaNode);
-      GetNamespacePrefix(ns, &node->mValue);
+      // Qualified() has put the namespace's registered prefix in mPrefixOf.
+      XMPNode* node = mRoot.AddChild(std::string(ns), std::string(mPrefixOf.find(ns)->second),
+                                     kXMP_SchemaNode);
       it = mSchemas.emplace(node->mName, Schema{node, FieldIndex(&mArena)}).first;
     }
     mSchemaOfName[nameId] = &it->second;
