@@ -248,9 +248,8 @@ void SXMPMeta::ParseFromBuffer(std::string_view packet, XMP_OptionBits options) 
   xmpcore::ParsePacket(packet, options, fresh);
   XMPNode& tree = mHandle->mTree;
   tree.mName = std::move(fresh.mName);
-  tree.mChildren = std::move(fresh.mChildren);
-  for (auto& schema : tree.mChildren)
-    schema->mParent = &tree;
+  tree.ClearChildren();
+  tree.AdoptChildrenOf(fresh);
 }
 
 void SXMPMeta::SerializeToBuffer(std::string* out, XMP_OptionBits options, XMP_StringLen padding,

@@ -635,9 +635,7 @@ class RdfReader {
     node.mOptions = (node.mOptions & ~(kXMP_PropValueIsStruct)) |
                     (valueNode->mOptions & (kXMP_PropValueIsURI | kXMP_PropCompositeMask));
     node.mValue = std::move(valueNode->mValue);
-    node.mChildren = std::move(valueNode->mChildren);
-    for (auto& child : node.mChildren)
-      child->mParent = &node;
+    node.AdoptChildrenOf(*valueNode);
     if (valueNode->mQualifiers.empty()) return;
     std::unordered_set<std::string_view> names;
     for (const auto& q : node.mQualifiers)
