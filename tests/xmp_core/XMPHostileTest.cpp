@@ -201,7 +201,8 @@ TEST(XMPHostile, DeepTreesAreRefusedAtTheLimitAndNeverRecurse) {
   // without recursion, and refused by the serializer instead of crashing it.
   SXMPMeta huge;
   huge.SetProperty(kExNS, "ex:h", "");
-  xmpcore::XMPNode* node = xmpcore::FindNode(xmpcore::Tree(huge), kExNS, "ex:h", false);
+  xmpcore::XMPNode* node =
+      xmpcore::FindNode(xmpcore::Tree(huge), kExNS, "ex:h", xmpcore::Missing::kNull);
   for (int i = 0; i < 100000; ++i) {
     node->mOptions |= kXMP_PropValueIsStruct;
     node = node->AddChild("ex:h");

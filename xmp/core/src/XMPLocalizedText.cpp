@@ -6,6 +6,7 @@
 #include "XMPUnicode.h"
 #include "xmp/SXMPMeta.h"
 
+using xmpcore::Missing;
 using xmpcore::XMPNode;
 
 namespace {
@@ -70,7 +71,7 @@ bool SXMPMeta::GetLocalizedText(const std::string& ns, const std::string& altTex
                                 std::string* actualLang, std::string* value,
                                 XMP_OptionBits* options) const {
   if (specificLang.empty()) throw XMP_Error(kXMPErr_BadParam, "empty specific language");
-  const XMPNode* node = xmpcore::FindNode(mHandle->mTree, ns, altTextPath, false);
+  const XMPNode* node = xmpcore::FindNode(mHandle->mTree, ns, altTextPath, Missing::kNull);
   if (!node) return false;
   const XMPNode* chosen = nullptr;
   if (!node->IsComposite()) {
@@ -116,7 +117,7 @@ void SXMPMeta::SetLocalizedText(const std::string& ns, const std::string& altTex
   }
   xmpcore::RequireUTF8(value, "localized text of '" + altTextPath + "'");
   xmpcore::RequireUTF8(specificLang, "language");
-  XMPNode* array = xmpcore::FindNode(mHandle->mTree, ns, altTextPath, false);
+  XMPNode* array = xmpcore::FindNode(mHandle->mTree, ns, altTextPath, Missing::kNull);
   if (array) {
     xmpcore::RequireRoomForChild(*array);
   } else {
@@ -129,7 +130,8 @@ void SXMPMeta::SetLocalizedText(const std::string& ns, const std::string& altTex
     array->mOptions = (array->mOptions & ~kXMP_PropValueIsURI) | kAltTextForm;
     AddLangItem(*array, kDefaultLang, old);
   }
-  if (!array) array = xmpcore::FindNode(mHandle->mTree, ns, altTextPath, true, kAltTextForm);
+  if (!array)
+    array = xmpcore::FindNode(mHandle->mTree, ns, altTextPath, Missing::kCreate, kAltTextForm);
   RequireAltText(*array, altTextPath);
   array->mOptions &= ~kXMP_PropHasMultipleValues;
   MoveDefaultFirst(*array);
@@ -166,7 +168,7 @@ void SXMPMeta::DeleteLocalizedText(const std::string& ns, const std::string& alt
                                    const std::string& specificLang) {
   (void)genericLang;
   if (specificLang.empty()) throw XMP_Error(kXMPErr_BadParam, "empty specific language");
-  XMPNode* array = xmpcore::FindNode(mHandle->mTree, ns, altTextPath, false);
+  XMPNode* array = xmpcore::FindNode(mHandle->mTree, ns, altTextPath, Missing::kNull);
   if (!array || !array->IsArray()) return;
   XMPNode* item = ItemOf(*array, specificLang);
   if (!item) return;

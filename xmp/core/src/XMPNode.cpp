@@ -38,12 +38,14 @@ using NodePairs = std::vector<std::pair<const XMPNode*, const XMPNode*>>;
 // Pairs up the nodes of two lists for comparison, or returns false when they cannot match.
 // Array items pair in order; named nodes (fields, properties, schemas, qualifiers) by name,
 // since their order carries no meaning.
+enum class Pairing { kInOrder, kByName };
+
 bool PairLists(const std::vector<std::unique_ptr<XMPNode>>& a,
-               const std::vector<std::unique_ptr<XMPNode>>& b, bool ordered, NodePairs& pairs) {
+               const std::vector<std::unique_ptr<XMPNode>>& b, Pairing pairing, NodePairs& pairs) {
   if (a.size() != b.size()) return false;
   std::unordered_map<std::string_view, const XMPNode*> byName;  // b's nodes, once out of order
   for (size_t i = 0; i < a.size(); ++i) {
-    if (ordered || a[i]->mName == b[i]->mName) {
+    if (pairing == Pairing::kInOrder || a[i]->mName == b[i]->mName) {
       pairs.emplace_back(a[i].get(), b[i].get());
       continue;
     }
@@ -212,17 +214,18 @@ bool NodesEqual(const XMPNode& a, const XMPNode& b) {
     pending.pop_back();
     if (x->mName != y->mName || x->mValue != y->mValue ||
         (x->mOptions & kFormBits) != (y->mOptions & kFormBits) ||
-        !PairLists(x->mQualifiers, y->mQualifiers, false, pending) ||
-        !PairLists(x->mChildren, y->mChildren, x->IsArray(), pending)) {
+        !PairLists(x->mQualifiers, y->mQualifiers, Pairing::kByName, pending) ||
+        !PairLists(x->mChildren, y->mChildren, x->IsArray() ? Pairing::kInOrder : Pairing::kByName,
+                   pending)) {
       return false;
     }
   }
   return true;
 }
 
-XMPNode* FindSchemaNode(XMPNode& root, std::string_view ns, bool create) {
+XMPNode* FindSchemaNode(XMPNode& root, std::string_view ns, Missing missing) {
   if (XMPNode* schema = root.FindChild(ns)) return schema;
-  if (!create) return nullptr;
+  if (missing == Missing::kNull) return nullptr;
   std::string prefix;
   if (!GetNamespacePrefix(ns, &prefix)) {
     throw XMP_Error(kXMPErr_BadSchema, "namespace '" + std::string(ns) + "' is not registered");

@@ -86,9 +86,16 @@ class XMPNode {
 // fields) in any order. Compared without recursion.
 bool NodesEqual(const XMPNode& a, const XMPNode& b);
 
-// The schema node for `ns` under `root`; with `create`, a missing one is created with the
-// registered prefix (kXMPErr_BadSchema when the namespace is not registered). Null otherwise.
-XMPNode* FindSchemaNode(XMPNode& root, std::string_view ns, bool create);
+// What a lookup does when the node it looks for is missing.
+enum class Missing {
+  kNull,    // returns null
+  kCreate,  // creates it
+};
+
+// The schema node for `ns` under `root`; with Missing::kCreate, a missing one is created with
+// the registered prefix (kXMPErr_BadSchema when the namespace is not registered). Null
+// otherwise.
+XMPNode* FindSchemaNode(XMPNode& root, std::string_view ns, Missing missing);
 
 // Removes `node` from its parent, and then a schema node left with no children.
 void DeleteNode(XMPNode* node);

@@ -261,8 +261,8 @@ class RdfReader {
     auto it = mSchemas.find(ns);
     if (it == mSchemas.end()) {
       // Qualified() has put the namespace's registered prefix in mPrefixOf.
-      XMPNode* node = mRoot.AddChild(std::string(ns), std::string(mPrefixOf.find(ns)->second),
-                                     kXMP_SchemaNode);
+      XMPNode* node =
+          mRoot.AddChild(std::string(ns), std::string(mPrefixOf.find(ns)->second), kXMP_SchemaNode);
       it = mSchemas.emplace(node->mName, Schema{node, FieldIndex(&mArena)}).first;
     }
     mSchemaOfName[nameId] = &it->second;

@@ -142,14 +142,14 @@ bool AdoptForm(XMPNode& node, XMP_OptionBits form) {
 
 class Resolver {
  public:
-  Resolver(const XMPExpandedPath& path, bool create, XMP_OptionBits leafOptions)
-      : mPath(path), mCreate(create), mLeafOptions(leafOptions) {}
+  Resolver(const XMPExpandedPath& path, Missing missing, XMP_OptionBits leafOptions)
+      : mPath(path), mCreate(missing == Missing::kCreate), mLeafOptions(leafOptions) {}
 
   XMPNode* Run(XMPNode& root) {
-    XMPNode* schema = FindSchemaNode(root, mPath[0].mName, false);
+    XMPNode* schema = FindSchemaNode(root, mPath[0].mName, Missing::kNull);
     if (!schema) {
       if (!mCreate) return nullptr;
-      schema = FindSchemaNode(root, mPath[0].mName, true);
+      schema = FindSchemaNode(root, mPath[0].mName, Missing::kCreate);
       mCreatedSchema = schema;
     }
     try {
@@ -359,16 +359,16 @@ XMPExpandedPath ExpandXPath(std::string_view schemaNS, std::string_view path) {
   return steps;
 }
 
-XMPNode* FindNode(XMPNode& root, const XMPExpandedPath& path, bool create,
+XMPNode* FindNode(XMPNode& root, const XMPExpandedPath& path, Missing missing,
                   XMP_OptionBits leafOptions) {
   // Each step below the schema is one level.
-  if (create) RequireDepth(path.size() - 1);
-  return Resolver(path, create, leafOptions).Run(root);
+  if (missing == Missing::kCreate) RequireDepth(path.size() - 1);
+  return Resolver(path, missing, leafOptions).Run(root);
 }
 
-XMPNode* FindNode(XMPNode& root, std::string_view schemaNS, std::string_view path, bool create,
+XMPNode* FindNode(XMPNode& root, std::string_view schemaNS, std::string_view path, Missing missing,
                   XMP_OptionBits leafOptions) {
-  return FindNode(root, ExpandXPath(schemaNS, path), create, leafOptions);
+  return FindNode(root, ExpandXPath(schemaNS, path), missing, leafOptions);
 }
 
 std::string ComposeArrayItemPath(std::string_view schemaNS, std::string_view arrayPath,
