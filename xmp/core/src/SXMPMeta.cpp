@@ -11,6 +11,7 @@
 #include "XMPPath.h"
 #include "XMPSerializer.h"
 #include "XMPUnicode.h"
+#include "veltcore/Strings.h"
 #include "xmp/SXMPUtils.h"
 
 using xmpcore::FindNode;
@@ -49,7 +50,7 @@ XMP_OptionBits NormalizeForm(XMP_OptionBits options) {
 
 // Gives `node` the value and form requested by a setter.
 void AssignValue(XMPNode& node, const std::string& value, XMP_OptionBits options) {
-  if (!xmpcore::IsValidUTF8(value)) {
+  if (!veltcore::string::IsValidUTF8(value)) {
     xmpcore::RequireUTF8(value, "value of '" + xmpcore::PathOfNode(node) + "'");
   }
   XMP_OptionBits form = NormalizeForm(options);
@@ -281,7 +282,7 @@ void SXMPMeta::SetProperty(const std::string& ns, const std::string& path, const
                            XMP_OptionBits options) {
   // Reject bad options and text before anything is created.
   NormalizeForm(options);
-  if (!xmpcore::IsValidUTF8(value)) xmpcore::RequireUTF8(value, "value of '" + path + "'");
+  if (!veltcore::string::IsValidUTF8(value)) xmpcore::RequireUTF8(value, "value of '" + path + "'");
   XMPNode* node = FindNode(mHandle->mTree, ns, path, Missing::kCreate, options);
   AssignValue(*node, value, options);
 }
@@ -419,7 +420,8 @@ void SXMPMeta::AppendArrayItem(const std::string& ns, const std::string& arrayPa
                                XMP_OptionBits itemOptions) {
   XMP_OptionBits arrayForm = NormalizeForm(arrayOptions & kXMP_PropSetterMask);
   XMP_OptionBits itemForm = NormalizeForm(itemOptions);
-  if (!xmpcore::IsValidUTF8(value)) xmpcore::RequireUTF8(value, "item of '" + arrayPath + "'");
+  if (!veltcore::string::IsValidUTF8(value))
+    xmpcore::RequireUTF8(value, "item of '" + arrayPath + "'");
   if ((itemForm & kXMP_PropCompositeMask) && !value.empty()) {
     throw XMP_Error(kXMPErr_BadOptions, "a structure or array item cannot have a value");
   }

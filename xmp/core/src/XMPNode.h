@@ -100,11 +100,6 @@ XMPNode* FindSchemaNode(XMPNode& root, std::string_view ns, Missing missing);
 // Removes `node` from its parent, and then a schema node left with no children.
 void DeleteNode(XMPNode* node);
 
-// ASCII lower-casing, for language tags.
-std::string LowerAscii(std::string_view text);
-// True when two language tags are equal without regard to ASCII case.
-bool LangEqual(std::string_view a, std::string_view b);
-
 // The deepest data tree a caller may build and a packet may hold: levels below the schema
 // (a top-level property is level 1, each field, item and qualifier one more). Written out,
 // such a tree stays well within the element nesting the parser accepts.

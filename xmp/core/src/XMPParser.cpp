@@ -10,6 +10,7 @@
 #include "XMPNamespaces.h"
 #include "XMPUnicode.h"
 #include "XMPXmlTree.h"
+#include "veltcore/Strings.h"
 #include "xmp/XMP_Warnings.h"
 
 namespace xmpcore {
@@ -598,7 +599,7 @@ class RdfReader {
     array.mOptions |= kAltTextForm;
     std::unordered_set<std::string> seen;
     for (size_t i = 0; i < array.mChildren.size();) {
-      std::string lang = LowerAscii(array.mChildren[i]->Language());
+      std::string lang = veltcore::string::ToLowerAscii(array.mChildren[i]->Language());
       if (seen.insert(lang).second) {
         ++i;
         continue;
@@ -608,7 +609,9 @@ class RdfReader {
       array.mChildren.erase(array.mChildren.begin() + static_cast<long>(i));
     }
     for (size_t i = 1; i < array.mChildren.size(); ++i) {
-      if (!LangEqual(array.mChildren[i]->Language(), "x-default")) continue;
+      if (!veltcore::string::EqualsIgnoreAsciiCase(array.mChildren[i]->Language(), "x-default")) {
+        continue;
+      }
       auto item = std::move(array.mChildren[i]);
       array.mChildren.erase(array.mChildren.begin() + static_cast<long>(i));
       array.mChildren.insert(array.mChildren.begin(), std::move(item));

@@ -5,6 +5,7 @@
 
 #include "XMPNamespaces.h"
 #include "XMPUnicode.h"
+#include "veltcore/Strings.h"
 
 namespace xmpcore {
 namespace {
@@ -54,7 +55,7 @@ void AppendEscaped(std::string& out, std::string_view text, Escape where) {
           replacement = " ";
         } else if (c >= 0x80) {
           char32_t cp = 0;
-          size_t len = UTF8SequenceAt(text, i, &cp);
+          size_t len = veltcore::string::DecodeUTF8At(text, i, cp);
           if (len != 0 && cp != 0xFFFE && cp != 0xFFFF) {
             i += len - 1;
             continue;
