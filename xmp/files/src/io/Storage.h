@@ -1,8 +1,9 @@
 #pragma once
 
 // The byte-I/O layer every file handler works on: a random-access file (bounded reads that
-// never go past the end, in-place writes), a safe rewrite through a temporary file, an
-// in-memory variant with the same behaviour (for fuzzing and tests), and byte-order helpers.
+// never go past the end, in-place writes), a safe rewrite through a temporary file, and an
+// in-memory variant with the same behaviour (for fuzzing and tests). Byte-order helpers are
+// in io/Endian.h.
 
 #include <cstdint>
 #include <functional>
@@ -11,6 +12,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "io/FileSafety.h"
@@ -67,6 +69,33 @@ void SetWriteFaultHook(WriteFaultHook hook);
 std::optional<std::uint64_t> CheckWriteStep(const WriteStep& step);
 
 class Storage;
+
+// An open POSIX file descriptor, closed when its owner is destroyed or moved onto.
+class FileDescriptor {
+ public:
+  FileDescriptor() = default;
+  explicit FileDescriptor(int fd) : mFd(fd) {}
+  ~FileDescriptor() { Close(); }
+  FileDescriptor(FileDescriptor&& other) noexcept : mFd(std::exchange(other.mFd, -1)) {}
+  FileDescriptor& operator=(FileDescriptor&& other) noexcept {
+    if (this != &other) {
+      Close();
+      mFd = std::exchange(other.mFd, -1);
+    }
+    return *this;
+  }
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+
+  int Get() const { return mFd; }
+  bool IsOpen() const { return mFd >= 0; }
+  // Closes the descriptor now (a no-op when none is open); errors of close are ignored, as
+  // the data was made durable (or not) by the writes and fsyncs before.
+  void Close();
+
+ private:
+  int mFd = -1;
+};
 
 // A new content for a Storage, written front to back and swapped in by Commit(). Until
 // Commit() succeeds the original content is untouched; destroying an uncommitted rewrite
@@ -155,10 +184,10 @@ class DiskStorage : public Storage {
  private:
   friend class DiskRewrite;
   // Takes `fd` as this storage's open file (size and identity).
-  void Adopt(int fd);
+  void Adopt(FileDescriptor fd);
 
   std::string mPath;
-  int mFd = -1;
+  FileDescriptor mFd;
   bool mWritable = false;
   std::uint64_t mSize = 0;
   FileIdentity mIdentity;
