@@ -103,7 +103,7 @@ class RdfReader {
   }
 
   std::string Where(const XmlElement& e) const {
-    return "element '" + Display(e.mName) + "' at line " + std::to_string(e.mLine);
+    return "element '" + Display(e.mName) + "' at line " + std::to_string(mXml.LineOf(e));
   }
 
   void Warn(const XmlElement& e, const std::string& what) const {

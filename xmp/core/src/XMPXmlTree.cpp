@@ -58,8 +58,16 @@ struct Context {
   std::string mError;                        // set by a handler that stops the parser
   size_t mRootEnd = std::string_view::npos;  // bytes fed up to the end of the root element
   size_t mInputEnd = 0;                      // bytes that will have been fed at the end
+
+  // The offset in the parsed text of a byte index of the stream fed to expat.
+  size_t InputOffset(XML_Index fed) const {
+    auto at = static_cast<size_t>(fed);
+    return at >= mSkipAt ? at + mSkipped : at;
+  }
   // Keys point at the stored copy of each raw name. The index lives in an arena of the parse.
   std::pmr::unordered_map<std::string_view, std::uint32_t> mNameIds;
+  size_t mSkipAt = 0;   // where the bytes not given to expat were cut out
+  size_t mSkipped = 0;  // and how many
 
   std::uint32_t Intern(const char* raw) {
     std::string_view key(raw);
@@ -110,7 +118,8 @@ void XMLCALL OnStart(void* data, const XML_Char* name, const XML_Char** attribut
   tree.mElements.emplace_back();
   XmlElement& element = tree.mElements.back();
   element.mName = ctx->Intern(name);
-  element.mLine = static_cast<std::uint32_t>(XML_GetCurrentLineNumber(ctx->mParser));
+  element.mOffset =
+      static_cast<std::uint32_t>(ctx->InputOffset(XML_GetCurrentByteIndex(ctx->mParser)));
   element.mAttributeBegin = static_cast<std::uint32_t>(tree.mAttributes.size());
   for (const XML_Char** a = attributes; *a; a += 2) {
     tree.mAttributes.push_back({ctx->Intern(a[0]), tree.mText.Store(a[1])});
@@ -245,6 +254,19 @@ std::string_view XmlTextStore::Append(std::string_view current, std::string_view
   return {at, size};
 }
 
+std::uint32_t XmlTree::LineOf(const XmlElement& e) const {
+  // Line ends as XML counts them: "\r\n", "\n" and a lone "\r".
+  std::string_view before = mInput.substr(0, std::min<size_t>(e.mOffset, mInput.size()));
+  std::uint32_t line = 1;
+  for (size_t i = 0; i < before.size(); ++i) {
+    if (before[i] == '\n' ||
+        (before[i] == '\r' && (i + 1 >= mInput.size() || mInput[i + 1] != '\n'))) {
+      ++line;
+    }
+  }
+  return line;
+}
+
 namespace {
 
 bool StartsWith(std::string_view text, size_t at, std::string_view prefix) {
@@ -307,6 +329,7 @@ void XmlTree::Parse(std::string_view utf8, int maxDepth) {
   // pages) of a growing array, which dominate the cost of packets with many small elements.
   const auto tags = static_cast<size_t>(std::count(utf8.begin(), utf8.end(), '<'));
   mElements.reserve(tags / 2 + 8);
+  mInput = utf8;
   mNames.reserve(std::min<size_t>(tags / 2, 256) + 8);
   mTrailing = {};
 
@@ -317,6 +340,8 @@ void XmlTree::Parse(std::string_view utf8, int maxDepth) {
   if (headerBegin != std::string_view::npos) {
     status = XML_Parse(parser.get(), utf8.data(), static_cast<int>(headerBegin), XML_FALSE);
     skipped = headerEnd - headerBegin;
+    ctx.mSkipAt = headerBegin;
+    ctx.mSkipped = skipped;
   } else {
     headerBegin = headerEnd = 0;
   }
