@@ -27,6 +27,8 @@ WriteFaultHook sWriteFaultHook;
 constexpr std::chrono::minutes kStaleTemporaryAge{10};
 // In-place writes up to this size are undone when they fail halfway.
 constexpr std::size_t kMaxSavedBytes = 64u << 20;
+// Reads smaller than this go through DiskStorage's block of this size (a page).
+constexpr std::size_t kReadBlock = 4096;
 
 std::string Errno(const std::string& what, const std::string& path) {
   return what + " '" + path + "': " + std::strerror(errno);
@@ -177,6 +179,7 @@ void DiskStorage::Adopt(FileDescriptor fd) {
   struct stat st {};
   if (::fstat(fd.Get(), &st) != 0) ThrowIO(Errno("cannot inspect", mPath));
   mFd = std::move(fd);
+  ForgetBlock();
   mSize = static_cast<std::uint64_t>(st.st_size);
   mIdentity = {st.st_dev, st.st_ino};
 }
@@ -186,6 +189,27 @@ void DiskStorage::CheckIdentity() const {
 }
 
 std::size_t DiskStorage::DoRead(std::uint64_t offset, void* buffer, std::size_t size) {
+  if (size >= kReadBlock) return ReadFile(offset, buffer, size);
+  const bool inBlock =
+      mBlockSize != 0 && offset >= mBlockOffset && offset + size <= mBlockOffset + mBlockSize;
+  if (!inBlock) {
+    if (!mBlock) mBlock = std::make_unique_for_overwrite<std::uint8_t[]>(kReadBlock);
+    mBlockSize = 0;
+    mBlockOffset = offset - offset % kReadBlock;
+    mBlockSize = ReadFile(mBlockOffset, mBlock.get(), kReadBlock);
+  }
+  const std::uint64_t end = mBlockOffset + mBlockSize;
+  const std::size_t n =
+      offset >= end ? 0 : static_cast<std::size_t>(std::min<std::uint64_t>(size, end - offset));
+  if (n > 0) std::memcpy(buffer, mBlock.get() + (offset - mBlockOffset), n);
+  // A read that straddles the block's end gets the rest from the file.
+  if (n < size && offset + n < mSize) {
+    return n + ReadFile(offset + n, static_cast<std::uint8_t*>(buffer) + n, size - n);
+  }
+  return n;
+}
+
+std::size_t DiskStorage::ReadFile(std::uint64_t offset, void* buffer, std::size_t size) {
   auto* p = static_cast<std::uint8_t*>(buffer);
   std::size_t total = 0;
   while (total < size) {
@@ -207,6 +231,7 @@ void DiskStorage::WriteAt(std::uint64_t offset, const void* data, std::size_t si
   // a failed write then leaves the file as it was.
   const std::uint64_t oldSize = mSize;
   Bytes covered;
+  ForgetBlock();
   if (offset < oldSize && size <= kMaxSavedBytes) {
     covered =
         Read(offset, static_cast<std::size_t>(std::min<std::uint64_t>(size, oldSize - offset)));
@@ -226,6 +251,7 @@ void DiskStorage::WriteAt(std::uint64_t offset, const void* data, std::size_t si
 void DiskStorage::Truncate(std::uint64_t size) {
   if (!mWritable) ThrowIO("'" + mPath + "' is open read-only");
   if (CheckWriteStep({"truncate", size, 0})) ThrowIO("cannot truncate '" + mPath + "' (injected)");
+  ForgetBlock();
   if (::ftruncate(mFd.Get(), static_cast<off_t>(size)) != 0)
     ThrowIO(Errno("cannot truncate", mPath));
   mSize = size;
@@ -307,6 +333,7 @@ class DiskRewrite : public Rewrite {
   // whole new content beside the file.
   void CopyIntoOriginal() {
     mOwner.Reserve(mPos);
+    mOwner.ForgetBlock();
     Bytes chunk(1 << 20);
     for (std::uint64_t at = 0; at < mPos;) {
       std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), mPos - at));

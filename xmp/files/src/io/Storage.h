@@ -185,12 +185,21 @@ class DiskStorage : public Storage {
   friend class DiskRewrite;
   // Takes `fd` as this storage's open file (size and identity).
   void Adopt(FileDescriptor fd);
+  // Reads from the file itself, bypassing the block below.
+  std::size_t ReadFile(std::uint64_t offset, void* buffer, std::size_t size);
+  // Drops the block after the file's content changed.
+  void ForgetBlock() { mBlockSize = 0; }
 
   std::string mPath;
   FileDescriptor mFd;
   bool mWritable = false;
   std::uint64_t mSize = 0;
   FileIdentity mIdentity;
+  // The last block read for small reads: handlers walk headers a few bytes at a time, and
+  // one read of a page serves all those within it instead of a system call each.
+  std::unique_ptr<std::uint8_t[]> mBlock;
+  std::uint64_t mBlockOffset = 0;
+  std::size_t mBlockSize = 0;  // valid bytes in mBlock
 };
 
 // A file held in memory; writes and rewrites change the vector.
