@@ -47,6 +47,8 @@ TEST(FilesStorage, BoundedReadsOnDiskAndInMemory) {
     EXPECT_EQ(big.ReadString(at + 1, 3), pattern.substr(at + 1, 3)) << at;
   }
   EXPECT_EQ(big.ReadString(100, 6000), pattern.substr(100, 6000));
+  EXPECT_EQ(big.ReadString(4096, 4096), pattern.substr(4096, 4096));  // a whole page kept
+  EXPECT_EQ(big.ReadString(4100, 3), pattern.substr(4100, 3));
   big.WriteAt(4094, "XYZ", 3);
   EXPECT_EQ(big.ReadString(4093, 5), pattern.substr(4093, 1) + "XYZ" + pattern.substr(4097, 1));
   big.Truncate(4095);

@@ -161,10 +161,14 @@ void Rewrite::AppendFrom(Storage& original, std::uint64_t offset, std::uint64_t 
 // ---- DiskStorage ----
 
 DiskStorage::DiskStorage(const std::string& path, bool writable) : mWritable(writable) {
-  // Symbolic links are followed: the update goes to the file they name, the link stays.
-  std::error_code ec;
-  std::filesystem::path resolved = std::filesystem::canonical(path, ec);
-  mPath = ec ? path : resolved.string();
+  // Symbolic links are followed: the update goes to the file they name, the link stays. A
+  // read needs no resolved path (open follows links), which spares a system call per folder.
+  mPath = path;
+  if (writable) {
+    std::error_code ec;
+    std::filesystem::path resolved = std::filesystem::canonical(path, ec);
+    if (!ec) mPath = resolved.string();
+  }
   Adopt(FileDescriptor(OpenLocked(mPath, writable)));
   if (writable) RemoveStaleTemporaries(mPath, kStaleTemporaryAge);
 }
@@ -189,9 +193,20 @@ void DiskStorage::CheckIdentity() const {
 }
 
 std::size_t DiskStorage::DoRead(std::uint64_t offset, void* buffer, std::size_t size) {
-  if (size >= kReadBlock) return ReadFile(offset, buffer, size);
   const bool inBlock =
       mBlockSize != 0 && offset >= mBlockOffset && offset + size <= mBlockOffset + mBlockSize;
+  if (!inBlock && size >= kReadBlock) {
+    std::size_t got = ReadFile(offset, buffer, size);
+    if (offset % kReadBlock == 0 && got >= kReadBlock) {
+      // Keep the first page too: format detection reads the head of the file this way
+      // before the handler walks its headers.
+      if (!mBlock) mBlock = std::make_unique_for_overwrite<std::uint8_t[]>(kReadBlock);
+      std::memcpy(mBlock.get(), buffer, kReadBlock);
+      mBlockOffset = offset;
+      mBlockSize = kReadBlock;
+    }
+    return got;
+  }
   if (!inBlock) {
     if (!mBlock) mBlock = std::make_unique_for_overwrite<std::uint8_t[]>(kReadBlock);
     mBlockSize = 0;

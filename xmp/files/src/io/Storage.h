@@ -175,7 +175,7 @@ class DiskStorage : public Storage {
   std::unique_ptr<Rewrite> StartRewrite() override;
   bool Writable() const override { return mWritable; }
   void CheckIdentity() const override;
-  // The file's real path (symbolic links resolved).
+  // The path of the file: as given for reading, with symbolic links resolved for updating.
   const std::string& Path() const { return mPath; }
 
  protected:
