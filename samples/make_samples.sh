@@ -68,9 +68,8 @@ common -XMP-dc:Title='Harbour at dusk' \
   -XMP-aux:LensSerialNumber=L35-88120 -XMP-aux:Firmware=2.1.0 -XMP-aux:ImageNumber=1842 \
   -XMP-plus:ImageSupplierName='Orvane Press' -XMP-plus:CopyrightOwnerName='Mira Okafor' \
   -XMP-plus:LicensorName='Orvane Press Licensing' -XMP-plus:LicensorEmail=licensing@example.com \
-  -XMP-plus:ModelReleaseStatus#=http://ns.useplus.org/ldf/vocab/MR-NON \
-  -XMP-plus:PropertyReleaseStatus#=http://ns.useplus.org/ldf/vocab/PR-NON \
-  -XMP-plus:MinorModelAgeDisclosure#=http://ns.useplus.org/ldf/vocab/AG-UNK \
+  -XMP-plus:ModelReleaseStatus#=MR-NON -XMP-plus:PropertyReleaseStatus#=PR-NON \
+  -XMP-plus:MinorModelAgeDisclosure#=AG-UNK \
   "$work/photo.jpg"
 
 common -XMP-dc:Title='Harbour at dusk (clip)' \
@@ -86,13 +85,21 @@ common -XMP-dc:Title='Harbour at dusk (clip)' \
   "$work/clip.mp4"
 
 # ---- lumara (photoshop:) and zpx, written by veltmeta ---------------------------------------
+# Closed choices and booleans are given as a panel labels them (RGB, Approved, High, No);
+# veltmeta stores their values. --no-recent keeps the user's recent values out of it.
 for f in photo.jpg clip.mp4; do
-  "$tool" set "$work/$f" photoshop:Headline='Evening on the quay' photoshop:City=Galway \
-    photoshop:Country=Ireland photoshop:Credit='Mira Okafor / Orvane Press' \
-    photoshop:Source='Orvane Press' photoshop:CaptionWriter='Aoife Byrne' \
-    photoshop:TransmissionReference=GB-0621 photoshop:Urgency=4 \
-    zpx:AssetID=A-2024-0621-17 zpx:Project='Galway Bay' zpx:Status=approved zpx:Priority=2 \
-    zpx:Owner='Mira Okafor' zpx:Assignee='Aoife Byrne' zpx:DueDate=2024-07-15 >/dev/null
+  "$tool" set --no-recent "$work/$f" photoshop:Headline='Evening on the quay' \
+    photoshop:City=Galway photoshop:Country=Ireland \
+    photoshop:Credit='Mira Okafor / Orvane Press' photoshop:Source='Orvane Press' \
+    photoshop:CaptionWriter='Aoife Byrne' photoshop:TransmissionReference=GB-0621 \
+    photoshop:Urgency=4 photoshop:ColorMode=RGB photoshop:ICCProfile='sRGB IEC61966-2.1' \
+    photoshop:LayerCount=3 photoshop:HasAlpha=No \
+    photoshop:History='Exposure +0.3; cropped to 3:2; sky darkened with a graduated filter.' \
+    zpx:AssetID=A-2024-0621-17 zpx:Project='Galway Bay' zpx:Collections='Harbours; Summer 2024' \
+    zpx:Tags='boats; sunset' zpx:Status=Approved zpx:Priority=High zpx:Owner='Mira Okafor' \
+    zpx:Assignee='Aoife Byrne' zpx:DueDate=2024-07-15 zpx:Approver='Seán Ó Flaithearta' \
+    zpx:ApprovalDate=2024-06-24T10:30:00+01:00 zpx:VersionNumber=2 \
+    zpx:VersionComment='Sky darkened.' zpx:CheckedOut=No >/dev/null
 done
 
 cp "$work/photo.jpg" "$work/clip.mp4" "$here/"

@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev lld libexpat1-dev libboost-dev
           libgtest-dev libgmock-dev libbenchmark-dev libimage-exiftool-perl pkgconf locales
-          zlib1g-dev ffmpeg imagemagick python3)
+          zlib1g-dev ffmpeg imagemagick python3 libheif-examples libavif-bin webp sox)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

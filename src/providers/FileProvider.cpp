@@ -6,6 +6,7 @@
 
 #include "veltmetadata/FileProvider.h"
 
+#include "FormatCacheSeam.h"
 #include "ProviderAssert.h"
 #include "veltcore/Strings.h"
 #include "veltmetadata/Lifecycle.h"
@@ -36,7 +37,13 @@ void FileProvider::ReloadFile() {
   bool found = false;
   if (!mFilePath.empty()) {
     try {
+      // The handler that opens the file is the one format detection would pick: its format
+      // goes to the format cache, so that asking for it next does not open the file again.
+      const auto stamp = utility::internal::StampOf(mFilePath);
       SXMPFiles file(veltcore::string::UTF16to8(mFilePath), kXMP_UnknownFile, kReadFlags);
+      XMP_FileFormat format = kXMP_UnknownFile;
+      if (stamp && file.GetFileInfo(nullptr, nullptr, &format, nullptr))
+        utility::internal::RecordOpenedFormat(mFilePath, *stamp, format);
       found = file.GetXMP(&meta, nullptr, nullptr);
     } catch (...) {
       VELT_PROVIDER_ASSERT("veltmetadata::FileProvider::ReloadFile", "false",

@@ -40,23 +40,38 @@ TEST(MainJobTest, AgreesWithExifTool) {
     EXPECT_EQ("", velttest::RunCommand(check + "values " + kTool + " " + sample, &status));
     EXPECT_EQ(0, status) << sample;
   }
-  // A copy that differs in a lang-alt, an integer, a rational and a bag.
+  // A copy that differs in a lang-alt, an integer, a rational and a bag, and has two items
+  // in an array of structures.
   velttest::TempDir dir;
   const auto other = dir / "other.jpg";
   velttest::WriteFile(other, velttest::ReadFile(photo));
   velttest::RunCommand(
       "exiftool -q -overwrite_original -XMP-dc:Title=Other -XMP-xmp:Rating=2 "
-      "-XMP-exif:FNumber=8 -XMP-dc:Subject+=extra " +
+      "-XMP-exif:FNumber=8 -XMP-dc:Subject+=extra "
+      "'-XMP-iptcExt:LocationShown=[{City=Cork,CountryName=Ireland},{City=Dublin}]' " +
           Quoted(other.string()),
       &status);
   ASSERT_EQ(0, status);
+  EXPECT_EQ("", velttest::RunCommand(check + "values " + kTool + " " + other.string(), &status));
+  EXPECT_EQ(0, status);
   EXPECT_EQ("", velttest::RunCommand(check + "merged " + kTool + " " + photo + " " + other.string(),
                                      &status));
   EXPECT_EQ(0, status);
+  // Valid files read without a single note, even with --verbose.
   std::string err;
-  const std::string text = Tool(photo + " " + other.string(), &status, &err);
+  const std::string text =
+      Tool("--verbose " + photo + " " + other.string() + " " + kSource + "/samples/clip.mp4",
+           &status, &err);
   EXPECT_NE(std::string::npos, text.find("<multiple values>"));
   EXPECT_EQ("", err);
+
+  // Every date reads in the user's locale: xmp:CreateDate like the formatted ModifyDate.
+  if (velttest::RunCommand("locale -a").find("de_DE.utf8") != std::string::npos) {
+    const std::string german =
+        velttest::RunCommand("TZ=UTC LC_ALL=de_DE.UTF-8 " + kTool + " " + photo, &status);
+    EXPECT_NE(std::string::npos, german.find(" 21.06.2024 20:42:10\n")) << german;
+    EXPECT_NE(std::string::npos, german.find(" 22.06.2024 08:15:00\n")) << german;
+  }
 }
 
 TEST(MainJobTest, BadInputIsOneLineEachAndTheOtherFilesAreShown) {

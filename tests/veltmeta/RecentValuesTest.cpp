@@ -58,15 +58,17 @@ TEST_F(RecentValuesTest, ParallelSetRunsLoseNothingAndRecentListsAndClears) {
   }
   velttest::WriteFile(dir / "long.txt", std::string(veltmeta::kMaxRecentValueBytes + 1, 'x'));
   int status = -1;
-  velttest::RunCommand(script + "wait; '" + kTool + "' set '" + (dir / "photo0.jpg").string() +
-                           "' dc:title='<&>' zpx:Project=Galway 'dc:description<=" +
-                           (dir / "long.txt").string() + "' >/dev/null",
-                       &status);
+  velttest::RunCommand(
+      script + "wait; '" + kTool + "' set '" + (dir / "photo0.jpg").string() +
+          "' dc:title='<&>' zpx:Project=Galway zpx:Status='in review' 'dc:description<=" +
+          (dir / "long.txt").string() + "' >/dev/null",
+      &status);
   EXPECT_EQ(status, 0);
   const veltmeta::RecentLists written = veltmeta::LoadRecentValues();
   EXPECT_EQ(written.at("xmp:Label").size(), 8U);
   EXPECT_EQ(written.at("dc:title"), std::vector<std::string>{"<&>"});
   EXPECT_EQ(written.at("zpx:Project"), std::vector<std::string>{"Galway"});
+  EXPECT_EQ(written.at("zpx:Status"), std::vector<std::string>{"inReview"});  // typed as labelled
   EXPECT_EQ(written.count("dc:description"), 0U);
 
   std::string error;
@@ -80,7 +82,7 @@ TEST_F(RecentValuesTest, ParallelSetRunsLoseNothingAndRecentListsAndClears) {
       "' recent --json | python3 -c \"import json,sys;p={x['property']:x for x in "
       "json.load(sys.stdin)};l=p['xmp:Label'];"
       "print(len(l['values']), 'labels' in l, p['zpx:Status']['labels'])\"");
-  EXPECT_EQ(json, "8 False {'approved': 'Approved'}\n");
+  EXPECT_EQ(json, "8 False {'approved': 'Approved', 'inReview': 'In Review'}\n");
   velttest::RunCommand("'" + kTool + "' recent --clear xmp:Label", &status);
   EXPECT_EQ(status, 0);
   const veltmeta::RecentLists left = veltmeta::LoadRecentValues();

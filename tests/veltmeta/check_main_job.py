@@ -74,11 +74,14 @@ def exif_value(record, name):
     for field in key[1]:
         if isinstance(value, list) and len(value) == 1:
             value = value[0]
+        if isinstance(value, list):  # a field of every item of an array of structures
+            value = [item[field] for item in value if isinstance(item, dict) and field in item]
+            continue
         if not isinstance(value, dict) or field not in value:
             return None
         value = value[field]
     # ExifTool reads PLUS vocabulary codes without the vocabulary's URI (and adds it on write).
-    if key[0].startswith("XMP-plus:") and isinstance(value, str) and value.startswith(PLUS_VOCAB):
+    if key[0].startswith("XMP-plus:") and isinstance(value, str) and re.fullmatch(r"[A-Z]{2}-[A-Z0-9]+", value):
         value = PLUS_VOCAB + value
     return value
 

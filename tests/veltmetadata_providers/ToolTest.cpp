@@ -89,6 +89,7 @@ TEST_F(ToolTest, RefusedInputTouchesNoFile) {
       {"set" + mAll, 2},
       {"set" + mAll + " dc:nothing=1", 2},
       {"set" + mAll + " xmp:Rating=high", 2},
+      {"set" + mAll + " zpx:Status=Bogus", 2},
       {"set" + mAll + " exif:Flash/exif:Fired=perhaps", 2},
       {"set" + mAll + " 'xmpMM:DerivedFrom=x'", 2},
       {"set" + mAll + " 'dc:title[1]=x'", 2},
@@ -108,6 +109,10 @@ TEST_F(ToolTest, RefusedInputTouchesNoFile) {
   EXPECT_NE(
       Tool("set" + mAll + text + " dc:title=x").err.find("not a media file veltmeta can write: "),
       std::string::npos);
+  for (const char* slip : {"dc:titel", "dc:Rating", "xm:Rating"}) {
+    EXPECT_NE(Tool("get" + mAll + " " + slip).err.find("did you mean '"), std::string::npos)
+        << slip;
+  }
   // Read-only for the user running it, and a folder where no temporary file can be made.
   for (const fs::path& folder : {TestRoot(), mDir.Path()}) {
     fs::permissions(folder, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);

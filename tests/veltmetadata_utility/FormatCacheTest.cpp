@@ -4,9 +4,11 @@
 
 #include <chrono>
 #include <filesystem>
+#include <string>
 
 #include "FormatCacheSeam.h"
 #include "FormatCacheSupport.h"
+#include "veltmetadata/FileProvider.h"
 #include "veltmetadata/MetadataUtils.h"
 
 namespace {
@@ -58,6 +60,22 @@ TEST(FormatCache, DetectsOncePerFileStateAndNoticesChangesWithinOneTick) {
   EXPECT_EQ(vu::GetXMPFormat(U16(file)), kXMP_JPEGFile);
   EXPECT_EQ(vu::GetXMPFormat(U16(dir.Path() / "." / "photo.jpg")), kXMP_JPEGFile);
   EXPECT_EQ(Detections(), base + 2);
+
+  // A NUL inside a path names no file (not the file before it); a path longer than any
+  // buffer of the look-up is served like a short one.
+  EXPECT_EQ(vu::GetXMPFormat(U16(file) + u'\0' + u"x"), kXMP_UnknownFile);
+  const fs::path deep = dir / std::string(200, 'a') / std::string(200, 'b') / std::string(200, 'c');
+  fs::create_directories(deep);
+  velttest::ReplaceWithSample(kPng, deep / "photo.png", tick);
+  EXPECT_EQ(vu::GetXMPFormat(U16(deep / "photo.png")), kXMP_PNGFile);
+  EXPECT_EQ(vu::GetXMPFormat(U16(deep / "photo.png")), kXMP_PNGFile);
+  EXPECT_EQ(Detections(), base + 3);
+
+  // A file provider's read replaces the stale entry of a file it opens: no detection follows.
+  velttest::ReplaceWithSample(kPng, file, tick);
+  { const veltmetadata::FileProvider provider(U16(file)); }
+  EXPECT_EQ(vu::GetXMPFormat(U16(file)), kXMP_PNGFile);
+  EXPECT_EQ(Detections(), base + 3);
 }
 
 TEST(FormatCache, AddKeepsAnEntryUntilErasedAndPathsDifferingInCaseAreSeparate) {

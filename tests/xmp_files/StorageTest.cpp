@@ -126,7 +126,9 @@ TEST(FilesStorage, PacketFitsByPadding) {
     EXPECT_EQ(fitted->substr(0, packet.find("/>") + 2), packet.substr(0, packet.find("/>") + 2));
   }
   EXPECT_FALSE(text.FitTo(packet.size() - 9));         // the content itself does not shrink
-  EXPECT_FALSE(PacketText("<x:xmpmeta/>").FitTo(40));  // nothing to pad before
+  // Without a trailer the padding goes after the packet; it still never shrinks.
+  EXPECT_EQ(*PacketText("<x:xmpmeta/>").FitTo(14), "<x:xmpmeta/>  ");
+  EXPECT_FALSE(PacketText("<x:xmpmeta/>").FitTo(11));
   PacketInfo info = DescribePacket(*text.FitTo(packet.size() + 100), 12);
   EXPECT_EQ(info.mOffset, 12);
   EXPECT_EQ(info.mPadSize, 108);

@@ -215,7 +215,7 @@ TEST(DurableWrite, TheFileItselfIsKept) {
     fs::path moved = dir / "moved-away";
     bool swapped = false;
     xmpfiles::SetWriteFaultHook([&](const xmpfiles::WriteStep& step) {
-      if (!swapped && (step.point == "temp-flush" || step.point == "sync")) {
+      if (!swapped && (step.mPoint == "temp-flush" || step.mPoint == "sync")) {
         swapped = true;
         fs::rename(file, moved);
         fs::rename(other, file);
@@ -252,14 +252,14 @@ TEST(DurableWrite, PlacementSwapsInOneWriteAndGrowthStaysBounded) {
       {0, 100, false}, {100, 200, false}, {200, 400, true}, {400, 500, false}};
   auto plan = xmpfiles::PlanPlacement(afterFree, 1, 188, 500, true, frame);
   ASSERT_TRUE(plan);
-  EXPECT_EQ(plan->kind, Kind::kAfterOld);
-  EXPECT_EQ(plan->offset, 200u);
-  EXPECT_EQ(plan->extra, 4u);  // 4 bytes left: too few for a free unit of their own
+  EXPECT_EQ(plan->mKind, Kind::kAfterOld);
+  EXPECT_EQ(plan->mOffset, 200u);
+  EXPECT_EQ(plan->mExtra, 4u);  // 4 bytes left: too few for a free unit of their own
   const std::vector<xmpfiles::Span> beforeFree = {
       {0, 100, true}, {100, 200, false}, {200, 300, false}};
   plan = xmpfiles::PlanPlacement(beforeFree, 1, 92, 300, true, frame);
   ASSERT_TRUE(plan);
-  EXPECT_EQ(plan->kind, Kind::kBeforeOld);
+  EXPECT_EQ(plan->mKind, Kind::kBeforeOld);
   plan = xmpfiles::PlanPlacement(beforeFree, 1, 93, 300, false, frame);
   EXPECT_FALSE(plan) << "no room and no appending: a rewrite";
 

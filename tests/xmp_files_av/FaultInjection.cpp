@@ -26,9 +26,9 @@ xmpfiles::WriteFaultHook MakeHook(int* counter, int step, Fault fault) {
       case Fault::kKill:
         ::_exit(kKilledStatus);
       case Fault::kFirstByte:
-        return at.size > 1 ? 1 : 0;
+        return at.mSize > 1 ? 1 : 0;
       case Fault::kLastByte:
-        return at.size > 1 ? at.size - 1 : 0;
+        return at.mSize > 1 ? at.mSize - 1 : 0;
       case Fault::kFail:
       case Fault::kSizeLimit:
         break;

@@ -19,16 +19,16 @@ using avtest::MakePacket;
 std::string TopLevel(const std::filesystem::path& file) {
   DiskStorage storage(file.string(), false);
   std::string types;
-  for (const iso::Box& box : iso::ListBoxes(storage, 0, storage.Size()).boxes) {
-    types += (types.empty() ? "" : " ") + iso::TypeName(box.type);
+  for (const iso::Box& box : iso::ListBoxes(storage, 0, storage.Size()).mBoxes) {
+    types += (types.empty() ? "" : " ") + iso::TypeName(box.mType);
   }
   return types;
 }
 
 std::uint64_t OffsetOf(const std::filesystem::path& file, std::uint32_t type) {
   DiskStorage storage(file.string(), false);
-  for (const iso::Box& box : iso::ListBoxes(storage, 0, storage.Size()).boxes) {
-    if (box.type == type) return box.offset;
+  for (const iso::Box& box : iso::ListBoxes(storage, 0, storage.Size()).mBoxes) {
+    if (box.mType == type) return box.mOffset;
   }
   return 0;
 }
@@ -119,7 +119,7 @@ TEST_F(IsoMediaTest, RewriteMovesChunkOffsetsWithTheMedia) {
     auto file = avtest::CopySample(mDir.Path(), sample);
     const std::string media = avtest::MediaHashes(file);
     const std::uint64_t mdat = OffsetOf(file, iso::kMdat);
-    Write(file, MakePacket("Rewritten", 3000), {.forceRewrite = true});
+    Write(file, MakePacket("Rewritten", 3000), {.mForceRewrite = true});
     EXPECT_GT(OffsetOf(file, iso::kMdat), mdat + 3000);
     EXPECT_EQ(avtest::MediaHashes(file), media);
     EXPECT_EQ(avtest::ExifToolRead({file}).at(0).title, "Rewritten");
@@ -171,7 +171,7 @@ TEST_F(IsoMediaTest, FailedWritesLeaveTheFileAsItWas) {
   for (const auto& [point, rewrite] : cases) {
     SCOPED_TRACE(point);
     SetFailureHook([point = std::string(point)](std::string_view at) { return at == point; });
-    EXPECT_THROW(Write(file, MakePacket("Never"), {.forceRewrite = rewrite}), FileError);
+    EXPECT_THROW(Write(file, MakePacket("Never"), {.mForceRewrite = rewrite}), FileError);
     SetFailureHook(nullptr);
     EXPECT_TRUE(velttest::ReadFile(file) == original);
   }
@@ -278,15 +278,15 @@ TEST(IsoChunkOffsets, BothTableKindsFollowTheMedia) {
   AppendBytes(file, box("moov", traks));
   AppendBytes(file, box("mdat", Bytes(10, 0xAB)));
   MemoryStorage storage(file);
-  iso::WriteXmp(storage, PacketText(MakePacket("t")), {.forceRewrite = true});
+  iso::WriteXmp(storage, PacketText(MakePacket("t")), {.mForceRewrite = true});
 
   const Bytes& out = storage.Data();
   iso::BoxList top = iso::ListBoxes(out.data(), out.size());
-  ASSERT_EQ(top.boxes.size(), 4u);  // ftyp moov uuid mdat
-  const std::uint64_t shift = top.boxes[3].DataOffset() - media;
-  EXPECT_EQ(shift, top.boxes[2].size);
-  std::string moov(out.begin() + static_cast<std::ptrdiff_t>(top.boxes[1].offset),
-                   out.begin() + static_cast<std::ptrdiff_t>(top.boxes[1].End()));
+  ASSERT_EQ(top.mBoxes.size(), 4u);  // ftyp moov uuid mdat
+  const std::uint64_t shift = top.mBoxes[3].DataOffset() - media;
+  EXPECT_EQ(shift, top.mBoxes[2].mSize);
+  std::string moov(out.begin() + static_cast<std::ptrdiff_t>(top.mBoxes[1].mOffset),
+                   out.begin() + static_cast<std::ptrdiff_t>(top.mBoxes[1].End()));
   const auto* p = reinterpret_cast<const std::uint8_t*>(moov.data());
   std::size_t stco = moov.find("stco") + 12, co64 = moov.find("co64") + 12;
   EXPECT_EQ(GetU32BE(p + stco), media + shift);
@@ -299,7 +299,7 @@ TEST(IsoChunkOffsets, BothTableKindsFollowTheMedia) {
   std::size_t count = std::string(lying.begin(), lying.end()).find("stco") + 8;
   PutU32(&lying[count], 0x40000000, Endian::kBig);
   MemoryStorage bad(lying);
-  EXPECT_THROW(iso::WriteXmp(bad, PacketText(MakePacket("t")), {.forceRewrite = true}), FileError);
+  EXPECT_THROW(iso::WriteXmp(bad, PacketText(MakePacket("t")), {.mForceRewrite = true}), FileError);
   EXPECT_TRUE(bad.Data() == lying);
 }
 

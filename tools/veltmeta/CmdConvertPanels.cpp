@@ -8,10 +8,10 @@
 
 #include "Command.h"
 #include "PanelBuilder.h"
+#include "Session.h"
 #include "TextConversion.h"
 #include "veltmetadata/ExtensionPackages.h"
 #include "veltmetadata/GenericPanels.h"
-#include "veltmetadata/Lifecycle.h"
 
 namespace {
 
@@ -47,16 +47,17 @@ int RunConvertPanels(const std::vector<std::string>& args) {
     std::fprintf(stderr, "veltmeta convert-panels: '%s' is not a folder\n", folder.c_str());
     return 1;
   }
-  veltmetadata::Initialize();
   std::u16string report;
-  if (folder.empty()) {
-    veltmetadata::utility::LoadAndConvertGenericPanels(version, report);
-  } else {
-    veltmetadata::utility::ConvertGenericPanelsFolder(
-        version, veltmeta::ToUTF16(std::filesystem::absolute(folder).string()),
-        veltmeta::ToUTF16(veltmetadata::CustomExtensionsUserDirectory()), report);
+  {
+    veltmeta::Session session;
+    if (folder.empty()) {
+      veltmetadata::utility::LoadAndConvertGenericPanels(version, report);
+    } else {
+      veltmetadata::utility::ConvertGenericPanelsFolder(
+          version, veltmeta::ToUTF16(std::filesystem::absolute(folder).string()),
+          veltmeta::ToUTF16(veltmetadata::CustomExtensionsUserDirectory()), report);
+    }
   }
-  veltmetadata::Terminate();
   std::fputs(veltmeta::ToUTF8(report).c_str(), stdout);
   return report.find(u"FAILURE - ") == std::u16string::npos ? 0 : 1;
 }

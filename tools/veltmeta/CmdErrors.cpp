@@ -7,9 +7,9 @@
 
 #include "Command.h"
 #include "Json.h"
+#include "Session.h"
 #include "veltmetadata/Errors.h"
 #include "veltmetadata/ExtensionPackages.h"
-#include "veltmetadata/Lifecycle.h"
 
 namespace {
 
@@ -25,10 +25,11 @@ int RunErrors(const std::vector<std::string>& args) {
       return 2;
     }
   }
-  veltmetadata::Initialize();
-  veltmetadata::LoadAllViewDefinitions();
-  const auto errors = veltmetadata::GetErrorInfos();
-  veltmetadata::Terminate();
+  const auto errors = [] {
+    veltmeta::Session session;
+    veltmetadata::LoadAllViewDefinitions();
+    return veltmetadata::GetErrorInfos();
+  }();
   if (json) {
     std::printf("[");
     for (std::size_t i = 0; i < errors.size(); ++i) {

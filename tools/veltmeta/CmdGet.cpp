@@ -8,6 +8,7 @@
 // Usage errors, unknown prefixes and undefined properties exit with 2, files that cannot be
 // opened with 1, each with one line on stderr and nothing on stdout.
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -95,6 +96,18 @@ int RunGet(const std::vector<std::string>& args) {
   std::size_t first = 0;
   while (first < rest.size() && !veltmeta::StartsWithKnownPrefix(rest[first]))
     ++first;
+  // An argument taken for a file that names none but reads as PREFIX:NAME is a property
+  // under a prefix nobody registered: say so, with the nearest known property.
+  for (std::size_t i = 1; i < first; ++i) {
+    std::error_code ec;
+    const std::size_t colon = rest[i].find(':');
+    if (colon == std::string::npos || colon == 0 ||
+        rest[i].find_first_of("/.") != std::string::npos || std::filesystem::exists(rest[i], ec))
+      continue;
+    Path ignored;
+    std::fprintf(stderr, "veltmeta get: %s\n", veltmeta::ParseProperty(rest[i], &ignored).c_str());
+    return 2;
+  }
   if (first == 0 || first == rest.size()) return Usage();
   const std::vector<std::string> files(rest.begin(), rest.begin() + static_cast<long>(first));
   std::vector<std::pair<std::string, Path>> properties;

@@ -9,9 +9,9 @@
 
 #include "Command.h"
 #include "Json.h"
+#include "Session.h"
 #include "veltmetadata/Errors.h"
 #include "veltmetadata/IncludedLeafPaths.h"
-#include "veltmetadata/Lifecycle.h"
 #include "veltmetadata/PathTraversal.h"
 #include "veltmetadata/PropertyExclusion.h"
 #include "veltmetadata/Registry.h"
@@ -26,16 +26,13 @@ constexpr const char* kUsage = "usage: veltmeta leafpaths PREFIX [--json | --xml
 // Starts the library for the life of the command; reports of the error list go to stderr.
 struct Session {
   Session() {
-    veltmetadata::Initialize();
     mToStderr = std::make_shared<std::function<void(veltmetadata::UTF8String)>>(
         [](const veltmetadata::UTF8String& message) {
           std::fprintf(stderr, "veltmeta leafpaths: %s\n", message.c_str());
         });
     veltmetadata::NotifyOnError(mToStderr);
   }
-  ~Session() { veltmetadata::Terminate(); }
-  Session(const Session&) = delete;
-  Session& operator=(const Session&) = delete;
+  veltmeta::Session mLibrary;
   std::shared_ptr<std::function<void(veltmetadata::UTF8String)>> mToStderr;
 };
 

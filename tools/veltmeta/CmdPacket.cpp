@@ -10,6 +10,7 @@
 
 #include "Command.h"
 #include "Json.h"
+#include "Session.h"
 #include "xmp/SXMPIterator.h"
 #include "xmp/SXMPMeta.h"
 #include "xmp/XMP_Warnings.h"
@@ -60,7 +61,7 @@ int RunPacket(const std::vector<std::string>& args) {
     std::fprintf(stderr, "veltmeta packet: warning: %s\n", message.c_str());
   });
   try {
-    SXMPMeta::Initialize();
+    veltmeta::Session session(veltmeta::Session::Scope::kXMPCore);
     SXMPMeta meta;
     meta.ParseFromBuffer(bytes);
     if (normalize) {
@@ -70,7 +71,6 @@ int RunPacket(const std::vector<std::string>& args) {
     } else {
       PrintLeaves(meta);
     }
-    SXMPMeta::Terminate();
   } catch (const XMP_Error& e) {
     std::fprintf(stderr, "veltmeta packet: '%s' is not a valid XMP packet: %s\n", file.c_str(),
                  e.GetErrMsg());

@@ -9,9 +9,9 @@
 #include "Command.h"
 #include "Json.h"
 #include "RecentValues.h"
+#include "Session.h"
 #include "TextConversion.h"
 #include "veltmetadata/Definitions.h"
-#include "veltmetadata/Lifecycle.h"
 #include "veltmetadata/Registry.h"
 
 namespace {
@@ -49,7 +49,7 @@ std::string LabelOf(const std::vector<std::pair<std::string, std::string>>& labe
 }
 
 void Print(const veltmeta::RecentLists& lists, bool json) {
-  veltmetadata::Initialize();
+  veltmeta::Session session;  // for the labels of closed choices
   if (json) std::printf("[");
   bool first = true;
   for (const auto& [key, values] : lists) {
@@ -76,7 +76,6 @@ void Print(const veltmeta::RecentLists& lists, bool json) {
     first = false;
   }
   if (json) std::printf("%s]\n", lists.empty() ? "" : "\n");
-  veltmetadata::Terminate();
 }
 
 int RunRecent(const std::vector<std::string>& args) {

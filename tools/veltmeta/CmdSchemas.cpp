@@ -6,7 +6,7 @@
 
 #include "Command.h"
 #include "Json.h"
-#include "veltmetadata/Lifecycle.h"
+#include "Session.h"
 #include "veltmetadata/Registry.h"
 
 namespace {
@@ -19,14 +19,6 @@ using veltmeta::JsonString;
 const char* Bool(bool value) {
   return value ? "true" : "false";
 }
-
-// Starts the library for the life of one command.
-struct Session {
-  Session() { veltmetadata::Initialize(); }
-  ~Session() { veltmetadata::Terminate(); }
-  Session(const Session&) = delete;
-  Session& operator=(const Session&) = delete;
-};
 
 // Splits "--json" from the other arguments; false on an unknown option.
 bool ParseArgs(const char* command, const std::vector<std::string>& args, bool& json,
@@ -51,7 +43,7 @@ int RunSchemas(const std::vector<std::string>& args) {
     std::fprintf(stderr, "usage: veltmeta schemas [--json]\n");
     return 2;
   }
-  Session session;
+  veltmeta::Session session;
   const auto schemas = veltmetadata::AllSchemaDefinitions();
   if (json) std::printf("[");
   bool first = true;
@@ -129,7 +121,7 @@ int RunSchema(const std::vector<std::string>& args) {
     std::fprintf(stderr, "usage: veltmeta schema PREFIX [--json]\n");
     return 2;
   }
-  Session session;
+  veltmeta::Session session;
   std::shared_ptr<SchemaDefinition> found;
   for (const auto& schema : veltmetadata::AllSchemaDefinitions()) {
     if (schema->mPrefix == rest[0]) found = schema;

@@ -25,6 +25,7 @@
 #include "FolderLocks.h"
 #include "PropertyArgs.h"
 #include "RecentValues.h"
+#include "TextConversion.h"
 #include "veltmetadata/MetaDataAccess.h"
 #include "veltmetadata/MetaDataOperations.h"
 #include "veltmetadata/Registry.h"
@@ -137,9 +138,10 @@ std::string CheckType(Assignment& a) {
       std::string lower;
       for (char c : v)
         lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-      if (lower == "true" || lower == "1")
+      // Panels show booleans as Yes and No: what a user reads there is accepted too.
+      if (lower == "true" || lower == "1" || lower == "yes")
         a.mValue = "True";
-      else if (lower == "false" || lower == "0")
+      else if (lower == "false" || lower == "0" || lower == "no")
         a.mValue = "False";
       else
         return a.mProperty + ": " + v + " is not a boolean (True or False)";
@@ -148,12 +150,22 @@ std::string CheckType(Assignment& a) {
     case veltmetadata::kPrimitiveType_ClosedChoice: {
       auto choices = def->mChoices;
       if (choices.empty() && type) choices = type->mChoices;
+      // The stored value, or the label a panel shows for it (stored as its value).
       std::string allowed;
       for (const auto& choice : choices) {
         if (choice && choice->mRawValue == v) return "";
-        if (choice) allowed += (allowed.empty() ? "" : ", ") + choice->mRawValue;
       }
-      return a.mProperty + ": " + v + " is not one of its choices (" + allowed + ")";
+      for (const auto& choice : choices) {
+        if (!choice) continue;
+        const std::string label = veltmeta::ToUTF8(choice->mLabel);
+        if (!label.empty() && label.size() == v.size() && veltmeta::EditDistance(label, v) == 0) {
+          a.mValue = choice->mRawValue;
+          return "";
+        }
+        allowed += (allowed.empty() ? "" : ", ") + choice->mRawValue;
+        if (!label.empty() && label != choice->mRawValue) allowed += " (" + label + ")";
+      }
+      return a.mProperty + ": " + v + " is not one of its choices: " + allowed;
     }
     default:
       return "";

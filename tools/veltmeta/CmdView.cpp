@@ -7,12 +7,13 @@
 #include <vector>
 
 #include "Command.h"
+#include "MainJobValues.h"
 #include "PanelBuilder.h"
+#include "Session.h"
 #include "TextConversion.h"
 #include "veltmetadata/AggregateProvider.h"
 #include "veltmetadata/ExtensionPackages.h"
 #include "veltmetadata/FileProvider.h"
-#include "veltmetadata/Lifecycle.h"
 #include "veltmetadata/MetaDataAccess.h"
 #include "veltmetadata/MetaDataOperations.h"
 #include "xmp/SXMPFiles.h"
@@ -24,13 +25,8 @@ using veltmeta::PanelValue;
 constexpr const char* kUsage = "usage: veltmeta view NAME FILE... [--json]";
 
 struct Session {
-  Session() {
-    veltmetadata::Initialize();
-    veltmetadata::LoadAllViewDefinitions();
-  }
-  ~Session() { veltmetadata::Terminate(); }
-  Session(const Session&) = delete;
-  Session& operator=(const Session&) = delete;
+  Session() { veltmetadata::LoadAllViewDefinitions(); }
+  veltmeta::Session mLibrary;
 };
 
 // The metadata of the files: one file's own provider, or an aggregate of all of them.
@@ -92,16 +88,7 @@ int RunView(const std::vector<std::string>& args) {
   const auto provider = ProviderFor(files);
   veltmetadata::MetaDataReadAccess access(provider);
   auto lookup = [&access](const veltmetadata::Path& path) {
-    PanelValue value;
-    std::string text;
-    veltmetadata::GetValueResult result = veltmetadata::kGetValueResult_NoValue;
-    if (veltmetadata::GetValue(*access, path, text, &result)) {
-      value.mState = PanelValue::kValue;
-      value.mDisplay = text;
-    } else if (result == veltmetadata::kGetValueResult_MultipleValues) {
-      value.mState = PanelValue::kMultiple;
-    }
-    return value;
+    return veltmeta::ReadPanelValue(*access, path, false);
   };
   veltmeta::PanelBuilder panel(
       json ? veltmeta::PanelBuilder::Format::kJson : veltmeta::PanelBuilder::Format::kText, lookup);

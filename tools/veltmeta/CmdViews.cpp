@@ -7,8 +7,8 @@
 #include "Command.h"
 #include "Json.h"
 #include "PanelBuilder.h"
+#include "Session.h"
 #include "veltmetadata/ExtensionPackages.h"
-#include "veltmetadata/Lifecycle.h"
 
 namespace {
 
@@ -33,7 +33,7 @@ int RunViews(const std::vector<std::string>& args) {
     }
     json = true;
   }
-  veltmetadata::Initialize();
+  veltmeta::Session session;
   veltmetadata::LoadAllViewDefinitions();
   const auto views = veltmetadata::CommonViewDefinitions();
   if (json) std::printf("[");
@@ -55,7 +55,6 @@ int RunViews(const std::vector<std::string>& args) {
     }
   }
   if (json) std::printf("%s]\n", views.empty() ? "" : "\n");
-  veltmetadata::Terminate();
   return 0;
 }
 

@@ -50,36 +50,19 @@ std::string FormatName(unsigned int format) {
   return it == kNames.end() ? code : it->second;
 }
 
-// Edit distance of two short words.
-std::size_t Distance(const std::string& a, const std::string& b) {
-  std::vector<std::size_t> row(b.size() + 1);
-  for (std::size_t j = 0; j <= b.size(); ++j)
-    row[j] = j;
-  for (std::size_t i = 1; i <= a.size(); ++i) {
-    std::size_t diagonal = row[0];
-    row[0] = i;
-    for (std::size_t j = 1; j <= b.size(); ++j) {
-      const std::size_t above = row[j];
-      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
-      diagonal = above;
-    }
-  }
-  return row[b.size()];
-}
-
 // "no such file", with the command the user may have meant when the name looks like one.
 std::string NoSuchFile(const std::string& file) {
   if (file.find_first_of("./") == std::string::npos) {
     for (const Command& command : Commands()) {
-      if (file != command.mName && Distance(file, command.mName) <= 2)
+      if (file != command.mName && EditDistance(file, command.mName) <= 2)
         return "no such file (did you mean 'veltmeta " + command.mName + "'?)";
     }
   }
   return "no such file";
 }
 
-// Why `file` cannot be shown, or "" when it can (its format then in `format`).
-std::string Problem(const std::string& file, std::string& format) {
+// Why `file` cannot be read at all, or "" when it can be opened.
+std::string Problem(const std::string& file) {
   if (!IsUTF8(file)) return "its name is not UTF-8";
   struct stat info {};
   if (::stat(file.c_str(), &info) != 0) {
@@ -90,9 +73,6 @@ std::string Problem(const std::string& file, std::string& format) {
   if (S_ISDIR(info.st_mode)) return "it is a folder";
   if (!S_ISREG(info.st_mode)) return "not a regular file";
   if (::access(file.c_str(), R_OK) != 0) return "permission denied";
-  const unsigned int code = veltmetadata::utility::GetXMPFormat(ToUTF16(file));
-  if (code == kXMP_UnknownFile) return "not a media file veltmeta can read";
-  format = FormatName(code);
   return "";
 }
 
@@ -165,22 +145,29 @@ struct Opened {
 };
 
 // Opens `file` through a file provider; prints why and returns false when it cannot.
+// The file is opened once: the provider's read leaves its format in the format cache, which
+// then answers without opening it again (a file no handler takes is detected, and refused).
 bool Open(const std::string& file, ToolSession& session, Opened& opened) {
-  std::string format;
-  if (const std::string problem = Problem(file, format); !problem.empty()) {
+  if (const std::string problem = Problem(file); !problem.empty()) {
     PrintError(file, problem);
     return false;
   }
   opened.mProvider = std::make_shared<ToolFileProvider>(file, false, session);
+  const std::u16string path = ToUTF16(file);
+  const unsigned int format = veltmetadata::utility::GetXMPFormat(path);
+  if (format == kXMP_UnknownFile) {
+    PrintError(file, "not a media file veltmeta can read");
+    return false;
+  }
   if (!opened.mProvider->ReadError().empty()) {
     PrintError(file, "its XMP is damaged (" + WithoutMarkers(opened.mProvider->ReadError()) + ")");
     return false;
   }
   opened.mShown.mName = ShownName(file);
-  opened.mShown.mFormat = format;
+  opened.mShown.mFormat = FormatName(format);
   opened.mShown.mHasXMP = opened.mProvider->HadXMP();
   std::vector<std::u16string> associated;
-  veltmetadata::utility::GetAssociatedFiles(ToUTF16(file), associated);
+  veltmetadata::utility::GetAssociatedFiles(path, associated);
   for (const auto& name : associated)
     opened.mShown.mAssociated.push_back(ShownName(ToUTF8(name)));
   return true;

@@ -47,9 +47,11 @@ const std::map<std::string, std::string>& Details() {
        "examples:\n  veltmeta get samples/photo.jpg dc:title exif:FNumber\n"
        "  veltmeta get --json a.jpg b.jpg dc:creator\n"},
       {"set",
-       "Writes typed values; an empty VALUE deletes the property. Each value is recorded in\n"
-       "the recently used values (--no-recent skips that).\n"
-       "examples:\n  veltmeta set photo.jpg dc:title='Harbour at dusk' xmp:Rating=4\n"},
+       "Writes typed values; an empty VALUE deletes the property. A closed choice takes its\n"
+       "value or the label a panel shows (stored as the value), a boolean True/False or\n"
+       "Yes/No. Each value is recorded in the recently used values (--no-recent skips that).\n"
+       "examples:\n  veltmeta set photo.jpg dc:title='Harbour at dusk' xmp:Rating=4\n"
+       "  veltmeta set photo.jpg zpx:Status='In Review' photoshop:HasAlpha=No\n"},
       {"recent", "examples:\n  veltmeta recent dc:title\n  veltmeta recent --clear\n"},
       {"view", "examples:\n  veltmeta view camera samples/photo.jpg\n"},
       {"views", "examples:\n  veltmeta views --json\n"},

@@ -19,20 +19,8 @@ constexpr std::array<const char*, 11> kFixedOrder = {"basic",         "camera", 
 // Fills panels from one metadata handle: display reads, "<multiple values>" where merged
 // files differ and, for JSON, the typed value.
 PanelValueLookup LookupFor(__XMPMeta__* meta, bool typed) {
-  return [meta, typed](const veltmetadata::Path& path) {
-    PanelValue value;
-    if (meta == nullptr) return value;
-    std::string text;
-    veltmetadata::GetValueResult result = veltmetadata::kGetValueResult_NoValue;
-    if (veltmetadata::GetValue(meta, path, text, &result)) {
-      value.mState = PanelValue::kValue;
-      value.mDisplay = text;
-      if (typed) value.mJson = TypedJsonValue(meta, path);
-    } else if (result == veltmetadata::kGetValueResult_MultipleValues) {
-      value.mState = PanelValue::kMultiple;
-    }
-    return value;
-  };
+  return
+      [meta, typed](const veltmetadata::Path& path) { return ReadPanelValue(meta, path, typed); };
 }
 
 std::string Joined(const std::vector<std::string>& parts, const std::string& separator) {

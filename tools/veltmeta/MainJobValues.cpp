@@ -4,7 +4,10 @@
 
 #include "Json.h"
 #include "veltmetadata/Definitions.h"
+#include "veltmetadata/MetaDataOperations.h"
+#include "veltmetadata/Path.h"
 #include "veltmetadata/Registry.h"
+#include "veltmetadata/ValueFormatting.h"
 #include "xmp/SXMPIterator.h"
 #include "xmp/SXMPMeta.h"
 
@@ -120,7 +123,89 @@ std::string NodeJson(const SXMPMeta& meta, const std::string& ns, const std::str
   return Scalar(value, entry);
 }
 
+bool IsDate(const veltmetadata::Path& path) {
+  const auto entry = veltmetadata::PathEntryDefinition(path);
+  return entry && entry->mType && *entry->mType == "date";
+}
+
+// The display text of a value as a panel shows it: dates in the user's locale (the library
+// formats those of its internal properties itself), booleans as Yes and No.
+std::string Shown(const veltmetadata::Path& path, const std::string& text) {
+  if (!path.mInternal && IsDate(path)) return veltmetadata::FormatDate(text);
+  if (veltmetadata::PrimitiveTypeOfPath(path) == veltmetadata::kPrimitiveType_Boolean) {
+    if (text == "True" || text == "true") return Localized("$$$/veltmeta/value/yes=Yes");
+    if (text == "False" || text == "false") return Localized("$$$/veltmeta/value/no=No");
+  }
+  return text;
+}
+
+// One display read.
+PanelValue ReadOne(__XMPMeta__* meta, const veltmetadata::Path& path, bool typed) {
+  PanelValue value;
+  std::string text;
+  veltmetadata::GetValueResult result = veltmetadata::kGetValueResult_NoValue;
+  if (veltmetadata::GetValue(meta, path, text, &result)) {
+    value.mState = PanelValue::kValue;
+    value.mDisplay = Shown(path, text);
+    if (typed) value.mJson = TypedJsonValue(meta, path);
+  } else if (result == veltmetadata::kGetValueResult_MultipleValues) {
+    value.mState = PanelValue::kMultiple;
+  }
+  return value;
+}
+
+// Where the first step of `path` ends when that step is a bag or seq of structures and the
+// rest names a field of its items ("Licensor" in "Licensor/plus:LicensorName"); 0 otherwise.
+std::size_t ArrayStepEnd(const veltmetadata::Path& path) {
+  const std::string& description = path.mPathDescription;
+  const std::size_t slash = description.find('/');
+  if (slash == std::string::npos || description.find('[') < slash) return 0;
+  const veltmetadata::Path array =
+      veltmetadata::PathForSchemaNameAndPropertyName(path.mNamespace, description.substr(0, slash));
+  if (array.empty() || !veltmetadata::IsPathAnArray(array, true)) return 0;
+  return slash;
+}
+
+// The field in every item of the array, in item order; items without it are skipped.
+PanelValue ReadEveryItem(__XMPMeta__* meta, const veltmetadata::Path& path, std::size_t stepEnd,
+                         bool typed) {
+  const std::string array = path.mPathDescription.substr(0, stepEnd);
+  const std::string field = path.mPathDescription.substr(stepEnd);
+  XMP_Index count = 0;
+  try {
+    const SXMPMeta wrapped(meta);
+    XMP_OptionBits options = 0;
+    if (wrapped.HasMultipleValues(path.mNamespace, array)) return {PanelValue::kMultiple, "", ""};
+    if (!wrapped.GetProperty(path.mNamespace, array, nullptr, &options)) return {};
+    // Stored as a single structure, not in the array its definition gives: read as it is.
+    if ((options & kXMP_PropValueIsArray) == 0) return ReadOne(meta, path, typed);
+    count = wrapped.CountArrayItems(path.mNamespace, array);
+  } catch (const XMP_Error&) {
+    return ReadOne(meta, path, typed);  // the library reports what is wrong with it
+  }
+  PanelValue value;
+  std::string json;
+  for (XMP_Index i = 1; i <= count; ++i) {
+    veltmetadata::Path item = path;
+    item.mPathDescription = array + "[" + std::to_string(i) + "]" + field;
+    const PanelValue one = ReadOne(meta, item, typed);
+    if (one.mState == PanelValue::kMultiple) return one;
+    if (one.mState != PanelValue::kValue) continue;
+    value.mDisplay += (value.mState == PanelValue::kValue ? "; " : "") + one.mDisplay;
+    json += (json.empty() ? "" : ", ") + (one.mJson.empty() ? JsonString(one.mDisplay) : one.mJson);
+    value.mState = PanelValue::kValue;
+  }
+  if (typed && value.mState == PanelValue::kValue) value.mJson = "[" + json + "]";
+  return value;
+}
+
 }  // namespace
+
+PanelValue ReadPanelValue(__XMPMeta__* meta, const veltmetadata::Path& path, bool typed) {
+  if (meta == nullptr || path.empty()) return {};
+  const std::size_t stepEnd = ArrayStepEnd(path);
+  return stepEnd > 0 ? ReadEveryItem(meta, path, stepEnd, typed) : ReadOne(meta, path, typed);
+}
 
 std::string TypedJsonValue(__XMPMeta__* meta, const veltmetadata::Path& path) {
   if (meta == nullptr || path.empty()) return "";

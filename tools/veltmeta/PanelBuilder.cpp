@@ -179,8 +179,6 @@ PanelBuilder::Node PanelBuilder::Render(const ViewItem& item) const {
   if (item.mWidgetName == "formatter") return RenderFormatter(item);
   Node node;
   node.mWidget = item.mWidgetName;
-  node.mLabel = ToUTF8(item.GetLabel());
-  node.mName = QualifiedPath(item.mPath);
   bool pendingSeparator = false;
   for (const auto& child : item.mChildItems) {
     if (!child) continue;
@@ -202,17 +200,22 @@ PanelBuilder::Node PanelBuilder::Render(const ViewItem& item) const {
   if (item.mPath.empty()) {
     // A heading (section, note, group): hidden when pruning leaves it empty.
     node.mVisible = !mPrune || !node.mChildren.empty() || item.mWidgetName == "note";
-    return node;
+  } else {
+    node.mShowsValue = true;
+    const PanelValue value = mLookup ? mLookup(item.mPath) : PanelValue();
+    node.mMultiple = value.mState == PanelValue::kMultiple;
+    if (node.mMultiple) node.mDisplay = kMultipleValues;
+    if (value.mState == PanelValue::kValue) {
+      node.mDisplay = ChoiceLabel(item, value.mDisplay);
+      node.mJson = value.mJson;
+    }
+    node.mVisible = !mPrune || value.mState != PanelValue::kNone;
   }
-  node.mShowsValue = true;
-  const PanelValue value = mLookup ? mLookup(item.mPath) : PanelValue();
-  node.mMultiple = value.mState == PanelValue::kMultiple;
-  if (node.mMultiple) node.mDisplay = kMultipleValues;
-  if (value.mState == PanelValue::kValue) {
-    node.mDisplay = ChoiceLabel(item, value.mDisplay);
-    node.mJson = value.mJson;
+  // Most items of a view have no value in a given file: only a shown one is labelled.
+  if (node.mVisible) {
+    node.mLabel = ToUTF8(item.GetLabel());
+    node.mName = QualifiedPath(item.mPath);
   }
-  node.mVisible = !mPrune || value.mState != PanelValue::kNone;
   return node;
 }
 

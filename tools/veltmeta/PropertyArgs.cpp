@@ -5,12 +5,13 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <mutex>
 
+#include "TextConversion.h"
 #include "veltmetadata/DynamicSchemas.h"
-#include "veltmetadata/Lifecycle.h"
 #include "veltmetadata/MetaDataAccess.h"
 #include "veltmetadata/Registry.h"
 #include "xmp/SXMPFiles.h"
@@ -84,6 +85,38 @@ std::shared_ptr<veltmetadata::TypeDefinition> ItemStructTypeOf(const Path& path)
   return type && !type->mFields.empty() ? type : nullptr;
 }
 
+// The registered property whose "prefix:Name" is nearest to `head`, when one is near enough
+// to be a slip (a letter or two, a wrong case, the name under another prefix); else "".
+std::string ClosestProperty(const std::string& head) {
+  const std::size_t allowed = std::max<std::size_t>(2, head.size() / 4);
+  std::string best;
+  std::size_t bestDistance = allowed + 1;
+  for (const auto& schema : veltmetadata::AllSchemaDefinitions()) {
+    if (!schema) continue;
+    for (const auto& property : schema->mProperties) {
+      if (!property) continue;
+      const std::string name = schema->mPrefix + ":" + property->mName;
+      // The right name under another schema's prefix is a near miss too.
+      const std::size_t colon = head.find(':');
+      const std::size_t distance = std::min(
+          EditDistance(head, name),
+          colon == std::string::npos ? name.size()
+                                     : EditDistance(head.substr(colon + 1), property->mName) + 1);
+      if (distance < bestDistance) {
+        best = name;
+        bestDistance = distance;
+      }
+    }
+  }
+  return best;
+}
+
+// " (did you mean 'dc:title'?)" for a near miss, else "".
+std::string DidYouMean(const std::string& head) {
+  const std::string closest = ClosestProperty(head);
+  return closest.empty() ? "" : " (did you mean " + Quoted(closest) + "?)";
+}
+
 std::string ParseHead(const std::string& head, Path* path) {
   const std::size_t colon = head.find(':');
   if (colon == std::string::npos || colon == 0 || colon + 1 == head.size()) {
@@ -93,14 +126,18 @@ std::string ParseHead(const std::string& head, Path* path) {
   const std::string name = head.substr(colon + 1);
   const std::string ns = NamespaceOfPrefix(prefix);
   auto schema = ns.empty() ? nullptr : veltmetadata::NamespaceDefinition(ns);
-  if (!schema) return "unknown prefix " + Quoted(prefix);
+  if (!schema) return "unknown prefix " + Quoted(prefix) + DidYouMean(head);
   auto property = veltmetadata::PropertyNameDefinition(schema, name);
   if (!property && schema->mDynamic) {
     const auto label = Utf16(name);
     property = veltmetadata::CreateNewProperty(veltmetadata::kPrimitiveType_Text, name, label,
                                                label, {}, {});
   }
-  if (!property) return "unknown property " + Quoted(head) + " (not defined in its schema)";
+  if (!property) {
+    const std::string hint = DidYouMean(head);
+    return "unknown property " + Quoted(head) +
+           (hint.empty() ? " (not defined in its schema)" : hint);
+  }
   *path = veltmetadata::CreatePathFromSchemaProperty(schema, property);
   return path->empty() ? "cannot address " + Quoted(head) : "";
 }
@@ -143,16 +180,14 @@ std::string ParseField(const std::string& text, std::size_t& pos, Path* path) {
 
 }  // namespace
 
-ToolSession::ToolSession() {
+ToolSession::Collector::Collector() {
   veltmetadata::SetAssertionHandler([](const veltmetadata::AssertionReport& report) {
     std::lock_guard lock(sAssertionMutex);
     sAssertions.push_back(report);
   });
-  veltmetadata::Initialize();
 }
 
-ToolSession::~ToolSession() {
-  veltmetadata::Terminate();
+ToolSession::Collector::~Collector() {
   veltmetadata::SetAssertionHandler(nullptr);
 }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "Session.h"
 #include "veltmetadata/AggregateProvider.h"
 #include "veltmetadata/Assertions.h"
 #include "veltmetadata/FileProvider.h"
@@ -15,15 +16,24 @@
 
 namespace veltmeta {
 
-// Starts the library for one command and collects its assertions instead of printing them.
+// Starts the library for one command and collects its assertions instead of printing them,
+// from before the library starts until after it stops.
 class ToolSession {
  public:
-  ToolSession();
-  ~ToolSession();
-  ToolSession(const ToolSession&) = delete;
-  ToolSession& operator=(const ToolSession&) = delete;
+  ToolSession() = default;
   // The assertions raised since the last call, and forgets them.
   std::vector<veltmetadata::AssertionReport> TakeAssertions();
+
+ private:
+  // Installs the collecting assertion handler for its lifetime.
+  struct Collector {
+    Collector();
+    ~Collector();
+    Collector(const Collector&) = delete;
+    Collector& operator=(const Collector&) = delete;
+  };
+  Collector mCollector;  // declared first: set before the library starts, removed after it stops
+  Session mLibrary;
 };
 
 // True when `arg` starts with a registered prefix and a colon ("dc:title=x", "exif:...").

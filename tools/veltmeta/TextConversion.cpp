@@ -1,5 +1,8 @@
 #include "TextConversion.h"
 
+#include <algorithm>
+#include <vector>
+
 namespace veltmeta {
 
 namespace {
@@ -98,6 +101,26 @@ std::string ToUTF8(const std::u16string& text) {
     AppendUTF8(out, c);
   }
   return out;
+}
+
+std::size_t EditDistance(const std::string& a, const std::string& b) {
+  const auto lower = [](char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  };
+  std::vector<std::size_t> row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j)
+    row[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t above = row[j];
+      const std::size_t change = lower(a[i - 1]) == lower(b[j - 1]) ? 0 : 1;
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + change});
+      diagonal = above;
+    }
+  }
+  return row[b.size()];
 }
 
 }  // namespace veltmeta

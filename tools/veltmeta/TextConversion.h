@@ -17,4 +17,8 @@ std::u16string ToUTF16(const std::string& text);
 // UTF-16 as UTF-8; each unpaired surrogate becomes U+FFFD.
 std::string ToUTF8(const std::u16string& text);
 
+// The number of single-byte insertions, deletions and substitutions that turn `a` into `b`
+// (ASCII letters compared without case), for "did you mean" hints on short names.
+std::size_t EditDistance(const std::string& a, const std::string& b);
+
 }  // namespace veltmeta

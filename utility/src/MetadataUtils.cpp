@@ -3,6 +3,7 @@
 #include <atomic>
 #include <boost/date_time/gregorian/gregorian_types.hpp>
 #include <boost/date_time/posix_time/posix_time_types.hpp>
+#include <cstring>
 #include <exception>
 #include <map>
 #include <optional>
@@ -45,19 +46,37 @@ struct CachedXMPFormat {
   std::uint64_t mInode = 0;
 };
 
-std::map<UTF16String, CachedXMPFormat> sXMPFormatCache;
+// Paths are equal only when every code unit is; the order among them serves the look-up
+// alone, so it compares lengths first and then the bytes at once, not unit by unit.
+struct PathOrder {
+  bool operator()(const UTF16String& a, const UTF16String& b) const {
+    if (a.size() != b.size()) return a.size() < b.size();
+    return std::memcmp(a.data(), b.data(), a.size() * sizeof(char16_t)) < 0;
+  }
+};
+
+std::map<UTF16String, CachedXMPFormat, PathOrder> sXMPFormatCache;
 veltcore::threads::RecursiveMutex sXMPFormatCacheMutex;
 std::atomic<std::uint64_t> sDetections{0};
 
+const ptime kEpoch(boost::gregorian::date(1970, 1, 1));
+
 ptime ToPTime(std::int64_t hundredNs) {
-  return ptime(boost::gregorian::date(1970, 1, 1)) +
-         boost::posix_time::microseconds(hundredNs / 10);
+  return kEpoch + boost::posix_time::microseconds(hundredNs / 10);
 }
 
-// The file's stamp, or nothing when it cannot be read.
-std::optional<FileStamp> ReadStamp(const UTF16String& filePath) {
+// The path in UTF-8, in a buffer of the calling thread that keeps its capacity: a cache hit
+// converts the path without allocating. Empty when the path is not valid UTF-16.
+const std::string& Utf8Path(const UTF16String& filePath) {
+  thread_local std::string tBuffer;
+  veltcore::string::UTF16to8(filePath, tBuffer);
+  return tBuffer;
+}
+
+// The file's stamp, or nothing when it cannot be read. `utf8Path` empty: unreadable.
+std::optional<FileStamp> ReadStamp(const std::string& utf8Path) {
   FileStamp stamp;
-  if (FileUtils::GetFileStamp(veltcore::string::UTF16to8(filePath), stamp) != 0) return {};
+  if (FileUtils::GetFileStamp(utf8Path, stamp) != 0) return {};
   return stamp;
 }
 
@@ -95,11 +114,37 @@ namespace internal {
 std::uint64_t FormatDetectionCount() {
   return sDetections.load(std::memory_order_relaxed);
 }
+
+std::optional<FileStamp> StampOf(const UTF16String& filePath) {
+  try {
+    return ReadStamp(Utf8Path(filePath));
+  } catch (...) {
+    return {};  // out of memory while converting the path
+  }
+}
+
+void RecordOpenedFormat(const UTF16String& filePath, const FileStamp& before, unsigned int format) {
+  try {
+    // As in GetXMPFormat: a current entry stands, a stale one gives way.
+    const CachedXMPFormat entry{format, ToPTime(before.mModifiedTime), before.mSize, before.mDevice,
+                                before.mInode};
+    veltcore::threads::RecursiveLock lock(
+        sXMPFormatCacheMutex, "veltmetadata::utility::AddCachedXMPFormat", kLockTimeoutMs);
+    if (!lock.Locked()) return;
+    const auto [found, inserted] = sXMPFormatCache.emplace(filePath, entry);
+    if (!inserted && !Matches(found->second, before)) found->second = entry;
+  } catch (...) {
+    // Out of memory while copying the path: the next look-up detects.
+  }
+}
 }  // namespace internal
 
 unsigned int GetXMPFormat(const UTF16String& filePath) {
   try {
-    const std::optional<FileStamp> stamp = ReadStamp(filePath);
+    // A hit costs the conversion into the thread's buffer, one stat and one look-up under
+    // the lock; nothing is allocated and the key is not copied.
+    const std::string& utf8Path = Utf8Path(filePath);
+    const std::optional<FileStamp> stamp = ReadStamp(utf8Path);
     if (!stamp) return kXMP_UnknownFile;
     {
       veltcore::threads::RecursiveLock lock(sXMPFormatCacheMutex,
@@ -112,7 +157,8 @@ unsigned int GetXMPFormat(const UTF16String& filePath) {
         }
       }
     }
-    const unsigned int format = DoGetXMPFormat(veltcore::string::UTF16to8(filePath));
+    // A copy: detection must not depend on the thread's buffer staying untouched.
+    const unsigned int format = DoGetXMPFormat(std::string(utf8Path));
     Record(filePath,
            {format, ToPTime(stamp->mModifiedTime), stamp->mSize, stamp->mDevice, stamp->mInode});
     return format;
@@ -126,7 +172,7 @@ void AddCachedXMPFormat(const UTF16String& filePath, unsigned int format,
   try {
     // The rest of the file's identity comes from its current state; a file that cannot be
     // read keeps zeros there, so the entry is never taken as current by GetXMPFormat.
-    const std::optional<FileStamp> stamp = ReadStamp(filePath);
+    const std::optional<FileStamp> stamp = ReadStamp(Utf8Path(filePath));
     ptime time = modifiedTime;
     if (time.is_not_a_date_time()) {
       if (!stamp) return;

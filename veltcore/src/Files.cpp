@@ -389,10 +389,22 @@ int FileUtils::GetModifiedTime(std::string_view utf8Path, std::int64_t& time) {
 
 int FileUtils::GetFileStamp(std::string_view utf8Path, FileStamp& stamp) {
   stamp = FileStamp{};
+  // A name with a NUL in it would be cut short by the system and name another file.
+  if (utf8Path.empty() || utf8Path.find('\0') != std::string_view::npos) return ENOENT;
+  // The format cache asks for a stamp on every look-up: a path of ordinary length is
+  // terminated in a buffer on the stack instead of a new string.
+  char buffer[512];
+  std::string longPath;
+  const char* path = buffer;
+  if (utf8Path.size() < sizeof buffer) {
+    std::copy(utf8Path.begin(), utf8Path.end(), buffer);
+    buffer[utf8Path.size()] = '\0';
+  } else {
+    longPath.assign(utf8Path);
+    path = longPath.c_str();
+  }
   struct stat st {};
-  const std::string path(utf8Path);
-  if (path.empty()) return ENOENT;
-  if (::stat(path.c_str(), &st) != 0) return errno ? errno : EIO;
+  if (::stat(path, &st) != 0) return errno ? errno : EIO;
   stamp.mModifiedTime =
       static_cast<std::int64_t>(st.st_mtim.tv_sec) * 10000000 + st.st_mtim.tv_nsec / 100;
   stamp.mSize = static_cast<std::uint64_t>(st.st_size);

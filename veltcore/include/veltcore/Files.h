@@ -177,8 +177,9 @@ struct FileUtils {
   // Last modification time in 100-ns units since 1970-01-01 UTC. Returns 0 on success, or a
   // non-zero code (the errno) with `time` left at 0.
   static int GetModifiedTime(std::string_view utf8Path, std::int64_t& time);
-  // Modification time, size, device and inode from one stat(). Returns 0 on success, or a
-  // non-zero code (the errno) with `stamp` left all zero.
+  // Modification time, size, device and inode from one stat(), without allocating for paths
+  // under 512 bytes. Returns 0 on success, or a non-zero code (the errno; ENOENT for an empty
+  // path or one holding a NUL) with `stamp` left all zero.
   static int GetFileStamp(std::string_view utf8Path, FileStamp& stamp);
 };
 

@@ -30,7 +30,11 @@ std::string FourCCString(std::uint32_t code) {
 std::optional<std::string> PacketText::FitTo(std::size_t size) const {
   if (mText.size() == size) return mText;
   std::size_t trailer = mText.rfind(kPacketEnd);
-  if (trailer == std::string::npos) return std::nullopt;
+  if (trailer == std::string::npos) {
+    // No trailer to pad before: whitespace after the root element, which XML allows.
+    if (mText.size() > size) return std::nullopt;
+    return mText + std::string(size - mText.size(), ' ');
+  }
   std::size_t contentEnd = PaddingStart(mText, trailer);
   std::size_t fixed = contentEnd + (mText.size() - trailer);
   if (fixed > size) return std::nullopt;

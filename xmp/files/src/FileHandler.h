@@ -57,6 +57,10 @@ inline constexpr std::uint32_t kFormatAVI = FourCC("AVI ");
 inline constexpr std::uint32_t kFormatMP3 = FourCC("MP3 ");
 inline constexpr std::uint32_t kFormatPDF = FourCC("PDF ");
 inline constexpr std::uint32_t kFormatPSD = FourCC("PSD ");
+inline constexpr std::uint32_t kFormatHEIF = FourCC("HEIF");
+inline constexpr std::uint32_t kFormatAVIF = FourCC("AVIF");
+inline constexpr std::uint32_t kFormatWebP = FourCC("WEBP");
+inline constexpr std::uint32_t kFormatAIFF = FourCC("AIFF");
 inline constexpr std::uint32_t kFormatEPS = FourCC("EPS ");
 inline constexpr std::uint32_t kFormatSVG = FourCC("SVG ");
 inline constexpr std::uint32_t kFormatHTML = FourCC("HTML");
@@ -101,8 +105,9 @@ class PacketText {
  public:
   explicit PacketText(std::string packet) : mText(std::move(packet)) {}
   const std::string& Text() const { return mText; }
-  // The packet with padding adjusted to exactly `size` bytes; nullopt when the packet without
-  // padding is longer than `size`, or it has no xpacket trailer to pad before.
+  // The packet with padding adjusted to exactly `size` bytes: whitespace before the xpacket
+  // trailer, or after the packet when it has no trailer. nullopt when the packet without
+  // padding is longer than `size`.
   std::optional<std::string> FitTo(std::size_t size) const;
   // The packet with all padding removed (for formats where space is precious).
   std::string Compact() const;

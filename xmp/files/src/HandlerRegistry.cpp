@@ -15,7 +15,7 @@ std::vector<std::unique_ptr<FileHandler>> MakeAll() {
   const Factory factories[] = {
       &MakeJpegHandler,      &MakePngHandler,     &MakeGifHandler,      &MakeDngHandler,
       &MakeCameraRawHandler, &MakeTiffHandler,    &MakeIsoMediaHandler, &MakeRiffHandler,
-      &MakeMp3Handler,       &MakeSidecarHandler,
+      &MakeMp3Handler,       &MakeSidecarHandler, &MakePsdHandler,
   };
   std::vector<std::unique_ptr<FileHandler>> all;
   for (Factory f : factories) {

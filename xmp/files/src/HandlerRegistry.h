@@ -47,5 +47,6 @@ std::unique_ptr<FileHandler> MakeScanningHandler();
 std::unique_ptr<FileHandler> MakeIsoMediaHandler();  // formats/iso: MP4, M4V, M4A, 3GP, MOV
 std::unique_ptr<FileHandler> MakeRiffHandler();      // formats/riff: WAV, AVI
 std::unique_ptr<FileHandler> MakeMp3Handler();       // formats/mpeg: MP3 (ID3v2)
+std::unique_ptr<FileHandler> MakePsdHandler();       // formats/psd: PSD, PSB
 
 }  // namespace xmpfiles

@@ -29,24 +29,24 @@ namespace xmpfiles {
 
 // One top-level unit of a container: [offset, end), free space or not.
 struct Span {
-  std::uint64_t offset = 0;
-  std::uint64_t end = 0;
-  bool free = false;
+  std::uint64_t mOffset = 0;
+  std::uint64_t mEnd = 0;
+  bool mFree = false;
 };
 
 // How a container format frames its units.
 struct ContainerFrame {
   // Size of a free unit's header, which is also the smallest free unit.
-  std::uint64_t freeHeaderSize = 8;
+  std::uint64_t mFreeHeaderSize = 8;
   // The largest free unit the header can describe.
-  std::uint64_t maxFreeUnit = 0xFFFFFFFFull;
+  std::uint64_t mMaxFreeUnit = 0xFFFFFFFFull;
   // The header of a free unit of `total` bytes (header included, freeHeaderSize or more).
-  std::function<Bytes(std::uint64_t total)> freeHeader;
+  std::function<Bytes(std::uint64_t total)> mFreeHeader;
   // The largest the container may grow to; past it the update fails (kUnsupported).
-  std::uint64_t maxEnd = ~0ull;
+  std::uint64_t mMaxEnd = ~0ull;
   // Records a new container end where the format keeps one (RIFF's form size); null when
   // the end of the file is the container's end.
-  std::function<void(WriteJournal&, std::uint64_t end)> setEnd;
+  std::function<void(WriteJournal&, std::uint64_t end)> mSetEnd;
 };
 
 // Where a new unit goes.
@@ -57,10 +57,10 @@ struct Placement {
     kInFree,     // in a run of free units elsewhere
     kAppend,     // at the end of the container
   };
-  Kind kind = Kind::kAppend;
-  std::uint64_t offset = 0;  // first byte of the space taken
-  std::uint64_t end = 0;     // end of the space taken
-  std::uint64_t extra = 0;   // padding the new unit gets so that it fills the space exactly
+  Kind mKind = Kind::kAppend;
+  std::uint64_t mOffset = 0;  // first byte of the space taken
+  std::uint64_t mEnd = 0;     // end of the space taken
+  std::uint64_t mExtra = 0;   // padding the new unit gets so that it fills the space exactly
 };
 
 // Chooses where a new unit of `size` bytes goes, replacing `spans[*old]` or added when
@@ -73,20 +73,20 @@ std::optional<Placement> PlanPlacement(std::span<const Span> spans, std::optiona
 
 // A byte range of the file.
 struct ByteRange {
-  std::uint64_t offset = 0;
-  std::uint64_t end = 0;
+  std::uint64_t mOffset = 0;
+  std::uint64_t mEnd = 0;
 };
 
 // What one placement needs.
 struct UnitUpdate {
-  std::span<const Span> spans;
-  std::optional<std::size_t> old;  // the unit being replaced
-  std::uint64_t containerEnd = 0;
-  bool canAppend = false;
+  std::span<const Span> mSpans;
+  std::optional<std::size_t> mOld;  // the unit being replaced
+  std::uint64_t mContainerEnd = 0;
+  bool mCanAppend = false;
   // The new unit, grown by `extra` bytes of padding (extra is 0 or what PlanPlacement asks).
-  std::function<Bytes(std::uint64_t extra)> make;
+  std::function<Bytes(std::uint64_t extra)> mMake;
   // Bytes of the old unit to blank once it is retired (its packet).
-  std::vector<ByteRange> blank;
+  std::vector<ByteRange> mBlank;
 };
 
 // Places the new unit by the ordered update above, through `journal`. Returns false, having

@@ -75,7 +75,7 @@ void SetWriteFaultHook(WriteFaultHook hook) {
 }
 
 std::optional<std::uint64_t> CheckWriteStep(const WriteStep& step) {
-  if (step.point.empty()) return std::nullopt;
+  if (step.mPoint.empty()) return std::nullopt;
   WriteFaultHook hook;
   {
     std::lock_guard lock(sHookMutex);

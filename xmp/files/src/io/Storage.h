@@ -55,9 +55,9 @@ void CheckFailurePoint(std::string_view point);
 // "sync" (an fsync of the file or its folder), or one of the rewrite points above;
 // `size` is the number of bytes a write step writes (0 for the others).
 struct WriteStep {
-  std::string_view point;
-  std::uint64_t offset = 0;
-  std::uint64_t size = 0;
+  std::string_view mPoint;
+  std::uint64_t mOffset = 0;
+  std::uint64_t mSize = 0;
 };
 // Fault injection at every write step, for tests and the kill-point matrix: the hook
 // returns nullopt to let the step run, or the number of bytes the step gets done before it

@@ -40,8 +40,8 @@ void WriteJournal::Rollback() noexcept {
   mComplete = true;
   try {
     for (auto it = mSaved.rbegin(); it != mSaved.rend(); ++it) {
-      if (it->offset <= mFile.Size() && !it->bytes.empty()) {
-        mFile.WriteAt(it->offset, it->bytes.data(), it->bytes.size());
+      if (it->mOffset <= mFile.Size() && !it->mBytes.empty()) {
+        mFile.WriteAt(it->mOffset, it->mBytes.data(), it->mBytes.size());
       }
     }
     if (mFile.Size() != mOriginalSize) mFile.Truncate(mOriginalSize);

@@ -41,8 +41,8 @@ class WriteJournal {
   void Save(std::uint64_t offset, std::uint64_t size);
 
   struct Saved {
-    std::uint64_t offset;
-    Bytes bytes;
+    std::uint64_t mOffset;
+    Bytes mBytes;
   };
   Storage& mFile;
   std::uint64_t mOriginalSize;

@@ -17,7 +17,7 @@ constexpr int kMaxDepth = 8;
 
 std::uint64_t Move(std::uint64_t offset, const std::vector<Segment>& moves) {
   for (const Segment& s : moves) {
-    if (offset >= s.oldBegin && offset < s.oldEnd) return offset - s.oldBegin + s.newBegin;
+    if (offset >= s.mOldBegin && offset < s.mOldEnd) return offset - s.mOldBegin + s.mNewBegin;
   }
   return offset;
 }
@@ -50,12 +50,12 @@ void MoveTable(std::uint8_t* data, std::size_t size, bool wide, const std::vecto
 
 void Walk(std::uint8_t* data, std::size_t size, const std::vector<Segment>& moves, int depth) {
   BoxList list = ListBoxes(data, size);
-  for (const Box& box : list.boxes) {
+  for (const Box& box : list.mBoxes) {
     std::uint8_t* payload = data + box.DataOffset();
     std::size_t payloadSize = static_cast<std::size_t>(box.DataSize());
-    if (box.type == kStco || box.type == kCo64) {
-      MoveTable(payload, payloadSize, box.type == kCo64, moves);
-    } else if (LeadsToChunkOffsets(box.type) && depth < kMaxDepth) {
+    if (box.mType == kStco || box.mType == kCo64) {
+      MoveTable(payload, payloadSize, box.mType == kCo64, moves);
+    } else if (LeadsToChunkOffsets(box.mType) && depth < kMaxDepth) {
       Walk(payload, payloadSize, moves, depth + 1);
     }
   }

@@ -11,9 +11,9 @@ namespace xmpfiles::iso {
 
 // A byte range of the old file [oldBegin, oldEnd) that starts at newBegin in the new file.
 struct Segment {
-  std::uint64_t oldBegin = 0;
-  std::uint64_t oldEnd = 0;
-  std::uint64_t newBegin = 0;
+  std::uint64_t mOldBegin = 0;
+  std::uint64_t mOldEnd = 0;
+  std::uint64_t mNewBegin = 0;
 };
 
 // Rewrites, in the moov box `moov` (a whole box, header included), every entry of every

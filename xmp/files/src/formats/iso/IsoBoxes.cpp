@@ -41,38 +41,38 @@ std::string ParseBox(const HeaderReader& read, std::uint64_t offset, std::uint64
            std::to_string(room) + " remain";
   }
   box = Box{};
-  box.offset = offset;
-  box.type = GetU32BE(head + 4);
+  box.mOffset = offset;
+  box.mType = GetU32BE(head + 4);
   std::uint64_t size = GetU32BE(head);
-  box.headerSize = 8;
+  box.mHeaderSize = 8;
   if (size == 1) {
     if (room < 16 || !read(offset + 8, head + 8, 8)) {
-      return "box '" + TypeName(box.type) + "' at offset " + std::to_string(offset) +
+      return "box '" + TypeName(box.mType) + "' at offset " + std::to_string(offset) +
              " has a 64-bit size that is cut off";
     }
     size = GetU64(head + 8, Endian::kBig);
-    box.headerSize = 16;
-    box.largeSize = true;
+    box.mHeaderSize = 16;
+    box.mLargeSize = true;
   } else if (size == 0) {
     size = room;
-    box.toEnd = true;
+    box.mToEnd = true;
   }
-  if (box.type == kUuid) {
-    if (room < box.headerSize + 16u || !read(offset + box.headerSize, box.userType.data(), 16)) {
+  if (box.mType == kUuid) {
+    if (room < box.mHeaderSize + 16u || !read(offset + box.mHeaderSize, box.mUserType.data(), 16)) {
       return "uuid box at offset " + std::to_string(offset) + " has a cut-off user type";
     }
-    box.headerSize += 16;
+    box.mHeaderSize += 16;
   }
-  if (size < box.headerSize) {
-    return "box '" + TypeName(box.type) + "' at offset " + std::to_string(offset) + " claims " +
-           std::to_string(size) + " bytes, less than its " + std::to_string(box.headerSize) +
+  if (size < box.mHeaderSize) {
+    return "box '" + TypeName(box.mType) + "' at offset " + std::to_string(offset) + " claims " +
+           std::to_string(size) + " bytes, less than its " + std::to_string(box.mHeaderSize) +
            "-byte header";
   }
   if (size > room) {
-    return "box '" + TypeName(box.type) + "' at offset " + std::to_string(offset) + " claims " +
+    return "box '" + TypeName(box.mType) + "' at offset " + std::to_string(offset) + " claims " +
            std::to_string(size) + " bytes, " + std::to_string(room) + " remain";
   }
-  box.size = size;
+  box.mSize = size;
   return {};
 }
 
@@ -80,14 +80,14 @@ BoxList List(const HeaderReader& read, std::uint64_t begin, std::uint64_t end) {
   BoxList list;
   std::uint64_t pos = begin;
   while (pos < end) {
-    if (list.boxes.size() >= kMaxBoxesPerContainer) {
+    if (list.mBoxes.size() >= kMaxBoxesPerContainer) {
       ThrowFormat("more than " + std::to_string(kMaxBoxesPerContainer) +
                   " boxes in one container at offset " + std::to_string(begin));
     }
     Box box;
-    list.damage = ParseBox(read, pos, end, box);
-    if (!list.damage.empty()) break;
-    list.boxes.push_back(box);
+    list.mDamage = ParseBox(read, pos, end, box);
+    if (!list.mDamage.empty()) break;
+    list.mBoxes.push_back(box);
     pos = box.End();
   }
   return list;

@@ -41,19 +41,19 @@ extern const std::array<std::uint8_t, 16> kXmpUuid;
 constexpr std::size_t kMaxBoxesPerContainer = 200000;
 
 struct Box {
-  std::uint64_t offset = 0;      // first byte of the header
-  std::uint64_t size = 0;        // whole box, header included
-  std::uint32_t headerSize = 0;  // 8, 16 (64-bit size), +16 for a uuid box's user type
-  std::uint32_t type = 0;
-  bool toEnd = false;      // the size field was 0: the box runs to its container's end
-  bool largeSize = false;  // the header holds a 64-bit size
-  std::array<std::uint8_t, 16> userType{};
+  std::uint64_t mOffset = 0;      // first byte of the header
+  std::uint64_t mSize = 0;        // whole box, header included
+  std::uint32_t mHeaderSize = 0;  // 8, 16 (64-bit size), +16 for a uuid box's user type
+  std::uint32_t mType = 0;
+  bool mToEnd = false;      // the size field was 0: the box runs to its container's end
+  bool mLargeSize = false;  // the header holds a 64-bit size
+  std::array<std::uint8_t, 16> mUserType{};
 
-  std::uint64_t DataOffset() const { return offset + headerSize; }
-  std::uint64_t DataSize() const { return size - headerSize; }
-  std::uint64_t End() const { return offset + size; }
-  bool IsXmpUuid() const { return type == kUuid && userType == kXmpUuid; }
-  bool IsFree() const { return type == kFree || type == kSkip; }
+  std::uint64_t DataOffset() const { return mOffset + mHeaderSize; }
+  std::uint64_t DataSize() const { return mSize - mHeaderSize; }
+  std::uint64_t End() const { return mOffset + mSize; }
+  bool IsXmpUuid() const { return mType == kUuid && mUserType == kXmpUuid; }
+  bool IsFree() const { return mType == kFree || mType == kSkip; }
 };
 
 // Reads the header of the box at `offset`, which must end by `limit` (its container's end).
@@ -63,10 +63,10 @@ Box ReadBox(Storage& storage, std::uint64_t offset, std::uint64_t limit);
 
 // The children of the container bytes [begin, end).
 struct BoxList {
-  std::vector<Box> boxes;
+  std::vector<Box> mBoxes;
   // Empty when the whole range was parsed; otherwise why listing stopped (a box whose size
   // lies, a truncated header). Boxes before the damage are in `boxes`.
-  std::string damage;
+  std::string mDamage;
 };
 // Lists the boxes in [begin, end). Never throws for bad structure: damage is reported in
 // the result. Throws FileError for more than kMaxBoxesPerContainer boxes.

@@ -4,7 +4,6 @@
 #include <functional>
 
 #include "formats/iso/ChunkOffsets.h"
-#include "formats/iso/PacketFit.h"
 #include "io/Endian.h"
 #include "io/FreeSpace.h"
 #include "io/WriteJournal.h"
@@ -27,12 +26,12 @@ constexpr std::uint32_t kQuickTimeFirstBoxes[] = {kMoov, kMdat, kFree,
 
 // What the handler needs to know about a file's structure.
 struct Layout {
-  Flavor flavor = Flavor::kIso;
-  BoxList top;
-  int moov = -1;     // index in top.boxes
-  int xmpUuid = -1;  // index in top.boxes
-  std::optional<Box> udta;
-  std::optional<Box> xmpAtom;  // moov/udta/XMP_
+  Flavor mFlavor = Flavor::kIso;
+  BoxList mTop;
+  int mMoov = -1;     // index in top.boxes
+  int mXmpUuid = -1;  // index in top.boxes
+  std::optional<Box> mUdta;
+  std::optional<Box> mXmpAtom;  // moov/udta/XMP_
 };
 
 Flavor FlavorOf(Storage& file) {
@@ -44,8 +43,8 @@ Flavor FlavorOf(Storage& file) {
 }
 
 const Box* FindChild(const BoxList& list, std::uint32_t type) {
-  for (const Box& box : list.boxes) {
-    if (box.type == type) return &box;
+  for (const Box& box : list.mBoxes) {
+    if (box.mType == type) return &box;
   }
   return nullptr;
 }
@@ -68,20 +67,20 @@ ByteRange MoovPacket(Storage& file, const Box& moov) {
 
 Layout Scan(Storage& file, bool strict) {
   Layout layout;
-  layout.flavor = FlavorOf(file);
-  layout.top = ListBoxes(file, 0, file.Size());
-  if (strict && !layout.top.damage.empty()) ThrowFormat(layout.top.damage);
-  for (std::size_t i = 0; i < layout.top.boxes.size(); ++i) {
-    const Box& box = layout.top.boxes[i];
-    if (box.type == kMoov && layout.moov < 0) layout.moov = static_cast<int>(i);
-    if (box.IsXmpUuid() && layout.xmpUuid < 0) layout.xmpUuid = static_cast<int>(i);
+  layout.mFlavor = FlavorOf(file);
+  layout.mTop = ListBoxes(file, 0, file.Size());
+  if (strict && !layout.mTop.mDamage.empty()) ThrowFormat(layout.mTop.mDamage);
+  for (std::size_t i = 0; i < layout.mTop.mBoxes.size(); ++i) {
+    const Box& box = layout.mTop.mBoxes[i];
+    if (box.mType == kMoov && layout.mMoov < 0) layout.mMoov = static_cast<int>(i);
+    if (box.IsXmpUuid() && layout.mXmpUuid < 0) layout.mXmpUuid = static_cast<int>(i);
   }
-  if (layout.moov < 0) return layout;
-  const Box& moov = layout.top.boxes[static_cast<std::size_t>(layout.moov)];
+  if (layout.mMoov < 0) return layout;
+  const Box& moov = layout.mTop.mBoxes[static_cast<std::size_t>(layout.mMoov)];
   BoxList children = ListBoxes(file, moov.DataOffset(), moov.End());
   if (const Box* udta = FindChild(children, kUdta)) {
-    layout.udta = *udta;
-    layout.xmpAtom = XmpAtomIn(file, *udta);
+    layout.mUdta = *udta;
+    layout.mXmpAtom = XmpAtomIn(file, *udta);
   }
   return layout;
 }
@@ -101,7 +100,7 @@ std::string ReadPacketBytes(Storage& file, std::uint64_t offset, std::uint64_t s
 // Free boxes for the placement of a new box.
 ContainerFrame IsoFrame() {
   ContainerFrame frame;
-  frame.freeHeader = [](std::uint64_t total) {
+  frame.mFreeHeader = [](std::uint64_t total) {
     Bytes header;
     AppendBoxHeader(header, kFree, total);
     return header;
@@ -110,7 +109,7 @@ ContainerFrame IsoFrame() {
 }
 
 Span SpanOf(const Box& box) {
-  return {box.offset, box.End(), box.IsFree()};
+  return {box.mOffset, box.End(), box.IsFree()};
 }
 
 std::vector<Span> SpansOf(const std::vector<Box>& boxes) {
@@ -128,7 +127,7 @@ ByteRange PayloadOf(const Box& box) {
 // The payload (packet) grown by `extra` bytes of padding.
 std::string PaddedPacket(const PacketText& packet, std::uint64_t extra) {
   if (extra == 0) return packet.Text();
-  auto padded = FitPacket(packet, packet.Text().size() + static_cast<std::size_t>(extra));
+  auto padded = packet.FitTo(packet.Text().size() + static_cast<std::size_t>(extra));
   return padded ? *padded : packet.Text() + std::string(static_cast<std::size_t>(extra), ' ');
 }
 
@@ -148,28 +147,29 @@ void AppendBox(Bytes& out, std::uint32_t type, std::span<const std::uint8_t> pay
 // Copies a child box into a rebuilt container. A child whose size said "to the end of the
 // container" gets its real size, since boxes may now follow it.
 void AppendChild(Bytes& out, std::span<const std::uint8_t> bytes, const Box& child) {
-  if (!child.toEnd) return AppendBytes(out, bytes);
+  if (!child.mToEnd) return AppendBytes(out, bytes);
   std::size_t at = out.size();
   AppendBytes(out, bytes);
-  PutU32(&out[at], static_cast<std::uint32_t>(child.size), Endian::kBig);
+  PutU32(&out[at], static_cast<std::uint32_t>(child.mSize), Endian::kBig);
 }
 
 // The udta payload with its XMP_ box replaced (or added) by one holding `packet`. A
 // QuickTime terminator (four zero bytes after the last item) is kept last.
 Bytes RebuildUdta(std::span<const std::uint8_t> udta, const std::string& packet) {
   BoxList items = ListBoxes(udta.data(), udta.size());
-  std::size_t parsed = items.boxes.empty() ? 0 : static_cast<std::size_t>(items.boxes.back().End());
+  std::size_t parsed =
+      items.mBoxes.empty() ? 0 : static_cast<std::size_t>(items.mBoxes.back().End());
   std::span<const std::uint8_t> tail = udta.subspan(parsed);
   bool terminator = tail.size() == 4 && GetU32BE(tail.data()) == 0;
-  if (!items.damage.empty() && !terminator && !tail.empty()) ThrowFormat("udta: " + items.damage);
+  if (!items.mDamage.empty() && !terminator && !tail.empty()) ThrowFormat("udta: " + items.mDamage);
   Bytes out;
   bool placed = false;
-  for (const Box& item : items.boxes) {
-    if (item.type == kXmpBox && !placed) {
+  for (const Box& item : items.mBoxes) {
+    if (item.mType == kXmpBox && !placed) {
       AppendBox(out, kXmpBox, AsBytes(packet));
       placed = true;
     } else {
-      AppendChild(out, udta.subspan(item.offset, item.size), item);
+      AppendChild(out, udta.subspan(item.mOffset, item.mSize), item);
     }
   }
   if (!placed) AppendBox(out, kXmpBox, AsBytes(packet));
@@ -180,17 +180,17 @@ Bytes RebuildUdta(std::span<const std::uint8_t> udta, const std::string& packet)
 // A whole new moov box: the old one with udta/XMP_ holding `packet`.
 Bytes BuildMoov(Storage& file, const Box& moov, const std::string& packet) {
   if (moov.DataSize() > kMaxMoovSize) {
-    ThrowFormat("box 'moov' of " + std::to_string(moov.size) + " bytes is too large to edit");
+    ThrowFormat("box 'moov' of " + std::to_string(moov.mSize) + " bytes is too large to edit");
   }
   Bytes data = file.Read(moov.DataOffset(), static_cast<std::size_t>(moov.DataSize()));
   BoxList children = ListBoxes(data.data(), data.size());
-  if (!children.damage.empty()) ThrowFormat("moov: " + children.damage);
+  if (!children.mDamage.empty()) ThrowFormat("moov: " + children.mDamage);
   Bytes payload;
   bool placed = false;
-  for (const Box& child : children.boxes) {
-    std::span<const std::uint8_t> bytes(data.data() + child.offset, child.size);
-    if (child.type == kUdta && !placed) {
-      Bytes udta = RebuildUdta(bytes.subspan(child.headerSize), packet);
+  for (const Box& child : children.mBoxes) {
+    std::span<const std::uint8_t> bytes(data.data() + child.mOffset, child.mSize);
+    if (child.mType == kUdta && !placed) {
+      Bytes udta = RebuildUdta(bytes.subspan(child.mHeaderSize), packet);
       AppendBox(payload, kUdta, udta);
       placed = true;
     } else {
@@ -210,12 +210,12 @@ using MakeBox = std::function<Bytes(std::uint64_t extra)>;
 // Gives a last box that runs to the end of the file its real size, so that boxes can follow
 // it. False when its size needs a 64-bit header it does not have.
 bool EndLastBox(WriteJournal& journal, const std::vector<Box>& boxes) {
-  if (boxes.empty() || !boxes.back().toEnd) return true;
+  if (boxes.empty() || !boxes.back().mToEnd) return true;
   const Box& last = boxes.back();
-  if (last.size > 0xFFFFFFFFull) return false;
+  if (last.mSize > 0xFFFFFFFFull) return false;
   std::uint8_t size[4];
-  PutU32(size, static_cast<std::uint32_t>(last.size), Endian::kBig);
-  journal.Write(last.offset, std::span<const std::uint8_t>(size, 4));
+  PutU32(size, static_cast<std::uint32_t>(last.mSize), Endian::kBig);
+  journal.Write(last.mOffset, std::span<const std::uint8_t>(size, 4));
   journal.Sync();
   return true;
 }
@@ -226,12 +226,12 @@ bool PlaceTopLevel(WriteJournal& journal, const std::vector<Box>& boxes, int old
                    const MakeBox& make, std::vector<ByteRange> blank) {
   std::vector<Span> spans = SpansOf(boxes);
   UnitUpdate update;
-  update.spans = spans;
-  if (oldIndex >= 0) update.old = static_cast<std::size_t>(oldIndex);
-  update.containerEnd = journal.File().Size();
-  update.canAppend = EndLastBox(journal, boxes);
-  update.make = make;
-  update.blank = std::move(blank);
+  update.mSpans = spans;
+  if (oldIndex >= 0) update.mOld = static_cast<std::size_t>(oldIndex);
+  update.mContainerEnd = journal.File().Size();
+  update.mCanAppend = EndLastBox(journal, boxes);
+  update.mMake = make;
+  update.mBlank = std::move(blank);
   return PlaceUnit(journal, IsoFrame(), update);
 }
 
@@ -239,8 +239,8 @@ bool PlaceTopLevel(WriteJournal& journal, const std::vector<Box>& boxes, int old
 // an interrupted update. Readers take the first, so what they read does not change.
 bool RetireExtraCopies(WriteJournal& journal, const Layout& layout, std::uint32_t type) {
   bool first = true, retired = false;
-  for (const Box& box : layout.top.boxes) {
-    bool match = type == kUuid ? box.IsXmpUuid() : box.type == type;
+  for (const Box& box : layout.mTop.mBoxes) {
+    bool match = type == kUuid ? box.IsXmpUuid() : box.mType == type;
     if (!match) continue;
     if (!first) {
       RetireUnit(journal, IsoFrame(), SpanOf(box),
@@ -257,16 +257,16 @@ bool RetireExtraCopies(WriteJournal& journal, const Layout& layout, std::uint32_
 // and the chunk offsets of moov following the media they point into.
 void RewriteWhole(Storage& file, const Layout& layout, int replace, std::size_t insertAt,
                   const Bytes& content) {
-  const std::vector<Box>& boxes = layout.top.boxes;
+  const std::vector<Box>& boxes = layout.mTop.mBoxes;
   struct Item {
-    const Box* old = nullptr;  // copied from the file, or
-    Bytes bytes;               // written as given
+    const Box* mOld = nullptr;  // copied from the file, or
+    Bytes mBytes;               // written as given
   };
   std::vector<Item> items;
   for (std::size_t i = 0; i <= boxes.size(); ++i) {
     if (replace < 0 && i == insertAt) items.push_back({nullptr, content});
     if (i == boxes.size()) break;
-    if (boxes[i].type == kMoof) {
+    if (boxes[i].mType == kMoof) {
       throw FileError(ErrorKind::kUnsupported,
                       "fragmented movie: the XMP cannot be placed without moving media data");
     }
@@ -283,42 +283,43 @@ void RewriteWhole(Storage& file, const Layout& layout, int replace, std::size_t 
   std::uint64_t pos = 0;
   int moovItem = -1;
   for (std::size_t k = 0; k < items.size(); ++k) {
-    if (const Box* old = items[k].old) {
-      bool uuid = old->type == kUuid;
+    if (const Box* old = items[k].mOld) {
+      bool uuid = old->mType == kUuid;
       std::uint64_t payload = old->DataSize();
       std::uint32_t headerSize = HeaderSizeFor(payload, uuid);
-      AppendBoxHeader(headers[k], old->type, headerSize + payload, uuid ? &old->userType : nullptr);
+      AppendBoxHeader(headers[k], old->mType, headerSize + payload,
+                      uuid ? &old->mUserType : nullptr);
       moves.push_back({old->DataOffset(), old->End(), pos + headerSize});
-      if (old->type == kMoov && moovItem < 0) moovItem = static_cast<int>(k);
+      if (old->mType == kMoov && moovItem < 0) moovItem = static_cast<int>(k);
       pos += headerSize + payload;
     } else {
       if (content.size() >= 8 && GetU32BE(content.data() + 4) == kMoov)
         moovItem = static_cast<int>(k);
-      pos += items[k].bytes.size();
+      pos += items[k].mBytes.size();
     }
   }
   if (moovItem >= 0) {
     Item& item = items[static_cast<std::size_t>(moovItem)];
-    if (item.old) {
-      if (item.old->DataSize() > kMaxMoovSize) {
-        ThrowFormat("box 'moov' of " + std::to_string(item.old->size) +
+    if (item.mOld) {
+      if (item.mOld->DataSize() > kMaxMoovSize) {
+        ThrowFormat("box 'moov' of " + std::to_string(item.mOld->mSize) +
                     " bytes is too large to edit");
       }
-      item.bytes = headers[static_cast<std::size_t>(moovItem)];
+      item.mBytes = headers[static_cast<std::size_t>(moovItem)];
       Bytes data =
-          file.Read(item.old->DataOffset(), static_cast<std::size_t>(item.old->DataSize()));
-      AppendBytes(item.bytes, data);
-      item.old = nullptr;
+          file.Read(item.mOld->DataOffset(), static_cast<std::size_t>(item.mOld->DataSize()));
+      AppendBytes(item.mBytes, data);
+      item.mOld = nullptr;
     }
-    MoveChunkOffsets(item.bytes, moves);
+    MoveChunkOffsets(item.mBytes, moves);
   }
   auto rewrite = file.StartRewrite();
   for (std::size_t k = 0; k < items.size(); ++k) {
-    if (const Box* old = items[k].old) {
+    if (const Box* old = items[k].mOld) {
       rewrite->Append(headers[k]);
       rewrite->AppendFrom(file, old->DataOffset(), old->DataSize());
     } else {
-      rewrite->Append(items[k].bytes);
+      rewrite->Append(items[k].mBytes);
     }
   }
   rewrite->Commit();
@@ -326,8 +327,7 @@ void RewriteWhole(Storage& file, const Layout& layout, int replace, std::size_t 
 
 // Writes a packet that fits the old box's payload exactly over it. False when it does not.
 bool WriteInPlace(WriteJournal& journal, const Box& old, const PacketText& packet) {
-  auto fitted =
-      FitPacket(packet, static_cast<std::size_t>(std::min(old.DataSize(), kMaxPacketSize)));
+  auto fitted = packet.FitTo(static_cast<std::size_t>(std::min(old.DataSize(), kMaxPacketSize)));
   if (!fitted || fitted->size() != old.DataSize()) return false;
   journal.File().CheckIdentity();
   journal.Write(old.DataOffset(), *fitted);
@@ -337,36 +337,36 @@ bool WriteInPlace(WriteJournal& journal, const Box& old, const PacketText& packe
 
 // A new box goes right after moov (or after the first box when there is none).
 std::size_t RewriteInsertAt(const Layout& layout) {
-  return layout.moov >= 0 ? static_cast<std::size_t>(layout.moov) + 1
-                          : std::min<std::size_t>(1, layout.top.boxes.size());
+  return layout.mMoov >= 0 ? static_cast<std::size_t>(layout.mMoov) + 1
+                           : std::min<std::size_t>(1, layout.mTop.mBoxes.size());
 }
 
 // False when the whole file must be rewritten.
 bool WriteIso(WriteJournal& journal, const Layout& layout, const PacketText& packet) {
-  const std::vector<Box>& boxes = layout.top.boxes;
+  const std::vector<Box>& boxes = layout.mTop.mBoxes;
   std::vector<ByteRange> blank;
-  if (layout.xmpUuid >= 0) {
-    const Box& old = boxes[static_cast<std::size_t>(layout.xmpUuid)];
+  if (layout.mXmpUuid >= 0) {
+    const Box& old = boxes[static_cast<std::size_t>(layout.mXmpUuid)];
     if (WriteInPlace(journal, old, packet)) return true;
     blank.push_back(PayloadOf(old));
   }
   MakeBox make = [&](std::uint64_t extra) { return MakeUuidBox(PaddedPacket(packet, extra)); };
-  return PlaceTopLevel(journal, boxes, layout.xmpUuid, make, blank);
+  return PlaceTopLevel(journal, boxes, layout.mXmpUuid, make, blank);
 }
 
 bool WriteQuickTime(WriteJournal& journal, const Layout& layout, const PacketText& packet) {
-  if (layout.moov < 0) ThrowFormat("QuickTime movie without a 'moov' box");
+  if (layout.mMoov < 0) ThrowFormat("QuickTime movie without a 'moov' box");
   Storage& file = journal.File();
-  const Box& moov = layout.top.boxes[static_cast<std::size_t>(layout.moov)];
+  const Box& moov = layout.mTop.mBoxes[static_cast<std::size_t>(layout.mMoov)];
   std::vector<ByteRange> blank;
-  if (layout.xmpAtom) {
-    if (WriteInPlace(journal, *layout.xmpAtom, packet)) return true;
-    blank.push_back(PayloadOf(*layout.xmpAtom));
+  if (layout.mXmpAtom) {
+    if (WriteInPlace(journal, *layout.mXmpAtom, packet)) return true;
+    blank.push_back(PayloadOf(*layout.mXmpAtom));
   }
   MakeBox make = [&](std::uint64_t extra) {
     return BuildMoov(file, moov, PaddedPacket(packet, extra));
   };
-  return PlaceTopLevel(journal, layout.top.boxes, layout.moov, make, blank);
+  return PlaceTopLevel(journal, layout.mTop.mBoxes, layout.mMoov, make, blank);
 }
 
 }  // namespace
@@ -395,17 +395,17 @@ std::optional<Flavor> DetectFlavor(std::span<const std::uint8_t> head, std::uint
 std::optional<FoundPacket> ReadXmp(Storage& file) {
   Layout layout = Scan(file, false);
   std::optional<Box> uuid;
-  if (layout.xmpUuid >= 0) uuid = layout.top.boxes[static_cast<std::size_t>(layout.xmpUuid)];
-  std::optional<Box> first = layout.flavor == Flavor::kIso ? uuid : layout.xmpAtom;
-  std::optional<Box> second = layout.flavor == Flavor::kIso ? layout.xmpAtom : uuid;
+  if (layout.mXmpUuid >= 0) uuid = layout.mTop.mBoxes[static_cast<std::size_t>(layout.mXmpUuid)];
+  std::optional<Box> first = layout.mFlavor == Flavor::kIso ? uuid : layout.mXmpAtom;
+  std::optional<Box> second = layout.mFlavor == Flavor::kIso ? layout.mXmpAtom : uuid;
   const std::optional<Box>& box = first ? first : second;
   if (!box) return std::nullopt;
-  const auto uuids = std::count_if(layout.top.boxes.begin(), layout.top.boxes.end(),
+  const auto uuids = std::count_if(layout.mTop.mBoxes.begin(), layout.mTop.mBoxes.end(),
                                    [](const Box& b) { return b.IsXmpUuid(); });
   if (first && second) {
     XMP_ReportWarning(std::string("the file holds XMP both in a top-level 'uuid' box and in "
                                   "moov/udta/XMP_; the ") +
-                      (layout.flavor == Flavor::kIso ? "'uuid' box" : "XMP_ atom") +
+                      (layout.mFlavor == Flavor::kIso ? "'uuid' box" : "XMP_ atom") +
                       " is read, and a write keeps only that place");
   }
   if (uuids > 1) {
@@ -424,14 +424,14 @@ void WriteXmp(Storage& file, const PacketText& packet, const WriteOptions& optio
                                               " bytes is larger than an XMP box may be");
   }
   Layout layout = Scan(file, true);
-  const bool iso = layout.flavor == Flavor::kIso;
-  if (options.forceRewrite) {
+  const bool iso = layout.mFlavor == Flavor::kIso;
+  if (options.mForceRewrite) {
     if (iso)
-      return RewriteWhole(file, layout, layout.xmpUuid, RewriteInsertAt(layout),
+      return RewriteWhole(file, layout, layout.mXmpUuid, RewriteInsertAt(layout),
                           MakeUuidBox(packet.Text()));
-    if (layout.moov < 0) ThrowFormat("QuickTime movie without a 'moov' box");
-    const Box& moov = layout.top.boxes[static_cast<std::size_t>(layout.moov)];
-    return RewriteWhole(file, layout, layout.moov, 0, BuildMoov(file, moov, packet.Text()));
+    if (layout.mMoov < 0) ThrowFormat("QuickTime movie without a 'moov' box");
+    const Box& moov = layout.mTop.mBoxes[static_cast<std::size_t>(layout.mMoov)];
+    return RewriteWhole(file, layout, layout.mMoov, 0, BuildMoov(file, moov, packet.Text()));
   }
   WriteJournal journal(file);
   // Copies left by an interrupted update go first; readers already take the first one.
@@ -442,17 +442,17 @@ void WriteXmp(Storage& file, const PacketText& packet, const WriteOptions& optio
   if (!placed) {
     journal.Complete();
     if (iso)
-      return RewriteWhole(file, layout, layout.xmpUuid, RewriteInsertAt(layout),
+      return RewriteWhole(file, layout, layout.mXmpUuid, RewriteInsertAt(layout),
                           MakeUuidBox(packet.Text()));
-    const Box& moov = layout.top.boxes[static_cast<std::size_t>(layout.moov)];
-    return RewriteWhole(file, layout, layout.moov, 0, BuildMoov(file, moov, packet.Text()));
+    const Box& moov = layout.mTop.mBoxes[static_cast<std::size_t>(layout.mMoov)];
+    return RewriteWhole(file, layout, layout.mMoov, 0, BuildMoov(file, moov, packet.Text()));
   }
   // A packet left in the other place would contradict the new one: retire it.
   Layout after = Scan(file, true);
-  if (iso && after.xmpAtom) {
-    RetireUnit(journal, IsoFrame(), SpanOf(*after.xmpAtom), {PayloadOf(*after.xmpAtom)});
-  } else if (!iso && after.xmpUuid >= 0) {
-    const Box& old = after.top.boxes[static_cast<std::size_t>(after.xmpUuid)];
+  if (iso && after.mXmpAtom) {
+    RetireUnit(journal, IsoFrame(), SpanOf(*after.mXmpAtom), {PayloadOf(*after.mXmpAtom)});
+  } else if (!iso && after.mXmpUuid >= 0) {
+    const Box& old = after.mTop.mBoxes[static_cast<std::size_t>(after.mXmpUuid)];
     RetireUnit(journal, IsoFrame(), SpanOf(old), {PayloadOf(old)});
   }
   journal.Complete();

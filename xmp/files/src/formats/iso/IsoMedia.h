@@ -36,7 +36,7 @@ std::optional<FoundPacket> ReadXmp(Storage& file);
 struct WriteOptions {
   // Rewrites the whole file even when the packet could be placed without moving anything
   // (tests use it to exercise the chunk offset update).
-  bool forceRewrite = false;
+  bool mForceRewrite = false;
 };
 
 // Stores `packet` in the place that fits the file's brand, replacing the old packet there

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "formats/iso/PacketFit.h"
 #include "io/Endian.h"
 
 namespace xmpfiles::mpeg {
@@ -17,23 +16,23 @@ constexpr std::uint32_t kMaxTagBody = 0x0FFFFFFF;  // what 28 bits can say
 constexpr std::string_view kOwner{"XMP\0", 4};
 
 struct Frame {
-  std::size_t offset = 0;      // in Tag::frames bytes
-  std::size_t headerSize = 0;  // 10, or 6 for ID3v2.2
-  std::size_t size = 0;        // payload bytes
-  std::string id;
-  std::uint16_t flags = 0;
-  std::size_t End() const { return offset + headerSize + size; }
+  std::size_t mOffset = 0;      // in Tag::frames bytes
+  std::size_t mHeaderSize = 0;  // 10, or 6 for ID3v2.2
+  std::size_t mSize = 0;        // payload bytes
+  std::string mId;
+  std::uint16_t mFlags = 0;
+  std::size_t End() const { return mOffset + mHeaderSize + mSize; }
 };
 
 struct Tag {
-  std::uint8_t major = 0;
-  std::uint8_t flags = 0;
-  std::uint64_t totalSize = 0;  // on disk: header, body and footer
-  Bytes body;                   // the body with tag-level unsynchronisation undone (v2.3)
-  bool bodyIsVerbatim = true;   // the body's bytes are those on disk
-  std::size_t framesBegin = 0;  // after the extended header
-  std::vector<Frame> frames;
-  std::string damage;  // why frame listing stopped early
+  std::uint8_t mMajor = 0;
+  std::uint8_t mFlags = 0;
+  std::uint64_t mTotalSize = 0;  // on disk: header, body and footer
+  Bytes mBody;                   // the body with tag-level unsynchronisation undone (v2.3)
+  bool mBodyIsVerbatim = true;   // the body's bytes are those on disk
+  std::size_t mFramesBegin = 0;  // after the extended header
+  std::vector<Frame> mFrames;
+  std::string mDamage;  // why frame listing stopped early
 };
 
 // Undoes unsynchronisation: every 0xFF 0x00 becomes 0xFF.
@@ -62,33 +61,33 @@ std::size_t FrameSize(const std::uint8_t* p, std::uint8_t major) {
 }
 
 void ListFrames(Tag& tag) {
-  const std::size_t headerSize = tag.major == 2 ? 6 : 10;
-  const std::size_t idSize = tag.major == 2 ? 3 : 4;
-  std::size_t pos = tag.framesBegin;
-  while (pos < tag.body.size()) {
-    const std::uint8_t* p = tag.body.data() + pos;
-    std::size_t room = tag.body.size() - pos;
+  const std::size_t headerSize = tag.mMajor == 2 ? 6 : 10;
+  const std::size_t idSize = tag.mMajor == 2 ? 3 : 4;
+  std::size_t pos = tag.mFramesBegin;
+  while (pos < tag.mBody.size()) {
+    const std::uint8_t* p = tag.mBody.data() + pos;
+    std::size_t room = tag.mBody.size() - pos;
     if (p[0] == 0) break;  // padding
     if (room < headerSize) {
-      tag.damage = "frame header at offset " + std::to_string(pos) + " of the ID3 tag is cut off";
+      tag.mDamage = "frame header at offset " + std::to_string(pos) + " of the ID3 tag is cut off";
       break;
     }
     Frame frame;
-    frame.offset = pos;
-    frame.headerSize = headerSize;
-    frame.id.assign(reinterpret_cast<const char*>(p), idSize);
+    frame.mOffset = pos;
+    frame.mHeaderSize = headerSize;
+    frame.mId.assign(reinterpret_cast<const char*>(p), idSize);
     if (!std::all_of(p, p + idSize, IsFrameIdChar)) {
-      tag.damage = "bad frame id at offset " + std::to_string(pos) + " of the ID3 tag";
+      tag.mDamage = "bad frame id at offset " + std::to_string(pos) + " of the ID3 tag";
       break;
     }
-    frame.size = FrameSize(p + idSize, tag.major);
-    if (tag.major != 2) frame.flags = GetU16BE(p + 8);
-    if (frame.size > room - headerSize) {
-      tag.damage = "ID3 frame '" + frame.id + "' claims " + std::to_string(frame.size) +
-                   " bytes, " + std::to_string(room - headerSize) + " remain";
+    frame.mSize = FrameSize(p + idSize, tag.mMajor);
+    if (tag.mMajor != 2) frame.mFlags = GetU16BE(p + 8);
+    if (frame.mSize > room - headerSize) {
+      tag.mDamage = "ID3 frame '" + frame.mId + "' claims " + std::to_string(frame.mSize) +
+                    " bytes, " + std::to_string(room - headerSize) + " remain";
       break;
     }
-    tag.frames.push_back(frame);
+    tag.mFrames.push_back(frame);
     pos = frame.End();
   }
 }
@@ -101,15 +100,15 @@ std::optional<Tag> ReadTag(Storage& file, bool strict) {
     return std::nullopt;
   }
   Tag tag;
-  tag.major = header[3];
-  tag.flags = header[5];
-  if (tag.major < 2 || tag.major > 4) {
-    ThrowFormat("ID3v2." + std::to_string(tag.major) + " tag: unknown version");
+  tag.mMajor = header[3];
+  tag.mFlags = header[5];
+  if (tag.mMajor < 2 || tag.mMajor > 4) {
+    ThrowFormat("ID3v2." + std::to_string(tag.mMajor) + " tag: unknown version");
   }
   auto bodySize = DecodeSynchsafe(header + 6);
   if (!bodySize) ThrowFormat("ID3 tag size is not a synchsafe integer");
-  bool footer = tag.major == 4 && (tag.flags & kTagFooter);
-  tag.totalSize = 10 + std::uint64_t{*bodySize} + (footer ? 10 : 0);
+  bool footer = tag.mMajor == 4 && (tag.mFlags & kTagFooter);
+  tag.mTotalSize = 10 + std::uint64_t{*bodySize} + (footer ? 10 : 0);
   std::uint64_t remain = file.Size() - 10;
   std::uint64_t readable = *bodySize;
   if (*bodySize > remain) {
@@ -117,35 +116,35 @@ std::optional<Tag> ReadTag(Storage& file, bool strict) {
                          std::to_string(remain) + " remain";
     if (strict) ThrowFormat(damage);
     readable = remain;
-    tag.damage = damage;
+    tag.mDamage = damage;
   }
-  if (strict && tag.totalSize > file.Size()) ThrowFormat("ID3 tag footer is cut off");
-  tag.body = file.Read(10, static_cast<std::size_t>(readable));
-  if (tag.major < 4 && (tag.flags & kTagUnsync)) {
-    tag.body = Resync(tag.body);
-    tag.bodyIsVerbatim = false;
+  if (strict && tag.mTotalSize > file.Size()) ThrowFormat("ID3 tag footer is cut off");
+  tag.mBody = file.Read(10, static_cast<std::size_t>(readable));
+  if (tag.mMajor < 4 && (tag.mFlags & kTagUnsync)) {
+    tag.mBody = Resync(tag.mBody);
+    tag.mBodyIsVerbatim = false;
   }
-  if (tag.major != 2 && (tag.flags & kTagExtendedHeader)) {
-    if (tag.body.size() < 4) ThrowFormat("ID3 extended header is cut off");
-    std::uint64_t extSize = tag.major == 3 ? 4 + std::uint64_t{GetU32BE(tag.body.data())}
-                                           : DecodeSynchsafe(tag.body.data()).value_or(0);
-    if (extSize < 4 || extSize > tag.body.size()) {
+  if (tag.mMajor != 2 && (tag.mFlags & kTagExtendedHeader)) {
+    if (tag.mBody.size() < 4) ThrowFormat("ID3 extended header is cut off");
+    std::uint64_t extSize = tag.mMajor == 3 ? 4 + std::uint64_t{GetU32BE(tag.mBody.data())}
+                                            : DecodeSynchsafe(tag.mBody.data()).value_or(0);
+    if (extSize < 4 || extSize > tag.mBody.size()) {
       ThrowFormat("ID3 extended header claims " + std::to_string(extSize) + " bytes, " +
-                  std::to_string(tag.body.size()) + " remain");
+                  std::to_string(tag.mBody.size()) + " remain");
     }
-    tag.framesBegin = static_cast<std::size_t>(extSize);
+    tag.mFramesBegin = static_cast<std::size_t>(extSize);
   }
-  std::string sizeDamage = tag.damage;
+  std::string sizeDamage = tag.mDamage;
   ListFrames(tag);
-  if (strict && !tag.damage.empty()) ThrowFormat(tag.damage);
-  if (tag.damage.empty()) tag.damage = sizeDamage;
+  if (strict && !tag.mDamage.empty()) ThrowFormat(tag.mDamage);
+  if (tag.mDamage.empty()) tag.mDamage = sizeDamage;
   return tag;
 }
 
 bool IsXmpFrame(const Tag& tag, const Frame& frame) {
-  if (frame.id != "PRIV" || frame.size < kOwner.size()) return false;
-  const std::uint8_t* data = tag.body.data() + frame.offset + frame.headerSize;
-  bool plain = tag.major == 3 ? (frame.flags & 0x00E0) == 0 : (frame.flags & 0x004F) == 0;
+  if (frame.mId != "PRIV" || frame.mSize < kOwner.size()) return false;
+  const std::uint8_t* data = tag.mBody.data() + frame.mOffset + frame.mHeaderSize;
+  bool plain = tag.mMajor == 3 ? (frame.mFlags & 0x00E0) == 0 : (frame.mFlags & 0x004F) == 0;
   if (plain) return std::memcmp(data, kOwner.data(), kOwner.size()) == 0;
   return true;  // decoded and checked by FramePayload
 }
@@ -153,16 +152,17 @@ bool IsXmpFrame(const Tag& tag, const Frame& frame) {
 // The frame's payload with frame-level encodings undone; nullopt for compressed or
 // encrypted frames, which we do not decode.
 std::optional<Bytes> FramePayload(const Tag& tag, const Frame& frame) {
-  std::span<const std::uint8_t> data(tag.body.data() + frame.offset + frame.headerSize, frame.size);
-  if (tag.major == 3) {
-    if (frame.flags & 0x00C0) return std::nullopt;  // compressed, encrypted
-    if (frame.flags & 0x0020) data = data.subspan(std::min<std::size_t>(1, data.size()));
+  std::span<const std::uint8_t> data(tag.mBody.data() + frame.mOffset + frame.mHeaderSize,
+                                     frame.mSize);
+  if (tag.mMajor == 3) {
+    if (frame.mFlags & 0x00C0) return std::nullopt;  // compressed, encrypted
+    if (frame.mFlags & 0x0020) data = data.subspan(std::min<std::size_t>(1, data.size()));
     return Bytes(data.begin(), data.end());
   }
-  if (frame.flags & 0x000C) return std::nullopt;  // compressed, encrypted
-  if (frame.flags & 0x0040) data = data.subspan(std::min<std::size_t>(1, data.size()));  // group
-  if (frame.flags & 0x0001) data = data.subspan(std::min<std::size_t>(4, data.size()));  // length
-  if (frame.flags & 0x0002) return Resync(data);
+  if (frame.mFlags & 0x000C) return std::nullopt;  // compressed, encrypted
+  if (frame.mFlags & 0x0040) data = data.subspan(std::min<std::size_t>(1, data.size()));  // group
+  if (frame.mFlags & 0x0001) data = data.subspan(std::min<std::size_t>(4, data.size()));  // length
+  if (frame.mFlags & 0x0002) return Resync(data);
   return Bytes(data.begin(), data.end());
 }
 
@@ -180,8 +180,8 @@ std::optional<std::string> XmpOf(const Tag& tag, const Frame& frame) {
 }
 
 int FindXmpFrame(const Tag& tag) {
-  for (std::size_t i = 0; i < tag.frames.size(); ++i) {
-    if (XmpOf(tag, tag.frames[i])) return static_cast<int>(i);
+  for (std::size_t i = 0; i < tag.mFrames.size(); ++i) {
+    if (XmpOf(tag, tag.mFrames[i])) return static_cast<int>(i);
   }
   return -1;
 }
@@ -206,16 +206,16 @@ Bytes MakeXmpFrame(std::uint8_t major, const std::string& packet) {
 // The frames of the tag with the XMP frame replaced (or added at the end).
 Bytes RebuildFrames(const Tag& tag, int xmpIndex, const std::string& packet) {
   Bytes frames;
-  for (std::size_t i = 0; i < tag.frames.size(); ++i) {
-    const Frame& f = tag.frames[i];
+  for (std::size_t i = 0; i < tag.mFrames.size(); ++i) {
+    const Frame& f = tag.mFrames[i];
     if (static_cast<int>(i) == xmpIndex) {
-      AppendBytes(frames, MakeXmpFrame(tag.major, packet));
+      AppendBytes(frames, MakeXmpFrame(tag.mMajor, packet));
     } else {
-      frames.insert(frames.end(), tag.body.begin() + static_cast<std::ptrdiff_t>(f.offset),
-                    tag.body.begin() + static_cast<std::ptrdiff_t>(f.End()));
+      frames.insert(frames.end(), tag.mBody.begin() + static_cast<std::ptrdiff_t>(f.mOffset),
+                    tag.mBody.begin() + static_cast<std::ptrdiff_t>(f.End()));
     }
   }
-  if (xmpIndex < 0) AppendBytes(frames, MakeXmpFrame(tag.major, packet));
+  if (xmpIndex < 0) AppendBytes(frames, MakeXmpFrame(tag.mMajor, packet));
   return frames;
 }
 
@@ -262,12 +262,12 @@ std::optional<FoundPacket> ReadXmp(Storage& file) {
   if (!tag) return std::nullopt;
   int index = FindXmpFrame(*tag);
   if (index < 0) return std::nullopt;
-  const Frame& frame = tag->frames[static_cast<std::size_t>(index)];
+  const Frame& frame = tag->mFrames[static_cast<std::size_t>(index)];
   FoundPacket found;
   found.mPacket = *XmpOf(*tag, frame);
   std::int64_t offset = -1;
-  if (tag->bodyIsVerbatim && (frame.flags & 0x00FF) == 0) {
-    offset = static_cast<std::int64_t>(10 + frame.offset + frame.headerSize + kOwner.size());
+  if (tag->mBodyIsVerbatim && (frame.mFlags & 0x00FF) == 0) {
+    offset = static_cast<std::int64_t>(10 + frame.mOffset + frame.mHeaderSize + kOwner.size());
   }
   found.mInfo = DescribePacket(found.mPacket, offset);
   return found;
@@ -279,29 +279,29 @@ void WriteXmp(Storage& file, const PacketText& packet) {
                                               " bytes is larger than an ID3 frame may be");
   }
   auto tag = ReadTag(file, true);
-  if (tag && tag->major == 2) {
+  if (tag && tag->mMajor == 2) {
     throw FileError(ErrorKind::kUnsupported, "ID3v2.2 tags have no place for XMP");
   }
   int index = tag ? FindXmpFrame(*tag) : -1;
   // The packet alone, in place, when the old frame holds it verbatim and it fits.
-  if (index >= 0 && tag->bodyIsVerbatim) {
-    const Frame& frame = tag->frames[static_cast<std::size_t>(index)];
-    std::size_t space = frame.size - kOwner.size();
-    auto fitted = FitPacket(packet, space);
-    if ((frame.flags & 0x00FF) == 0 && fitted && fitted->size() == space) {
-      file.WriteAt(10 + frame.offset + frame.headerSize + kOwner.size(), fitted->data(), space);
+  if (index >= 0 && tag->mBodyIsVerbatim) {
+    const Frame& frame = tag->mFrames[static_cast<std::size_t>(index)];
+    std::size_t space = frame.mSize - kOwner.size();
+    auto fitted = packet.FitTo(space);
+    if ((frame.mFlags & 0x00FF) == 0 && fitted && fitted->size() == space) {
+      file.WriteAt(10 + frame.mOffset + frame.mHeaderSize + kOwner.size(), fitted->data(), space);
       return;
     }
   }
-  std::uint8_t major = tag ? tag->major : 3;
+  std::uint8_t major = tag ? tag->mMajor : 3;
   // The rebuilt tag drops the extended header (its padding size and CRC would be stale) and
   // is written without tag-level unsynchronisation.
-  std::uint8_t flags = tag ? static_cast<std::uint8_t>(tag->flags & ~kTagExtendedHeader) : 0;
+  std::uint8_t flags = tag ? static_cast<std::uint8_t>(tag->mFlags & ~kTagExtendedHeader) : 0;
   if (major == 3) flags = static_cast<std::uint8_t>(flags & ~kTagUnsync);
   Bytes frames =
       tag ? RebuildFrames(*tag, index, packet.Text()) : MakeXmpFrame(major, packet.Text());
   bool footer = flags & kTagFooter;
-  std::uint64_t oldBody = tag ? tag->totalSize - 10 - (footer ? 10 : 0) : 0;
+  std::uint64_t oldBody = tag ? tag->mTotalSize - 10 - (footer ? 10 : 0) : 0;
   if (tag && (footer ? frames.size() == oldBody : frames.size() <= oldBody)) {
     Bytes bytes = MakeTag(major, flags, frames, static_cast<std::size_t>(oldBody));
     file.WriteAt(0, bytes.data(), bytes.size());
@@ -312,7 +312,7 @@ void WriteXmp(Storage& file, const PacketText& packet) {
     throw FileError(ErrorKind::kBadParam,
                     "ID3 tag of " + std::to_string(body) + " bytes is too large");
   }
-  std::uint64_t audio = tag ? tag->totalSize : 0;
+  std::uint64_t audio = tag ? tag->mTotalSize : 0;
   auto rewrite = file.StartRewrite();
   rewrite->Append(MakeTag(major, flags, frames, body));
   rewrite->AppendFrom(file, audio, file.Size() - audio);

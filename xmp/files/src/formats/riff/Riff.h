@@ -25,18 +25,18 @@ inline constexpr std::size_t kMaxChunks = 200000;
 inline constexpr std::uint64_t kMaxPacketSize = 64ull << 20;
 
 struct Chunk {
-  std::uint64_t offset = 0;  // first byte of the 8-byte header
-  std::uint32_t id = 0;      // big-endian four-character code, as for FourCC()
-  std::uint32_t size = 0;    // payload bytes, pad byte excluded
-  std::uint64_t DataOffset() const { return offset + 8; }
-  std::uint64_t End() const { return offset + 8 + size + (size & 1); }
+  std::uint64_t mOffset = 0;  // first byte of the 8-byte header
+  std::uint32_t mId = 0;      // big-endian four-character code, as for FourCC()
+  std::uint32_t mSize = 0;    // payload bytes, pad byte excluded
+  std::uint64_t DataOffset() const { return mOffset + 8; }
+  std::uint64_t End() const { return mOffset + 8 + mSize + (mSize & 1); }
 };
 
 struct Layout {
-  std::uint32_t form = 0;
-  std::uint64_t formEnd = 0;  // 8 + the RIFF size (clamped to the file when reading)
-  std::vector<Chunk> chunks;
-  std::string damage;  // why listing stopped early, "" when the form was parsed whole
+  std::uint32_t mForm = 0;
+  std::uint64_t mFormEnd = 0;  // 8 + the RIFF size (clamped to the file when reading)
+  std::vector<Chunk> mChunks;
+  std::string mDamage;  // why listing stopped early, "" when the form was parsed whole
 };
 
 // The form type (WAVE or AVI) when `head` starts a RIFF file we handle.

@@ -1,5 +1,5 @@
 // Packet scanning: finds an xpacket-wrapped XMP packet anywhere in a file of a format that
-// has no handler of its own (PDF, PSD, EPS, SVG...), in UTF-8, UTF-16 or UTF-32 of either
+// has no handler of its own (PDF, EPS, SVG...), in UTF-8, UTF-16 or UTF-32 of either
 // byte order. Read-only: rewriting a packet inside an unknown structure could break offsets
 // we know nothing about.
 
@@ -24,10 +24,8 @@ struct ExtensionFormat {
   std::string_view mExtension;
   std::uint32_t mFormat;
 };
-constexpr std::array<ExtensionFormat, 10> kKnown = {{
+constexpr std::array<ExtensionFormat, 8> kKnown = {{
     {"pdf", kFormatPDF},
-    {"psd", kFormatPSD},
-    {"psb", kFormatPSD},
     {"eps", kFormatEPS},
     {"ps", FourCC("PS  ")},
     {"ai", FourCC("AICC")},
