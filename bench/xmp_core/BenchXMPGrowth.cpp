@@ -183,7 +183,7 @@ void ParseOnce(const std::string& packet) {
 void IterateChain(size_t levels) {
   SXMPMeta meta;
   meta.SetProperty(kExNS, "ex:c", "");
-  auto* node = xmpcore::FindNode(xmpcore::Tree(meta), kExNS, "ex:c", false);
+  auto* node = xmpcore::FindNode(xmpcore::Tree(meta), kExNS, "ex:c", xmpcore::Missing::kNull);
   for (size_t i = 0; i < levels; ++i) {
     node->mOptions |= kXMP_PropValueIsStruct;
     node = node->AddChild("ex:c");

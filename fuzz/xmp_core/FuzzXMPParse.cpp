@@ -41,7 +41,8 @@ void CheckPaths(xmpcore::XMPNode& root, const xmpcore::XMPNode& schema,
   for (const auto* list : {&node.mChildren, &node.mQualifiers}) {
     for (const auto& child : *list) {
       std::string path = xmpcore::PathOfNode(*child);
-      const xmpcore::XMPNode* found = xmpcore::FindNode(root, schema.mName, path, false);
+      const xmpcore::XMPNode* found =
+          xmpcore::FindNode(root, schema.mName, path, xmpcore::Missing::kNull);
       if (found != child.get()) {
         std::fprintf(stderr, "path '%s' does not lead back to its node\n", path.c_str());
         std::abort();

@@ -40,6 +40,19 @@ TEST(Strings, InvalidInputGivesDocumentedCodeAndEmptyOutput) {
   EXPECT_EQ(Std8ToUTF16String("\xFF", wide), kConversionInvalidUTF8);
   EXPECT_EQ(Std8ToUTF8String("ok\xC3\xA9"), "ok\xC3\xA9");
   EXPECT_EQ(Std8ToUTF8String("bad\xFF"), "");
+
+  // The first bad sequence is found wherever it sits against the ASCII runs skipped in words.
+  for (size_t at : {0, 7, 8, 9, 16, 23}) {
+    std::string text = std::string(at, 'a') + "\xC3\xA9" + std::string(9, 'b');
+    EXPECT_EQ(FindInvalidUTF8(text), std::string::npos);
+    text.insert(at + 2, "\xE2\x82");  // cut short by the next ASCII byte
+    EXPECT_EQ(FindInvalidUTF8(text), at + 2) << at;
+    EXPECT_EQ(FindInvalidUTF8(text.substr(0, at + 3)), at + 2) << at;  // cut short at the end
+  }
+  char32_t cp = 0;
+  EXPECT_EQ(DecodeUTF8At("x\xF0\x9F\x98\x80", 1, cp), 4u);
+  EXPECT_EQ(cp, U'\U0001F600');
+  EXPECT_EQ(DecodeUTF8At("\xED\xA0\x80", 0, cp), 0u);
 }
 
 TEST(Strings, NumberToStringGivesExactlyTheDecimalsAsked) {

@@ -96,6 +96,25 @@ TEST(XMPHostile, LargeStructuresFindExactlyTheirRealDuplicates) {
   EXPECT_EQ(value, "35");
   EXPECT_TRUE(meta.GetProperty(kExNS, "ex:s39/ex:f39", &value, nullptr));
   EXPECT_TRUE(meta.GetQualifier(kExNS, "ex:q39", kExNS, "f39", &value, nullptr));
+
+  // Field order carries no meaning: the same structure written backwards is equal; a changed
+  // value or a renamed field is not.
+  auto wide = [](int changed, const std::string& name) {
+    std::string out;
+    for (int f = 39; f >= 0; --f) {
+      std::string n = f == changed ? name : "f" + std::to_string(f);
+      out += "<ex:" + n + ">" + std::to_string(f) + "</ex:" + n + ">";
+    }
+    SXMPMeta parsed;
+    parsed.ParseFromBuffer(Packet("<ex:s0 rdf:parseType='Resource'>" + out + "</ex:s0>"));
+    return parsed;
+  };
+  SXMPMeta forward, renamed = wide(7, "g7"), revalued = wide(7, "f7");
+  forward.ParseFromBuffer(Packet("<ex:s0 rdf:parseType='Resource'>" + fields(40) + "</ex:s0>"));
+  revalued.SetProperty(kExNS, "ex:s0/ex:f7", "other");
+  EXPECT_TRUE(xmpcore::NodesEqual(xmpcore::Tree(forward), xmpcore::Tree(wide(-1, ""))));
+  EXPECT_FALSE(xmpcore::NodesEqual(xmpcore::Tree(forward), xmpcore::Tree(renamed)));
+  EXPECT_FALSE(xmpcore::NodesEqual(xmpcore::Tree(forward), xmpcore::Tree(revalued)));
 }
 
 TEST(XMPHostile, TwentyThousandNamespacesOnOnePrefix) {
@@ -182,7 +201,8 @@ TEST(XMPHostile, DeepTreesAreRefusedAtTheLimitAndNeverRecurse) {
   // without recursion, and refused by the serializer instead of crashing it.
   SXMPMeta huge;
   huge.SetProperty(kExNS, "ex:h", "");
-  xmpcore::XMPNode* node = xmpcore::FindNode(xmpcore::Tree(huge), kExNS, "ex:h", false);
+  xmpcore::XMPNode* node =
+      xmpcore::FindNode(xmpcore::Tree(huge), kExNS, "ex:h", xmpcore::Missing::kNull);
   for (int i = 0; i < 100000; ++i) {
     node->mOptions |= kXMP_PropValueIsStruct;
     node = node->AddChild("ex:h");

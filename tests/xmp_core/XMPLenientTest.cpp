@@ -156,6 +156,11 @@ TEST(XMPLenient, InvalidRdfFormsAreRefused) {
     EXPECT_NE(why.find(fragment), std::string::npos) << form << ": " << why;
     EXPECT_NE(why.find("at line 1"), std::string::npos) << why;
   }
+  // Lines are counted in the text as given, wrapper included, whatever the line ends.
+  std::string framed = "<?xpacket begin='\xEF\xBB\xBF' id='W5M0MpCehiHzreSzNTczkc9d'?>\r\n" +
+                       Packet("\n<lt:x>1</lt:x>\r<lt:y>2</lt:y>\r\n" + std::string(forms[0].first));
+  std::string why = Errors(framed);
+  EXPECT_NE(why.find("element 'lt:a' at line 5"), std::string::npos) << why;
   std::string second = "<x:xmpmeta xmlns:x='adobe:ns:meta/'>" + Body("<lt:a>1</lt:a>") +
                        "</rdf:RDF>" + Body("<lt:b>2</lt:b>") + "</rdf:RDF></x:xmpmeta>";
   EXPECT_NE(Errors(second).find("a second rdf:RDF"), std::string::npos);

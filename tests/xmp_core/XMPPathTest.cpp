@@ -32,11 +32,12 @@ TEST(XMPPath, ComposeAndResolveRoundTrip) {
   std::string value;
   ASSERT_TRUE(meta.GetProperty(kXMP_NS_XMP_MM, path + "/stEvt:action", &value));
   EXPECT_EQ(value, "say \"hi\"");
-  XMPNode* node = FindNode(Tree(meta), kXMP_NS_XMP_MM, "xmpMM:History[last()]/stEvt:action", false);
+  XMPNode* node =
+      FindNode(Tree(meta), kXMP_NS_XMP_MM, "xmpMM:History[last()]/stEvt:action", Missing::kNull);
   ASSERT_NE(node, nullptr);
   EXPECT_EQ(PathOfNode(*node), "xmpMM:History[2]/stEvt:action");
   meta.SetProperty(kXMP_NS_DC, "dc:title[?xml:lang='de']", "Titel");
-  node = FindNode(Tree(meta), kXMP_NS_DC, "dc:title[1]/@xml:lang", false);
+  node = FindNode(Tree(meta), kXMP_NS_DC, "dc:title[1]/@xml:lang", Missing::kNull);
   ASSERT_NE(node, nullptr);
   EXPECT_EQ(PathOfNode(*node), "dc:title[1]/?xml:lang");
 }

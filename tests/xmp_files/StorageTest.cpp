@@ -34,6 +34,26 @@ TEST(FilesStorage, BoundedReadsOnDiskAndInMemory) {
   EXPECT_THROW(DiskStorage((dir / "missing").string(), false), FileError);
   EXPECT_THROW(DiskStorage(dir.Path().string(), false), FileError);  // a folder
   EXPECT_THROW(disk.WriteAt(0, "x", 1), FileError);                  // read-only
+
+  // Small reads are served from a page read ahead: across its edges and after the content
+  // changes they still give the file's bytes.
+  std::string pattern;
+  for (int i = 0; i < 10000; ++i)
+    pattern += static_cast<char>('a' + i % 23);
+  WriteFile(dir / "big.bin", pattern);
+  DiskStorage big((dir / "big.bin").string(), true);
+  for (std::uint64_t at : {0, 4090, 4094, 8190, 9995}) {
+    EXPECT_EQ(big.ReadString(at, 5), pattern.substr(at, 5)) << at;
+    EXPECT_EQ(big.ReadString(at + 1, 3), pattern.substr(at + 1, 3)) << at;
+  }
+  EXPECT_EQ(big.ReadString(100, 6000), pattern.substr(100, 6000));
+  EXPECT_EQ(big.ReadString(4096, 4096), pattern.substr(4096, 4096));  // a whole page kept
+  EXPECT_EQ(big.ReadString(4100, 3), pattern.substr(4100, 3));
+  big.WriteAt(4094, "XYZ", 3);
+  EXPECT_EQ(big.ReadString(4093, 5), pattern.substr(4093, 1) + "XYZ" + pattern.substr(4097, 1));
+  big.Truncate(4095);
+  EXPECT_EQ(big.ReadString(4090, 5), pattern.substr(4090, 4) + "X");
+  EXPECT_THROW(big.ReadString(4094, 2), FileError);
 }
 
 // A committed rewrite replaces the content and keeps the permissions; an abandoned one

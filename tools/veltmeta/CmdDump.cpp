@@ -33,13 +33,6 @@ struct FileOutput {
   std::string mMessages;
 };
 
-void AppendFormat(std::string& out, XMP_FileFormat format) {
-  std::string code(4, ' ');
-  for (int i = 0; i < 4; ++i)
-    code[static_cast<std::size_t>(i)] = static_cast<char>(format >> (24 - 8 * i));
-  veltmeta::AppendJsonString(out, code);
-}
-
 // Reads one file; errors and warnings become its stderr lines.
 FileOutput DumpFile(const std::string& path) {
   FileOutput r;
@@ -54,7 +47,7 @@ FileOutput DumpFile(const std::string& path) {
     out += "  {\"file\": ";
     veltmeta::AppendJsonString(out, path);
     out += ", \"format\": ";
-    AppendFormat(out, format);
+    veltmeta::AppendJsonString(out, XMP_FourCCString(format));
     out += ", \"xmp\": [";
     SXMPMeta meta;
     bool any = false;

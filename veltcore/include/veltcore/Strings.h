@@ -41,6 +41,12 @@ UTF8String Std8ToUTF8String(std::string_view in);
 UTF16String Std8ToUTF16String(std::string_view in);
 // True when the bytes are well-formed UTF-8.
 bool IsValidUTF8(std::string_view in);
+// The byte offset of the first sequence that is not well-formed UTF-8 (bad lead or
+// continuation byte, overlong form, surrogate, value above U+10FFFF, cut short), or npos.
+std::size_t FindInvalidUTF8(std::string_view in);
+// Decodes the well-formed UTF-8 sequence at in[at] into `cp` and returns its length (1..4);
+// returns 0 (and leaves `cp` unspecified) when the bytes there are not one.
+std::size_t DecodeUTF8At(std::string_view in, std::size_t at, char32_t& cp);
 
 // Flags of the number conversions.
 enum NumberFlags : unsigned {

@@ -11,9 +11,11 @@
 #include "XMPPath.h"
 #include "XMPSerializer.h"
 #include "XMPUnicode.h"
+#include "veltcore/Strings.h"
 #include "xmp/SXMPUtils.h"
 
 using xmpcore::FindNode;
+using xmpcore::Missing;
 using xmpcore::XMPNode;
 
 void intrusive_ptr_add_ref(__XMPMeta__* meta) {
@@ -48,7 +50,7 @@ XMP_OptionBits NormalizeForm(XMP_OptionBits options) {
 
 // Gives `node` the value and form requested by a setter.
 void AssignValue(XMPNode& node, const std::string& value, XMP_OptionBits options) {
-  if (!xmpcore::IsValidUTF8(value)) {
+  if (!veltcore::string::IsValidUTF8(value)) {
     xmpcore::RequireUTF8(value, "value of '" + xmpcore::PathOfNode(node) + "'");
   }
   XMP_OptionBits form = NormalizeForm(options);
@@ -248,9 +250,8 @@ void SXMPMeta::ParseFromBuffer(std::string_view packet, XMP_OptionBits options) 
   xmpcore::ParsePacket(packet, options, fresh);
   XMPNode& tree = mHandle->mTree;
   tree.mName = std::move(fresh.mName);
-  tree.mChildren = std::move(fresh.mChildren);
-  for (auto& schema : tree.mChildren)
-    schema->mParent = &tree;
+  tree.ClearChildren();
+  tree.AdoptChildrenOf(fresh);
 }
 
 void SXMPMeta::SerializeToBuffer(std::string* out, XMP_OptionBits options, XMP_StringLen padding,
@@ -270,7 +271,7 @@ void SXMPMeta::SerializeToBuffer(std::string* out, XMP_OptionBits options, XMP_S
 
 bool SXMPMeta::GetProperty(const std::string& ns, const std::string& path, std::string* value,
                            XMP_OptionBits* options) const {
-  const XMPNode* node = FindNode(mHandle->mTree, ns, path, false);
+  const XMPNode* node = FindNode(mHandle->mTree, ns, path, Missing::kNull);
   if (!node) return false;
   if (value) *value = node->mValue;
   if (options) *options = node->mOptions;
@@ -281,24 +282,24 @@ void SXMPMeta::SetProperty(const std::string& ns, const std::string& path, const
                            XMP_OptionBits options) {
   // Reject bad options and text before anything is created.
   NormalizeForm(options);
-  if (!xmpcore::IsValidUTF8(value)) xmpcore::RequireUTF8(value, "value of '" + path + "'");
-  XMPNode* node = FindNode(mHandle->mTree, ns, path, true, options);
+  if (!veltcore::string::IsValidUTF8(value)) xmpcore::RequireUTF8(value, "value of '" + path + "'");
+  XMPNode* node = FindNode(mHandle->mTree, ns, path, Missing::kCreate, options);
   AssignValue(*node, value, options);
 }
 
 void SXMPMeta::DeleteProperty(const std::string& ns, const std::string& path) {
-  if (XMPNode* node = FindNode(mHandle->mTree, ns, path, false)) xmpcore::DeleteNode(node);
+  if (XMPNode* node = FindNode(mHandle->mTree, ns, path, Missing::kNull)) xmpcore::DeleteNode(node);
 }
 
 bool SXMPMeta::DoesPropertyExist(const std::string& ns, const std::string& path) const {
-  return FindNode(mHandle->mTree, ns, path, false) != nullptr;
+  return FindNode(mHandle->mTree, ns, path, Missing::kNull) != nullptr;
 }
 
 namespace {
 
 // Reads a simple value for the typed getters.
 const XMPNode* SimpleNode(const XMPNode& root, const std::string& ns, const std::string& path) {
-  const XMPNode* node = FindNode(const_cast<XMPNode&>(root), ns, path, false);
+  const XMPNode* node = FindNode(const_cast<XMPNode&>(root), ns, path, Missing::kNull);
   if (node && node->IsComposite()) {
     throw XMP_Error(kXMPErr_BadValue, "'" + path + "' is a structure or array, not a value");
   }
@@ -377,7 +378,7 @@ bool SXMPMeta::GetArrayItem(const std::string& ns, const std::string& arrayPath,
 
 void SXMPMeta::SetArrayItem(const std::string& ns, const std::string& arrayPath, XMP_Index index,
                             const std::string& value, XMP_OptionBits options) {
-  XMPNode* array = FindNode(mHandle->mTree, ns, arrayPath, false);
+  XMPNode* array = FindNode(mHandle->mTree, ns, arrayPath, Missing::kNull);
   if (!array) {
     throw XMP_Error(kXMPErr_BadXPath, "array '" + arrayPath + "' does not exist");
   }
@@ -419,11 +420,12 @@ void SXMPMeta::AppendArrayItem(const std::string& ns, const std::string& arrayPa
                                XMP_OptionBits itemOptions) {
   XMP_OptionBits arrayForm = NormalizeForm(arrayOptions & kXMP_PropSetterMask);
   XMP_OptionBits itemForm = NormalizeForm(itemOptions);
-  if (!xmpcore::IsValidUTF8(value)) xmpcore::RequireUTF8(value, "item of '" + arrayPath + "'");
+  if (!veltcore::string::IsValidUTF8(value))
+    xmpcore::RequireUTF8(value, "item of '" + arrayPath + "'");
   if ((itemForm & kXMP_PropCompositeMask) && !value.empty()) {
     throw XMP_Error(kXMPErr_BadOptions, "a structure or array item cannot have a value");
   }
-  XMPNode* array = FindNode(mHandle->mTree, ns, arrayPath, false);
+  XMPNode* array = FindNode(mHandle->mTree, ns, arrayPath, Missing::kNull);
   if (array) {
     xmpcore::RequireRoomForChild(*array);
   } else {
@@ -434,7 +436,7 @@ void SXMPMeta::AppendArrayItem(const std::string& ns, const std::string& arrayPa
       throw XMP_Error(kXMPErr_BadOptions,
                       "array options for new array '" + arrayPath + "' name no array form");
     }
-    array = FindNode(mHandle->mTree, ns, arrayPath, true, arrayForm);
+    array = FindNode(mHandle->mTree, ns, arrayPath, Missing::kCreate, arrayForm);
   }
   if (!array->IsArray()) {
     if (array->IsComposite() || !array->mValue.empty() || !array->mChildren.empty()) {
@@ -457,7 +459,7 @@ bool SXMPMeta::DoesArrayItemExist(const std::string& ns, const std::string& arra
 }
 
 XMP_Index SXMPMeta::CountArrayItems(const std::string& ns, const std::string& arrayPath) const {
-  const XMPNode* array = FindNode(mHandle->mTree, ns, arrayPath, false);
+  const XMPNode* array = FindNode(mHandle->mTree, ns, arrayPath, Missing::kNull);
   if (!array) return 0;
   if (!array->IsArray()) throw XMP_Error(kXMPErr_BadXPath, "'" + arrayPath + "' is not an array");
   return static_cast<XMP_Index>(array->mChildren.size());
@@ -529,7 +531,7 @@ bool SXMPMeta::HasMultipleValues(const std::string& ns, const std::string& path)
   for (std::size_t length = 2; length <= steps.size(); ++length) {
     const xmpcore::XMPExpandedPath prefix(steps.begin(),
                                           steps.begin() + static_cast<std::ptrdiff_t>(length));
-    const XMPNode* node = FindNode(mHandle->mTree, prefix, false);
+    const XMPNode* node = FindNode(mHandle->mTree, prefix, Missing::kNull);
     if (node == nullptr) return false;
     if (node->HasMultipleValues()) return true;
   }
@@ -537,7 +539,7 @@ bool SXMPMeta::HasMultipleValues(const std::string& ns, const std::string& path)
 }
 
 void SXMPMeta::ClearMultipleValues(const std::string& ns, const std::string& path) {
-  if (XMPNode* node = FindNode(mHandle->mTree, ns, path, false)) {
+  if (XMPNode* node = FindNode(mHandle->mTree, ns, path, Missing::kNull)) {
     node->mOptions &= ~kXMP_PropHasMultipleValues;
   }
 }

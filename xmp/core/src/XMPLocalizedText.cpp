@@ -4,8 +4,12 @@
 #include "XMPMetaObject.h"
 #include "XMPPath.h"
 #include "XMPUnicode.h"
+#include "veltcore/Strings.h"
 #include "xmp/SXMPMeta.h"
 
+using veltcore::string::EqualsIgnoreAsciiCase;
+using veltcore::string::ToLowerAscii;
+using xmpcore::Missing;
 using xmpcore::XMPNode;
 
 namespace {
@@ -14,13 +18,9 @@ constexpr XMP_OptionBits kAltTextForm = kXMP_PropValueIsArray | kXMP_PropArrayIs
                                         kXMP_PropArrayIsAlternate | kXMP_PropArrayIsAltText;
 constexpr std::string_view kDefaultLang = "x-default";
 
-bool SameLang(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && xmpcore::LowerAscii(a) == xmpcore::LowerAscii(b);
-}
-
 XMPNode* ItemOf(const XMPNode& array, std::string_view lang) {
   for (const auto& item : array.mChildren) {
-    if (SameLang(item->Language(), lang)) return item.get();
+    if (EqualsIgnoreAsciiCase(item->Language(), lang)) return item.get();
   }
   return nullptr;
 }
@@ -46,7 +46,7 @@ void RequireAltText(XMPNode& node, const std::string& path) {
 
 void MoveDefaultFirst(XMPNode& array) {
   for (size_t i = 1; i < array.mChildren.size(); ++i) {
-    if (SameLang(array.mChildren[i]->Language(), kDefaultLang)) {
+    if (EqualsIgnoreAsciiCase(array.mChildren[i]->Language(), kDefaultLang)) {
       auto item = std::move(array.mChildren[i]);
       array.mChildren.erase(array.mChildren.begin() + static_cast<long>(i));
       array.mChildren.insert(array.mChildren.begin(), std::move(item));
@@ -56,7 +56,7 @@ void MoveDefaultFirst(XMPNode& array) {
 }
 
 XMPNode* AddLangItem(XMPNode& array, std::string_view lang, const std::string& value) {
-  bool isDefault = SameLang(lang, kDefaultLang);
+  bool isDefault = EqualsIgnoreAsciiCase(lang, kDefaultLang);
   XMPNode* item =
       array.InsertChild(isDefault ? 0 : array.mChildren.size(), kXMP_ArrayItemName, value);
   item->AddQualifier("xml:lang", isDefault ? std::string(kDefaultLang) : std::string(lang));
@@ -70,7 +70,7 @@ bool SXMPMeta::GetLocalizedText(const std::string& ns, const std::string& altTex
                                 std::string* actualLang, std::string* value,
                                 XMP_OptionBits* options) const {
   if (specificLang.empty()) throw XMP_Error(kXMPErr_BadParam, "empty specific language");
-  const XMPNode* node = xmpcore::FindNode(mHandle->mTree, ns, altTextPath, false);
+  const XMPNode* node = xmpcore::FindNode(mHandle->mTree, ns, altTextPath, Missing::kNull);
   if (!node) return false;
   const XMPNode* chosen = nullptr;
   if (!node->IsComposite()) {
@@ -84,8 +84,8 @@ bool SXMPMeta::GetLocalizedText(const std::string& ns, const std::string& altTex
     chosen = ItemOf(*node, specificLang);
     if (!chosen && !genericLang.empty()) {
       for (const auto& item : node->mChildren) {
-        std::string lang = xmpcore::LowerAscii(item->Language());
-        std::string generic = xmpcore::LowerAscii(genericLang);
+        std::string lang = ToLowerAscii(item->Language());
+        std::string generic = ToLowerAscii(genericLang);
         if (lang == generic || lang.compare(0, generic.size() + 1, generic + "-") == 0) {
           chosen = item.get();
           break;
@@ -116,7 +116,7 @@ void SXMPMeta::SetLocalizedText(const std::string& ns, const std::string& altTex
   }
   xmpcore::RequireUTF8(value, "localized text of '" + altTextPath + "'");
   xmpcore::RequireUTF8(specificLang, "language");
-  XMPNode* array = xmpcore::FindNode(mHandle->mTree, ns, altTextPath, false);
+  XMPNode* array = xmpcore::FindNode(mHandle->mTree, ns, altTextPath, Missing::kNull);
   if (array) {
     xmpcore::RequireRoomForChild(*array);
   } else {
@@ -129,13 +129,14 @@ void SXMPMeta::SetLocalizedText(const std::string& ns, const std::string& altTex
     array->mOptions = (array->mOptions & ~kXMP_PropValueIsURI) | kAltTextForm;
     AddLangItem(*array, kDefaultLang, old);
   }
-  if (!array) array = xmpcore::FindNode(mHandle->mTree, ns, altTextPath, true, kAltTextForm);
+  if (!array)
+    array = xmpcore::FindNode(mHandle->mTree, ns, altTextPath, Missing::kCreate, kAltTextForm);
   RequireAltText(*array, altTextPath);
   array->mOptions &= ~kXMP_PropHasMultipleValues;
   MoveDefaultFirst(*array);
 
   XMPNode* defaultItem = ItemOf(*array, kDefaultLang);
-  if (SameLang(specificLang, kDefaultLang)) {
+  if (EqualsIgnoreAsciiCase(specificLang, kDefaultLang)) {
     if (!defaultItem) {
       AddLangItem(*array, kDefaultLang, value);
       return;
@@ -166,11 +167,11 @@ void SXMPMeta::DeleteLocalizedText(const std::string& ns, const std::string& alt
                                    const std::string& specificLang) {
   (void)genericLang;
   if (specificLang.empty()) throw XMP_Error(kXMPErr_BadParam, "empty specific language");
-  XMPNode* array = xmpcore::FindNode(mHandle->mTree, ns, altTextPath, false);
+  XMPNode* array = xmpcore::FindNode(mHandle->mTree, ns, altTextPath, Missing::kNull);
   if (!array || !array->IsArray()) return;
   XMPNode* item = ItemOf(*array, specificLang);
   if (!item) return;
-  if (SameLang(specificLang, kDefaultLang)) {
+  if (EqualsIgnoreAsciiCase(specificLang, kDefaultLang)) {
     for (const auto& other : array->mChildren) {
       if (other.get() != item && other->mValue == item->mValue) {
         array->RemoveChild(other.get());

@@ -66,6 +66,8 @@ struct TextHash {
   size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
 };
 using TextMap = std::unordered_map<std::string, std::string, TextHash, std::equal_to<>>;
+// The reverse index points into the strings of the forward one: each name is stored once.
+using ViewMap = std::unordered_map<std::string_view, std::string_view>;
 
 class Registry {
  public:
@@ -75,7 +77,7 @@ class Registry {
     std::unique_lock lock(mMutex);
     // Fresh tables, not cleared ones: their bucket arrays would stay at the largest size seen.
     mUriToPrefix = TextMap();
-    mPrefixToUri = TextMap();
+    mPrefixToUri = ViewMap();
     mNextSuffix = {};
     for (const auto& ns : kStandard)
       Add(ns.mURI, std::string(ns.mPrefix) + ':');
@@ -103,7 +105,7 @@ class Registry {
                                             "' cannot use it");
     }
     std::string prefix = wanted;
-    if (mPrefixToUri.count(prefix) != 0) {
+    if (mPrefixToUri.count(wanted) != 0) {
       // Generated prefixes "name_n_": the search goes on from the last number given for this
       // name, so that many namespaces asking for one prefix cost constant time each.
       int& next = mNextSuffix[std::string(suggested)];
@@ -135,7 +137,7 @@ class Registry {
     std::shared_lock lock(mMutex);
     auto it = mPrefixToUri.find(prefix);
     if (it == mPrefixToUri.end()) return false;
-    if (uri) *uri = it->second;
+    if (uri) uri->assign(it->second);
     return true;
   }
 
@@ -152,13 +154,14 @@ class Registry {
 
  private:
   void Add(std::string uri, std::string prefix) {
-    mPrefixToUri[prefix] = uri;
-    mUriToPrefix[std::move(uri)] = std::move(prefix);
+    // Nodes of an unordered_map never move, so views of their strings stay valid.
+    auto [it, added] = mUriToPrefix.try_emplace(std::move(uri), std::move(prefix));
+    if (added) mPrefixToUri.emplace(it->second, it->first);
   }
 
   mutable std::shared_mutex mMutex;
   TextMap mUriToPrefix;
-  TextMap mPrefixToUri;
+  ViewMap mPrefixToUri;
   std::unordered_map<std::string, int> mNextSuffix;  // last number of generated prefixes
 };
 

@@ -1,6 +1,8 @@
 #include "XMPNode.h"
 
 #include <algorithm>
+#include <unordered_map>
+#include <utility>
 
 #include "XMPNamespaces.h"
 
@@ -31,18 +33,29 @@ void RefreshQualifierBits(XMPNode& node) {
 // multiple-values mark) are derived or transient.
 constexpr XMP_OptionBits kFormBits = kXMP_PropValueIsURI | kXMP_PropCompositeMask;
 
-// Array items compare in order; named nodes (fields, properties, schemas, qualifiers) by name,
+using NodePairs = std::vector<std::pair<const XMPNode*, const XMPNode*>>;
+
+// Pairs up the nodes of two lists for comparison, or returns false when they cannot match.
+// Array items pair in order; named nodes (fields, properties, schemas, qualifiers) by name,
 // since their order carries no meaning.
-bool ListsEqual(const std::vector<std::unique_ptr<XMPNode>>& a,
-                const std::vector<std::unique_ptr<XMPNode>>& b, bool ordered) {
+enum class Pairing { kInOrder, kByName };
+
+bool PairLists(const std::vector<std::unique_ptr<XMPNode>>& a,
+               const std::vector<std::unique_ptr<XMPNode>>& b, Pairing pairing, NodePairs& pairs) {
   if (a.size() != b.size()) return false;
+  std::unordered_map<std::string_view, const XMPNode*> byName;  // b's nodes, once out of order
   for (size_t i = 0; i < a.size(); ++i) {
-    if (ordered || a[i]->mName == b[i]->mName) {
-      if (!NodesEqual(*a[i], *b[i])) return false;
+    if (pairing == Pairing::kInOrder || a[i]->mName == b[i]->mName) {
+      pairs.emplace_back(a[i].get(), b[i].get());
       continue;
     }
-    XMPNode* match = FindIn(b, a[i]->mName);
-    if (!match || !NodesEqual(*a[i], *match)) return false;
+    if (byName.empty()) {
+      for (const auto& node : b)
+        byName.emplace(node->mName, node.get());
+    }
+    auto match = byName.find(a[i]->mName);
+    if (match == byName.end()) return false;
+    pairs.emplace_back(a[i].get(), match->second);
   }
   return true;
 }
@@ -120,6 +133,20 @@ XMPNode* XMPNode::AdoptQualifier(std::unique_ptr<XMPNode> node) {
   return raw;
 }
 
+XMPNode* XMPNode::AdoptChild(std::unique_ptr<XMPNode> child) {
+  child->mParent = this;
+  mChildren.push_back(std::move(child));
+  return mChildren.back().get();
+}
+
+void XMPNode::AdoptChildrenOf(XMPNode& donor) {
+  if (&donor == this) return;
+  mChildren.reserve(mChildren.size() + donor.mChildren.size());
+  for (auto& child : donor.mChildren)
+    AdoptChild(std::move(child));
+  donor.mChildren.clear();
+}
+
 void XMPNode::RemoveChild(const XMPNode* child) {
   auto it = std::find_if(mChildren.begin(), mChildren.end(),
                          [child](const auto& c) { return c.get() == child; });
@@ -144,14 +171,23 @@ void XMPNode::ClearQualifiers() {
 }
 
 std::unique_ptr<XMPNode> XMPNode::Clone(XMPNode* parent) const {
-  auto copy = std::make_unique<XMPNode>(parent, mName, mValue, mOptions);
-  copy->mChildren.reserve(mChildren.size());
-  for (const auto& child : mChildren)
-    copy->mChildren.push_back(child->Clone(copy.get()));
-  copy->mQualifiers.reserve(mQualifiers.size());
-  for (const auto& q : mQualifiers)
-    copy->mQualifiers.push_back(q->Clone(copy.get()));
-  return copy;
+  auto root = std::make_unique<XMPNode>(parent, mName, mValue, mOptions);
+  std::vector<std::pair<const XMPNode*, XMPNode*>> pending{{this, root.get()}};
+  auto copyList = [&pending](const std::vector<std::unique_ptr<XMPNode>>& from,
+                             std::vector<std::unique_ptr<XMPNode>>& to, XMPNode* owner) {
+    to.reserve(from.size());
+    for (const auto& node : from) {
+      to.push_back(std::make_unique<XMPNode>(owner, node->mName, node->mValue, node->mOptions));
+      pending.emplace_back(node.get(), to.back().get());
+    }
+  };
+  while (!pending.empty()) {
+    auto [source, copy] = pending.back();
+    pending.pop_back();
+    copyList(source->mChildren, copy->mChildren, copy);
+    copyList(source->mQualifiers, copy->mQualifiers, copy);
+  }
+  return root;
 }
 
 void XMPNode::CopyContentsFrom(const XMPNode& source) {
@@ -159,12 +195,11 @@ void XMPNode::CopyContentsFrom(const XMPNode& source) {
   auto copy = source.Clone(nullptr);  // copy first: source may live below this node
   mValue = std::move(copy->mValue);
   mOptions = (copy->mOptions & ~kXMP_PropIsQualifier) | (mOptions & kXMP_PropIsQualifier);
-  mChildren = std::move(copy->mChildren);
-  mQualifiers = std::move(copy->mQualifiers);
-  for (auto& child : mChildren)
-    child->mParent = this;
-  for (auto& q : mQualifiers)
-    q->mParent = this;
+  mChildren.clear();
+  mQualifiers.clear();
+  AdoptChildrenOf(*copy);
+  for (auto& q : copy->mQualifiers)
+    AdoptQualifier(std::move(q));
 }
 
 std::string_view XMPNode::Language() const {
@@ -173,15 +208,24 @@ std::string_view XMPNode::Language() const {
 }
 
 bool NodesEqual(const XMPNode& a, const XMPNode& b) {
-  return a.mName == b.mName && a.mValue == b.mValue &&
-         (a.mOptions & kFormBits) == (b.mOptions & kFormBits) &&
-         ListsEqual(a.mQualifiers, b.mQualifiers, false) &&
-         ListsEqual(a.mChildren, b.mChildren, a.IsArray());
+  NodePairs pending{{&a, &b}};
+  while (!pending.empty()) {
+    auto [x, y] = pending.back();
+    pending.pop_back();
+    if (x->mName != y->mName || x->mValue != y->mValue ||
+        (x->mOptions & kFormBits) != (y->mOptions & kFormBits) ||
+        !PairLists(x->mQualifiers, y->mQualifiers, Pairing::kByName, pending) ||
+        !PairLists(x->mChildren, y->mChildren, x->IsArray() ? Pairing::kInOrder : Pairing::kByName,
+                   pending)) {
+      return false;
+    }
+  }
+  return true;
 }
 
-XMPNode* FindSchemaNode(XMPNode& root, std::string_view ns, bool create) {
+XMPNode* FindSchemaNode(XMPNode& root, std::string_view ns, Missing missing) {
   if (XMPNode* schema = root.FindChild(ns)) return schema;
-  if (!create) return nullptr;
+  if (missing == Missing::kNull) return nullptr;
   std::string prefix;
   if (!GetNamespacePrefix(ns, &prefix)) {
     throw XMP_Error(kXMPErr_BadSchema, "namespace '" + std::string(ns) + "' is not registered");
@@ -200,25 +244,6 @@ void DeleteNode(XMPNode* node) {
   if (parent->IsSchema() && parent->mChildren.empty() && parent->mParent) {
     parent->mParent->RemoveChild(parent);
   }
-}
-
-std::string LowerAscii(std::string_view text) {
-  std::string out(text);
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
-}
-
-bool LangEqual(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
 }
 
 int NodeDepth(const XMPNode& node) {

@@ -58,6 +58,11 @@ class XMPNode {
   XMPNode* AddQualifier(std::string name, std::string value, XMP_OptionBits options = 0);
   // Makes `qualifier` (a detached node) a qualifier of this node, with the same ordering.
   XMPNode* AdoptQualifier(std::unique_ptr<XMPNode> qualifier);
+  // Makes `child` (a detached node) the last child of this node and sets its parent: every
+  // node that changes parent goes through here or AdoptQualifier.
+  XMPNode* AdoptChild(std::unique_ptr<XMPNode> child);
+  // Moves all children of `donor` (another node) to the end of this node's children.
+  void AdoptChildrenOf(XMPNode& donor);
   // Removes a child / qualifier by pointer (no-op when it is not one); updates the bits.
   void RemoveChild(const XMPNode* child);
   void RemoveQualifier(const XMPNode* qualifier);
@@ -65,7 +70,8 @@ class XMPNode {
   void ClearChildren();
   void ClearQualifiers();
 
-  // A deep copy of this node (children and qualifiers) with `parent` as its parent.
+  // A deep copy of this node (children and qualifiers) with `parent` as its parent, made
+  // without recursion.
   std::unique_ptr<XMPNode> Clone(XMPNode* parent) const;
   // Replaces this node's value, options, children and qualifiers by deep copies of `source`'s
   // (the name and parent stay).
@@ -77,20 +83,22 @@ class XMPNode {
 
 // True when both subtrees have the same names, values, form options (URI and composite bits),
 // qualifiers and children: array items in the same order, named children (properties,
-// fields) in any order.
+// fields) in any order. Compared without recursion.
 bool NodesEqual(const XMPNode& a, const XMPNode& b);
 
-// The schema node for `ns` under `root`; with `create`, a missing one is created with the
-// registered prefix (kXMPErr_BadSchema when the namespace is not registered). Null otherwise.
-XMPNode* FindSchemaNode(XMPNode& root, std::string_view ns, bool create);
+// What a lookup does when the node it looks for is missing.
+enum class Missing {
+  kNull,    // returns null
+  kCreate,  // creates it
+};
+
+// The schema node for `ns` under `root`; with Missing::kCreate, a missing one is created with
+// the registered prefix (kXMPErr_BadSchema when the namespace is not registered). Null
+// otherwise.
+XMPNode* FindSchemaNode(XMPNode& root, std::string_view ns, Missing missing);
 
 // Removes `node` from its parent, and then a schema node left with no children.
 void DeleteNode(XMPNode* node);
-
-// ASCII lower-casing, for language tags.
-std::string LowerAscii(std::string_view text);
-// True when two language tags are equal without regard to ASCII case.
-bool LangEqual(std::string_view a, std::string_view b);
 
 // The deepest data tree a caller may build and a packet may hold: levels below the schema
 // (a top-level property is level 1, each field, item and qualifier one more). Written out,

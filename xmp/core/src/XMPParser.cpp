@@ -1,6 +1,7 @@
 #include "XMPParser.h"
 
 #include <algorithm>
+#include <memory_resource>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
@@ -9,6 +10,7 @@
 #include "XMPNamespaces.h"
 #include "XMPUnicode.h"
 #include "XMPXmlTree.h"
+#include "veltcore/Strings.h"
 #include "xmp/XMP_Warnings.h"
 
 namespace xmpcore {
@@ -25,6 +27,8 @@ constexpr XMP_OptionBits kAltTextForm = kXMP_PropValueIsArray | kXMP_PropArrayIs
 // outlive the node it describes.
 class FieldIndex {
  public:
+  explicit FieldIndex(std::pmr::memory_resource* arena) : mFew(arena), mSet(arena) {}
+
   // True when `name` is new; false when it was inserted before. Views must stay valid while
   // the index lives (the reader gives names held by the XML tree).
   bool Insert(std::string_view name) {
@@ -43,8 +47,8 @@ class FieldIndex {
 
  private:
   static constexpr size_t kFew = 16;
-  std::vector<std::string_view> mFew;
-  std::unordered_set<std::string_view> mSet;
+  std::pmr::vector<std::string_view> mFew;
+  std::pmr::unordered_set<std::string_view> mSet;
 };
 
 // Turns the XML tree of a packet into the XMP data tree.
@@ -99,7 +103,7 @@ class RdfReader {
   }
 
   std::string Where(const XmlElement& e) const {
-    return "element '" + Display(e.mName) + "' at line " + std::to_string(e.mLine);
+    return "element '" + Display(e.mName) + "' at line " + std::to_string(mXml.LineOf(e));
   }
 
   void Warn(const XmlElement& e, const std::string& what) const {
@@ -108,7 +112,9 @@ class RdfReader {
 
   std::string Display(std::uint32_t nameId) const {
     const XmlName& n = mXml.Name(nameId);
-    return n.mPrefix.empty() ? n.mLocal : n.mPrefix + ':' + n.mLocal;
+    std::string text(n.mPrefix);
+    if (!text.empty()) text += ':';
+    return text.append(n.mLocal);
   }
 
   // The rdf:RDF element inside x:xmpmeta; a second one is refused, since XMP has one.
@@ -226,11 +232,11 @@ class RdfReader {
   }
 
   // The "prefix:local" name of a property, registering an unknown namespace.
-  const std::string& Qualified(std::uint32_t nameId, const XmlElement& where) {
+  std::string_view Qualified(std::uint32_t nameId, const XmlElement& where) {
     XmlName& name = mXml.Name(nameId);
     if (name.mQualified.empty()) {
       if (name.mNamespace.empty()) {
-        Fail(kXMPErr_BadRDF, where, "'" + name.mLocal + "' has no namespace");
+        Fail(kXMPErr_BadRDF, where, "'" + std::string(name.mLocal) + "' has no namespace");
       }
       auto known = mPrefixOf.find(name.mNamespace);
       if (known == mPrefixOf.end()) {
@@ -241,9 +247,10 @@ class RdfReader {
         }
         std::string prefix;
         RegisterNamespace(name.mNamespace, suggested, &prefix);
-        known = mPrefixOf.emplace(name.mNamespace, std::move(prefix)).first;
+        known = mPrefixOf.emplace(name.mNamespace, mXml.mText.Store(prefix)).first;
       }
-      name.mQualified = known->second + name.mLocal;
+      std::string_view qualified = mXml.mText.Store(known->second);
+      name.mQualified = mXml.mText.Append(qualified, name.mLocal);
     }
     return name.mQualified;
   }
@@ -251,12 +258,13 @@ class RdfReader {
   Schema& SchemaFor(std::uint32_t nameId, const XmlElement& where) {
     if (mSchemaOfName[nameId]) return *mSchemaOfName[nameId];
     Qualified(nameId, where);  // registers the namespace
-    const std::string& ns = mXml.Name(nameId).mNamespace;
+    std::string_view ns = mXml.Name(nameId).mNamespace;
     auto it = mSchemas.find(ns);
     if (it == mSchemas.end()) {
-      XMPNode* node = mRoot.AddChild(ns, {}, kXMP_SchemaNode);
-      GetNamespacePrefix(ns, &node->mValue);
-      it = mSchemas.emplace(node->mName, Schema{node, {}}).first;
+      // Qualified() has put the namespace's registered prefix in mPrefixOf.
+      XMPNode* node =
+          mRoot.AddChild(std::string(ns), std::string(mPrefixOf.find(ns)->second), kXMP_SchemaNode);
+      it = mSchemas.emplace(node->mName, Schema{node, FieldIndex(&mArena)}).first;
     }
     mSchemaOfName[nameId] = &it->second;
     return it->second;
@@ -266,12 +274,12 @@ class RdfReader {
   // null, with a warning.
   XMPNode* NewField(XMPNode& parent, FieldIndex& fields, std::uint32_t nameId,
                     const XmlElement& where) {
-    const std::string& name = Qualified(nameId, where);
+    std::string_view name = Qualified(nameId, where);
     if (!fields.Insert(name)) {
-      Warn(where, "'" + name + "' is repeated; the first value is kept");
+      Warn(where, "'" + std::string(name) + "' is repeated; the first value is kept");
       return nullptr;
     }
-    return parent.AddChild(name);
+    return parent.AddChild(std::string(name));
   }
 
   void CheckAbout(std::string_view aboutView, const XmlElement& where) {
@@ -339,14 +347,14 @@ class RdfReader {
         return true;
       case Kind::kNoNamespace:
         if (n.mLocal == "about" || IsIdentifier(n)) return false;
-        Fail(kXMPErr_BadRDF, where, "attribute '" + n.mLocal + "' has no namespace");
+        Fail(kXMPErr_BadRDF, where, "attribute '" + std::string(n.mLocal) + "' has no namespace");
       case Kind::kRdfRDF:
       case Kind::kRdfDescription:
       case Kind::kRdfLi:
       case Kind::kRdfBag:
       case Kind::kRdfSeq:
       case Kind::kRdfAlt:
-        Fail(kXMPErr_BadRDF, where, "rdf:" + n.mLocal + " cannot be an attribute");
+        Fail(kXMPErr_BadRDF, where, "rdf:" + std::string(n.mLocal) + " cannot be an attribute");
       default:
         return false;  // rdf:about, rdf:ID, rdf:nodeID, rdf:datatype, xml:*, other rdf:*
     }
@@ -452,7 +460,7 @@ class RdfReader {
       }
       if (e.mHasText) Fail(kXMPErr_BadRDF, e, "text inside a rdf:parseType=\"Resource\" element");
       node.mOptions |= kXMP_PropValueIsStruct;
-      FieldIndex fields;
+      FieldIndex fields(&mArena);
       for (const XmlAttribute* a : properties)
         AttributeField(node, fields, *a, e, lang);
       for (std::uint32_t child : mXml.Children(e))
@@ -482,7 +490,7 @@ class RdfReader {
     } else if (!properties.empty()) {
       if (e.mHasText) Fail(kXMPErr_BadRDF, e, "text beside property attributes");
       node.mOptions |= kXMP_PropValueIsStruct;
-      FieldIndex fields;
+      FieldIndex fields(&mArena);
       for (const XmlAttribute* a : properties)
         AttributeField(node, fields, *a, e, lang);
       FoldValueForm(node, e);
@@ -532,8 +540,7 @@ class RdfReader {
   void AttributeQualifier(XMPNode& node, const XmlAttribute& a, const XmlElement& e) {
     // Attribute names of one element are unique (the XML parser checks), and the node gets
     // no other qualifiers before these but xml:lang.
-    const std::string& name = Qualified(a.mName, e);
-    node.AddQualifier(name, std::string(a.mValue),
+    node.AddQualifier(std::string(Qualified(a.mName, e)), std::string(a.mValue),
                       KindOf(a) == Kind::kRdfType ? kXMP_PropValueIsURI : 0);
   }
 
@@ -565,10 +572,11 @@ class RdfReader {
       node.mOptions |= kXMP_PropValueIsStruct;
       if (kind == Kind::kOther) {
         const XmlName& n = mXml.Name(c.mName);
-        node.AddQualifier("rdf:type", n.mNamespace + n.mLocal, kXMP_PropValueIsURI);
+        node.AddQualifier("rdf:type", std::string(n.mNamespace).append(n.mLocal),
+                          kXMP_PropValueIsURI);
       }
       std::string_view fieldLang = LangOf(c, lang);
-      FieldIndex fields;
+      FieldIndex fields(&mArena);
       for (const auto& a : mXml.Attributes(c)) {
         if (IsPropertyAttribute(a, c)) AttributeField(node, fields, a, c, fieldLang);
       }
@@ -591,7 +599,7 @@ class RdfReader {
     array.mOptions |= kAltTextForm;
     std::unordered_set<std::string> seen;
     for (size_t i = 0; i < array.mChildren.size();) {
-      std::string lang = LowerAscii(array.mChildren[i]->Language());
+      std::string lang = veltcore::string::ToLowerAscii(array.mChildren[i]->Language());
       if (seen.insert(lang).second) {
         ++i;
         continue;
@@ -601,7 +609,9 @@ class RdfReader {
       array.mChildren.erase(array.mChildren.begin() + static_cast<long>(i));
     }
     for (size_t i = 1; i < array.mChildren.size(); ++i) {
-      if (!LangEqual(array.mChildren[i]->Language(), "x-default")) continue;
+      if (!veltcore::string::EqualsIgnoreAsciiCase(array.mChildren[i]->Language(), "x-default")) {
+        continue;
+      }
       auto item = std::move(array.mChildren[i]);
       array.mChildren.erase(array.mChildren.begin() + static_cast<long>(i));
       array.mChildren.insert(array.mChildren.begin(), std::move(item));
@@ -628,9 +638,7 @@ class RdfReader {
     node.mOptions = (node.mOptions & ~(kXMP_PropValueIsStruct)) |
                     (valueNode->mOptions & (kXMP_PropValueIsURI | kXMP_PropCompositeMask));
     node.mValue = std::move(valueNode->mValue);
-    node.mChildren = std::move(valueNode->mChildren);
-    for (auto& child : node.mChildren)
-      child->mParent = &node;
+    node.AdoptChildrenOf(*valueNode);
     if (valueNode->mQualifiers.empty()) return;
     std::unordered_set<std::string_view> names;
     for (const auto& q : node.mQualifiers)
@@ -649,10 +657,13 @@ class RdfReader {
   bool mAboutSeen = false;
   int mDepth = 0;
   size_t mCopiedElements = 0;
-  std::vector<Schema*> mSchemaOfName;
-  std::unordered_map<std::string_view, Schema> mSchemas;  // keyed by the schema node's name
-  std::unordered_map<std::string_view, NodeId> mNodeIds;
-  std::unordered_map<std::string_view, std::string> mPrefixOf;  // namespace -> its prefix
+  // The indexes below live only while the packet is read: they take their memory from one
+  // arena released at once, instead of freeing many small blocks one by one at the end.
+  std::pmr::monotonic_buffer_resource mArena;
+  std::pmr::vector<Schema*> mSchemaOfName{&mArena};
+  std::pmr::unordered_map<std::string_view, Schema> mSchemas{&mArena};  // by schema node name
+  std::pmr::unordered_map<std::string_view, NodeId> mNodeIds{&mArena};
+  std::pmr::unordered_map<std::string_view, std::string_view> mPrefixOf{&mArena};  // ns -> prefix
 };
 
 // Drops NUL padding after the packet (common when a packet is cut from a file).

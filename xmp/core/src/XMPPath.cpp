@@ -6,6 +6,7 @@
 
 #include "XMPNamespaces.h"
 #include "XMPUnicode.h"
+#include "veltcore/Strings.h"
 
 namespace xmpcore {
 namespace {
@@ -142,14 +143,14 @@ bool AdoptForm(XMPNode& node, XMP_OptionBits form) {
 
 class Resolver {
  public:
-  Resolver(const XMPExpandedPath& path, bool create, XMP_OptionBits leafOptions)
-      : mPath(path), mCreate(create), mLeafOptions(leafOptions) {}
+  Resolver(const XMPExpandedPath& path, Missing missing, XMP_OptionBits leafOptions)
+      : mPath(path), mCreate(missing == Missing::kCreate), mLeafOptions(leafOptions) {}
 
   XMPNode* Run(XMPNode& root) {
-    XMPNode* schema = FindSchemaNode(root, mPath[0].mName, false);
+    XMPNode* schema = FindSchemaNode(root, mPath[0].mName, Missing::kNull);
     if (!schema) {
       if (!mCreate) return nullptr;
-      schema = FindSchemaNode(root, mPath[0].mName, true);
+      schema = FindSchemaNode(root, mPath[0].mName, Missing::kCreate);
       mCreatedSchema = schema;
     }
     try {
@@ -245,12 +246,16 @@ class Resolver {
         bool isLang = step.mName == "xml:lang";
         for (const auto& item : items) {
           XMPNode* q = item->FindQualifier(step.mName);
-          if (q && (isLang ? LangEqual(q->mValue, step.mValue) : q->mValue == step.mValue)) {
+          if (q && (isLang ? veltcore::string::EqualsIgnoreAsciiCase(q->mValue, step.mValue)
+                           : q->mValue == step.mValue)) {
             return item.get();
           }
         }
         if (!mCreate) return nullptr;
-        size_t position = (isLang && LangEqual(step.mValue, "x-default")) ? 0 : items.size();
+        size_t position =
+            (isLang && veltcore::string::EqualsIgnoreAsciiCase(step.mValue, "x-default"))
+                ? 0
+                : items.size();
         XMPNode* item = node.InsertChild(position, kXMP_ArrayItemName, {}, NewNodeOptions(i));
         item->AddQualifier(step.mName, step.mValue);
         return Created(item);
@@ -319,7 +324,7 @@ bool IsXMLName(std::string_view name) {
   if (ascii) return true;
   // Non-ASCII names: well-formed UTF-8, and a name the XML parser itself accepts (its
   // character classes decide, so that everything written can be read back).
-  if (!IsValidUTF8(name)) return false;
+  if (!veltcore::string::IsValidUTF8(name)) return false;
   std::unique_ptr<XML_ParserStruct, void (*)(XML_Parser)> parser(XML_ParserCreate("UTF-8"),
                                                                  XML_ParserFree);
   if (!parser) throw XMP_Error(kXMPErr_NoMemory, "cannot create the XML parser");
@@ -331,7 +336,8 @@ bool IsXMLName(std::string_view name) {
 XMPExpandedPath ExpandXPath(std::string_view schemaNS, std::string_view path) {
   std::string schemaPrefix = PrefixOf(schemaNS);
   if (path.empty()) throw XMP_Error(kXMPErr_BadXPath, "empty property path");
-  if (!IsValidUTF8(path)) throw XMP_Error(kXMPErr_BadXPath, "path is not well-formed UTF-8");
+  if (!veltcore::string::IsValidUTF8(path))
+    throw XMP_Error(kXMPErr_BadXPath, "path is not well-formed UTF-8");
   XMPExpandedPath steps;
   steps.push_back({XMPStepKind::kSchema, std::string(schemaNS), schemaPrefix, 0});
   PathParser parser(path);
@@ -359,16 +365,16 @@ XMPExpandedPath ExpandXPath(std::string_view schemaNS, std::string_view path) {
   return steps;
 }
 
-XMPNode* FindNode(XMPNode& root, const XMPExpandedPath& path, bool create,
+XMPNode* FindNode(XMPNode& root, const XMPExpandedPath& path, Missing missing,
                   XMP_OptionBits leafOptions) {
   // Each step below the schema is one level.
-  if (create) RequireDepth(path.size() - 1);
-  return Resolver(path, create, leafOptions).Run(root);
+  if (missing == Missing::kCreate) RequireDepth(path.size() - 1);
+  return Resolver(path, missing, leafOptions).Run(root);
 }
 
-XMPNode* FindNode(XMPNode& root, std::string_view schemaNS, std::string_view path, bool create,
+XMPNode* FindNode(XMPNode& root, std::string_view schemaNS, std::string_view path, Missing missing,
                   XMP_OptionBits leafOptions) {
-  return FindNode(root, ExpandXPath(schemaNS, path), create, leafOptions);
+  return FindNode(root, ExpandXPath(schemaNS, path), missing, leafOptions);
 }
 
 std::string ComposeArrayItemPath(std::string_view schemaNS, std::string_view arrayPath,

@@ -48,18 +48,18 @@ using XMPExpandedPath = std::vector<XMPPathStep>;
 // schema's ("path 'x:title' uses prefix 'x:' but the schema's prefix is 'dc:'").
 XMPExpandedPath ExpandXPath(std::string_view schemaNS, std::string_view path);
 
-// Finds the node a path names. With `create`, missing nodes are created (struct fields,
+// Finds the node a path names. With Missing::kCreate, missing nodes are created (struct fields,
 // qualifiers, structures and arrays on the way whose form follows from the next step, and an
 // item appended at index count+1 or for a language selector); the new leaf gets
-// `leafOptions`. Returns null when a node is missing and `create` is false. Raises
+// `leafOptions`. Returns null when a node is missing and `missing` is kNull. Raises
 // kXMPErr_BadXPath when a step does not fit the node (an index into a structure, a field of
 // an array), for a new node deeper than kMaxNodeDepth, and kXMPErr_BadIndex for an index
 // below 1 when creating.
-XMPNode* FindNode(XMPNode& root, const XMPExpandedPath& path, bool create,
+XMPNode* FindNode(XMPNode& root, const XMPExpandedPath& path, Missing missing,
                   XMP_OptionBits leafOptions = 0);
 
 // Convenience: ExpandXPath + FindNode.
-XMPNode* FindNode(XMPNode& root, std::string_view schemaNS, std::string_view path, bool create,
+XMPNode* FindNode(XMPNode& root, std::string_view schemaNS, std::string_view path, Missing missing,
                   XMP_OptionBits leafOptions = 0);
 
 // Path composition. Each checks its arguments (registered namespaces, XML names, a valid

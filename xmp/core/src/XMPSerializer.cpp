@@ -5,6 +5,7 @@
 
 #include "XMPNamespaces.h"
 #include "XMPUnicode.h"
+#include "veltcore/Strings.h"
 
 namespace xmpcore {
 namespace {
@@ -19,7 +20,10 @@ constexpr std::string_view kRdfNS = "http://www.w3.org/1999/02/22-rdf-syntax-ns#
 // spaces, bytes that are not well-formed UTF-8 and U+FFFE / U+FFFF by U+FFFD. CR (and in
 // attributes also tab and LF) are written as character references so they survive
 // end-of-line and attribute-value normalization.
-void AppendEscaped(std::string& out, std::string_view text, bool attribute) {
+// Where escaped text goes: an attribute value also escapes the double quote around it.
+enum class Escape { kText, kAttribute };
+
+void AppendEscaped(std::string& out, std::string_view text, Escape where) {
   size_t start = 0;
   for (size_t i = 0; i < text.size(); ++i) {
     auto c = static_cast<unsigned char>(text[i]);
@@ -35,23 +39,23 @@ void AppendEscaped(std::string& out, std::string_view text, bool attribute) {
         replacement = "&gt;";
         break;
       case '"':
-        if (attribute) replacement = "&quot;";
+        if (where == Escape::kAttribute) replacement = "&quot;";
         break;
       case '\r':
         replacement = "&#xD;";
         break;
       case '\n':
-        if (attribute) replacement = "&#xA;";
+        if (where == Escape::kAttribute) replacement = "&#xA;";
         break;
       case '\t':
-        if (attribute) replacement = "&#x9;";
+        if (where == Escape::kAttribute) replacement = "&#x9;";
         break;
       default:
         if (c < 0x20) {
           replacement = " ";
         } else if (c >= 0x80) {
           char32_t cp = 0;
-          size_t len = UTF8SequenceAt(text, i, &cp);
+          size_t len = veltcore::string::DecodeUTF8At(text, i, cp);
           if (len != 0 && cp != 0xFFFE && cp != 0xFFFF) {
             i += len - 1;
             continue;
@@ -107,7 +111,7 @@ class Writer {
     if (!any) {
       Line(level);
       mOut += "<rdf:Description rdf:about=\"";
-      AppendEscaped(mOut, root.mName, true);
+      AppendEscaped(mOut, root.mName, Escape::kAttribute);
       mOut += "\"/>";
       mOut += mNewline;
     }
@@ -158,7 +162,7 @@ class Writer {
   void Description(const XMPNode& root, const XMPNode& schema, int level) {
     Line(level);
     mOut += "<rdf:Description rdf:about=\"";
-    AppendEscaped(mOut, root.mName, true);
+    AppendEscaped(mOut, root.mName, Escape::kAttribute);
     mOut += '"';
     std::set<std::string_view> prefixes;
     CollectPrefixes(schema, prefixes);
@@ -174,7 +178,7 @@ class Writer {
       mOut += "xmlns:";
       mOut += prefix;
       mOut += "=\"";
-      AppendEscaped(mOut, uri, true);
+      AppendEscaped(mOut, uri, Escape::kAttribute);
       mOut += '"';
     }
     bool hasElements = false;
@@ -214,7 +218,7 @@ class Writer {
   void Attribute(std::string_view name, std::string_view value) {
     mOut += name;
     mOut += "=\"";
-    AppendEscaped(mOut, value, true);
+    AppendEscaped(mOut, value, Escape::kAttribute);
     mOut += '"';
   }
 
@@ -331,7 +335,7 @@ class Writer {
       NewLine();
     } else {
       mOut += '>';
-      AppendEscaped(mOut, node.mValue, false);
+      AppendEscaped(mOut, node.mValue, Escape::kText);
       mOut += "</";
       mOut += tag;
       mOut += '>';

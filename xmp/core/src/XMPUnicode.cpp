@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "veltcore/Strings.h"
 #include "xmp/XMP_Const.h"
 
 namespace xmpcore {
@@ -51,59 +52,9 @@ bool IsBig(TextEncoding e) {
 
 }  // namespace
 
-size_t UTF8SequenceAt(std::string_view text, size_t at, char32_t* codePoint) {
-  const auto* p = reinterpret_cast<const unsigned char*>(text.data()) + at;
-  const size_t left = text.size() - at;
-  uint32_t c = p[0];
-  size_t len;
-  uint32_t min;
-  if (c < 0x80) {
-    *codePoint = c;
-    return 1;
-  } else if ((c >> 5) == 0x6) {
-    len = 2, min = 0x80, c &= 0x1F;
-  } else if ((c >> 4) == 0xE) {
-    len = 3, min = 0x800, c &= 0x0F;
-  } else if ((c >> 3) == 0x1E) {
-    len = 4, min = 0x10000, c &= 0x07;
-  } else {
-    return 0;
-  }
-  if (len > left) return 0;
-  for (size_t k = 1; k < len; ++k) {
-    if ((p[k] & 0xC0) != 0x80) return 0;
-    c = (c << 6) | (p[k] & 0x3F);
-  }
-  if (c < min || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return 0;
-  *codePoint = c;
-  return len;
-}
-
-bool IsValidUTF8(std::string_view text) {
-  char32_t cp;
-  for (size_t i = 0; i < text.size();) {
-    if (static_cast<unsigned char>(text[i]) < 0x80) {
-      ++i;
-      continue;
-    }
-    size_t len = UTF8SequenceAt(text, i, &cp);
-    if (len == 0) return false;
-    i += len;
-  }
-  return true;
-}
-
 void RequireUTF8(std::string_view text, const std::string& what) {
-  char32_t cp;
-  for (size_t i = 0; i < text.size();) {
-    if (static_cast<unsigned char>(text[i]) < 0x80) {
-      ++i;
-      continue;
-    }
-    size_t len = UTF8SequenceAt(text, i, &cp);
-    if (len == 0) BadUnicode(what + " is not valid UTF-8", i);
-    i += len;
-  }
+  size_t bad = veltcore::string::FindInvalidUTF8(text);
+  if (bad != std::string_view::npos) BadUnicode(what + " is not valid UTF-8", bad);
 }
 
 size_t UnitSize(TextEncoding encoding) {

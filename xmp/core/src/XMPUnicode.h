@@ -21,16 +21,8 @@ std::string ToUTF8(std::string_view bytes, TextEncoding encoding);
 // Converts valid UTF-8 to another encoding form (kXMPErr_BadUnicode for invalid UTF-8).
 std::string FromUTF8(std::string_view utf8, TextEncoding encoding);
 
-// Length of the well-formed UTF-8 sequence at text[at] (1..4), or 0 when the bytes there are
-// not well-formed UTF-8 (bad lead or continuation byte, overlong form, surrogate, > U+10FFFF).
-// `codePoint` receives the decoded value.
-size_t UTF8SequenceAt(std::string_view text, size_t at, char32_t* codePoint);
-
-// True when `text` is well-formed UTF-8.
-bool IsValidUTF8(std::string_view text);
-
 // Raises XMP_Error kXMPErr_BadUnicode naming `what` and the byte offset when `text` is not
-// well-formed UTF-8.
+// well-formed UTF-8 (veltcore::string::IsValidUTF8 is the test without the error).
 void RequireUTF8(std::string_view text, const std::string& what);
 
 // Bytes per code unit of an encoding.

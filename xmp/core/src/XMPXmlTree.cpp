@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <memory_resource>
 #include <unordered_map>
 
 #include "xmp/XMP_Const.h"
@@ -50,12 +51,6 @@ XmlNameKind KindOf(const XmlName& name) {
   return XmlNameKind::kOther;
 }
 
-// Heterogeneous lookup, so that interning a name allocates only for new names.
-struct NameHash {
-  using is_transparent = void;
-  size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
-};
-
 struct Context {
   XmlTree* mTree;
   XML_Parser mParser;
@@ -63,28 +58,37 @@ struct Context {
   std::string mError;                        // set by a handler that stops the parser
   size_t mRootEnd = std::string_view::npos;  // bytes fed up to the end of the root element
   size_t mInputEnd = 0;                      // bytes that will have been fed at the end
-  std::unordered_map<std::string, std::uint32_t, NameHash, std::equal_to<>> mNameIds;
+
+  // The offset in the parsed text of a byte index of the stream fed to expat.
+  size_t InputOffset(XML_Index fed) const {
+    auto at = static_cast<size_t>(fed);
+    return at >= mSkipAt ? at + mSkipped : at;
+  }
+  // Keys point at the stored copy of each raw name. The index lives in an arena of the parse.
+  std::pmr::unordered_map<std::string_view, std::uint32_t> mNameIds;
+  size_t mSkipAt = 0;   // where the bytes not given to expat were cut out
+  size_t mSkipped = 0;  // and how many
 
   std::uint32_t Intern(const char* raw) {
     std::string_view key(raw);
     if (auto found = mNameIds.find(key); found != mNameIds.end()) return found->second;
-    auto it = mNameIds.emplace(std::string(key), 0).first;
+    const std::string_view text = mTree->mText.Store(key);
     XmlName name;
-    std::string_view text(raw);
     size_t first = text.find(kSeparator);
     if (first == std::string_view::npos) {
-      name.mLocal = std::string(text);
+      name.mLocal = text;
     } else {
-      name.mNamespace = std::string(text.substr(0, first));
+      name.mNamespace = text.substr(0, first);
       std::string_view rest = text.substr(first + 1);
       size_t second = rest.find(kSeparator);
-      name.mLocal = std::string(rest.substr(0, second));
-      if (second != std::string_view::npos) name.mPrefix = std::string(rest.substr(second + 1));
+      name.mLocal = rest.substr(0, second);
+      if (second != std::string_view::npos) name.mPrefix = rest.substr(second + 1);
     }
     name.mKind = KindOf(name);
-    it->second = static_cast<std::uint32_t>(mTree->mNames.size());
-    mTree->mNames.push_back(std::move(name));
-    return it->second;
+    auto id = static_cast<std::uint32_t>(mTree->mNames.size());
+    mTree->mNames.push_back(name);
+    mNameIds.emplace(text, id);
+    return id;
   }
 
   void Stop(std::string message) {
@@ -114,7 +118,8 @@ void XMLCALL OnStart(void* data, const XML_Char* name, const XML_Char** attribut
   tree.mElements.emplace_back();
   XmlElement& element = tree.mElements.back();
   element.mName = ctx->Intern(name);
-  element.mLine = static_cast<std::uint32_t>(XML_GetCurrentLineNumber(ctx->mParser));
+  element.mOffset =
+      static_cast<std::uint32_t>(ctx->InputOffset(XML_GetCurrentByteIndex(ctx->mParser)));
   element.mAttributeBegin = static_cast<std::uint32_t>(tree.mAttributes.size());
   for (const XML_Char** a = attributes; *a; a += 2) {
     tree.mAttributes.push_back({ctx->Intern(a[0]), tree.mText.Store(a[1])});
@@ -249,6 +254,19 @@ std::string_view XmlTextStore::Append(std::string_view current, std::string_view
   return {at, size};
 }
 
+std::uint32_t XmlTree::LineOf(const XmlElement& e) const {
+  // Line ends as XML counts them: "\r\n", "\n" and a lone "\r".
+  std::string_view before = mInput.substr(0, std::min<size_t>(e.mOffset, mInput.size()));
+  std::uint32_t line = 1;
+  for (size_t i = 0; i < before.size(); ++i) {
+    if (before[i] == '\n' ||
+        (before[i] == '\r' && (i + 1 >= mInput.size() || mInput[i + 1] != '\n'))) {
+      ++line;
+    }
+  }
+  return line;
+}
+
 namespace {
 
 bool StartsWith(std::string_view text, size_t at, std::string_view prefix) {
@@ -292,7 +310,14 @@ std::pair<size_t, size_t> FindPacketHeader(std::string_view text) {
 void XmlTree::Parse(std::string_view utf8, int maxDepth) {
   std::unique_ptr<XML_ParserStruct, ParserDeleter> parser(XML_ParserCreateNS("UTF-8", kSeparator));
   if (!parser) throw XMP_Error(kXMPErr_NoMemory, "cannot create the XML parser");
-  Context ctx{this, parser.get(), maxDepth, {}, std::string_view::npos, utf8.size(), {}};
+  std::pmr::monotonic_buffer_resource arena;
+  Context ctx{this,
+              parser.get(),
+              maxDepth,
+              {},
+              std::string_view::npos,
+              utf8.size(),
+              std::pmr::unordered_map<std::string_view, std::uint32_t>(&arena)};
   XML_SetUserData(parser.get(), &ctx);
   XML_SetReturnNSTriplet(parser.get(), 1);
   XML_SetElementHandler(parser.get(), OnStart, OnEnd);
@@ -300,7 +325,12 @@ void XmlTree::Parse(std::string_view utf8, int maxDepth) {
   XML_SetStartDoctypeDeclHandler(parser.get(), OnDoctype);
   XML_SetEntityDeclHandler(parser.get(), OnEntity);
   XML_SetParamEntityParsing(parser.get(), XML_PARAM_ENTITY_PARSING_NEVER);
-  mElements.reserve(utf8.size() / 512 + 8);
+  // Every element starts with '<': reserving for all of them spares the copies (and the fresh
+  // pages) of a growing array, which dominate the cost of packets with many small elements.
+  const auto tags = static_cast<size_t>(std::count(utf8.begin(), utf8.end(), '<'));
+  mElements.reserve(tags / 2 + 8);
+  mInput = utf8;
+  mNames.reserve(std::min<size_t>(tags / 2, 256) + 8);
   mTrailing = {};
 
   // Callers limit packets far below expat's int lengths.
@@ -310,6 +340,8 @@ void XmlTree::Parse(std::string_view utf8, int maxDepth) {
   if (headerBegin != std::string_view::npos) {
     status = XML_Parse(parser.get(), utf8.data(), static_cast<int>(headerBegin), XML_FALSE);
     skipped = headerEnd - headerBegin;
+    ctx.mSkipAt = headerBegin;
+    ctx.mSkipped = skipped;
   } else {
     headerBegin = headerEnd = 0;
   }

@@ -36,12 +36,14 @@ enum class XmlNameKind : std::uint8_t {
   kXmpMeta,   // x:xmpmeta or its older name x:xapmeta
 };
 
+// The parts of a name point into the tree's text storage: a document with many distinct
+// names costs one copy of each, not a few heap strings per name.
 struct XmlName {
-  std::string mNamespace;
-  std::string mLocal;
-  std::string mPrefix;  // as written in the document (may be empty)
+  std::string_view mNamespace;
+  std::string_view mLocal;
+  std::string_view mPrefix;  // as written in the document (may be empty)
   XmlNameKind mKind = XmlNameKind::kOther;
-  std::string mQualified;  // "registeredPrefix:local", filled on first use as a property name
+  std::string_view mQualified;  // "registeredPrefix:local", filled on first use as a property name
 };
 
 struct XmlAttribute {
@@ -53,7 +55,7 @@ inline constexpr std::uint32_t kNoElement = 0xFFFFFFFF;
 
 struct XmlElement {
   std::uint32_t mName = 0;
-  std::uint32_t mLine = 0;
+  std::uint32_t mOffset = 0;  // of the start tag in the parsed text (see XmlTree::LineOf)
   std::uint32_t mFirstChild = kNoElement;
   std::uint32_t mLastChild = kNoElement;
   std::uint32_t mNextSibling = kNoElement;
@@ -131,8 +133,12 @@ class XmlTree {
   // Parses UTF-8 XML up to the end of the root element; the bytes after it are not read
   // (mTrailing shows them). An xpacket processing instruction before the root is skipped
   // unread. Raises XMP_Error kXMPErr_BadXML for malformed XML, a DOCTYPE, an entity
-  // declaration or nesting deeper than `maxDepth`, with line and column.
+  // declaration or nesting deeper than `maxDepth`, with line and column. `utf8` must stay
+  // alive while the tree is used.
   void Parse(std::string_view utf8, int maxDepth);
+  // The line (from 1) where an element starts, for messages. Counted on demand: the parse
+  // itself does not track lines.
+  std::uint32_t LineOf(const XmlElement& e) const;
 
   const XmlElement& Element(std::uint32_t index) const { return mElements[index]; }
   XmlChildren Children(const XmlElement& e) const { return {&mElements, e.mFirstChild}; }
@@ -151,6 +157,7 @@ class XmlTree {
   XmlTextStore mText;
   std::vector<std::uint32_t> mStack;
   std::string_view mTrailing;  // the bytes of the input after the root element
+  std::string_view mInput;     // the parsed text
 };
 
 }  // namespace xmpcore

@@ -27,6 +27,14 @@ constexpr XMP_Uns32 XMP_FourCC(const char (&code)[5]) {
          (XMP_Uns32(std::uint8_t(code[2])) << 8) | XMP_Uns32(std::uint8_t(code[3]));
 }
 
+// The four characters of a code, first from the high byte (0x4A504547 -> "JPEG").
+inline std::string XMP_FourCCString(XMP_Uns32 code) {
+  std::string text(4, ' ');
+  for (int i = 0; i < 4; ++i)
+    text[static_cast<std::size_t>(i)] = static_cast<char>(code >> (24 - 8 * i));
+  return text;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Array indices
 inline constexpr XMP_Index kXMP_ArrayLastItem = -1;      // addresses the last item of an array

@@ -82,7 +82,7 @@ void MarkMultiple(XMPNode& node) {
 }
 
 XMPNode& TopLevelProperty(XMPNode& root, const std::string& ns, const std::string& name) {
-  XMPNode* schema = FindSchemaNode(root, ns, true);
+  XMPNode* schema = FindSchemaNode(root, ns, Missing::kCreate);
   if (XMPNode* prop = schema->FindChild(name)) return *prop;
   return *schema->AddChild(name);
 }
@@ -108,7 +108,7 @@ XMPNode* SchemaProperties::Find(std::string_view name) const {
 XMPNode& SchemaProperties::FindOrAdd(const std::string& name) {
   if (XMPNode* prop = Find(name)) return *prop;
   if (mRoot == nullptr) throw XMP_Error(kXMPErr_InternalFailure, "adding to a read-only schema");
-  if (mSchema == nullptr) mSchema = FindSchemaNode(*mRoot, mNamespace, true);
+  if (mSchema == nullptr) mSchema = FindSchemaNode(*mRoot, mNamespace, Missing::kCreate);
   XMPNode* prop = mSchema->AddChild(name);
   mByName.emplace(prop->mName, prop);
   return *prop;

@@ -3,12 +3,14 @@
 
 #include "xmp/SXMPIterator.h"
 
+#include <unordered_map>
 #include <vector>
 
 #include "TreeHelpers.h"
 #include "XMPMetaObject.h"
 #include "XMPPath.h"
 
+using xmpcore::Missing;
 using xmpcore::XMPNode;
 
 namespace {
@@ -29,6 +31,12 @@ struct Step {
   size_t mSubtreeEnd = 0;  // first entry after this node's qualifiers and children
 };
 
+// How a step's leaf joins its parent's path: "a/b" for fields and qualifiers, "a[1]" for
+// items (and nothing for schemas).
+enum class Join { kDirect, kSlash };
+// Whether Build records the whole subtree or only the direct qualifiers and children.
+enum class Reach { kChildren, kSubtree };
+
 constexpr XMP_OptionBits kKnownOptions = kXMP_IterJustChildren | kXMP_IterJustLeafNodes |
                                          kXMP_IterJustLeafName | kXMP_IterOmitQualifiers;
 
@@ -44,26 +52,25 @@ std::string LastStep(const std::string& path) {
 struct SXMPIterator::Impl {
   std::vector<Step> mSteps;
   std::vector<std::string> mNamespaces;
+  std::unordered_map<std::string, size_t> mNamespaceIndex;  // position in mNamespaces
   std::string mBasePath;  // the path of the start property (empty for the object or a schema)
   XMP_OptionBits mOptions = 0;
   size_t mNext = 0;
   long mCurrent = -1;  // the entry Next returned last
 
   size_t NamespaceIndex(const std::string& ns) {
-    for (size_t i = mNamespaces.size(); i-- > 0;) {
-      if (mNamespaces[i] == ns) return i;
-    }
-    mNamespaces.push_back(ns);
-    return mNamespaces.size() - 1;
+    auto [it, added] = mNamespaceIndex.try_emplace(ns, mNamespaces.size());
+    if (added) mNamespaces.push_back(ns);
+    return it->second;
   }
 
   // Records one node; its subtree end is set by Build.
-  size_t Add(const XMPNode& node, size_t parent, size_t ns, std::string leaf, bool slash) {
+  size_t Add(const XMPNode& node, size_t parent, size_t ns, std::string leaf, Join join) {
     Step step;
     step.mParent = parent;
     step.mNamespace = ns;
     step.mLeaf = std::move(leaf);
-    step.mSlash = slash;
+    step.mSlash = join == Join::kSlash;
     step.mValue = node.mValue;
     step.mOptions = node.mOptions;
     step.mVisible =
@@ -73,9 +80,9 @@ struct SXMPIterator::Impl {
   }
 
   // Records the qualifiers and children of `node` (whose entry is `self`, kNone when the node
-  // itself is not visited) and, with `recurse`, their subtrees in document order. Works with
-  // an explicit stack: the depth of the tree does not reach the call stack.
-  void Build(const XMPNode& node, size_t self, size_t ns, bool recurse) {
+  // itself is not visited) and, with Reach::kSubtree, their subtrees in document order. Works
+  // with an explicit stack: the depth of the tree does not reach the call stack.
+  void Build(const XMPNode& node, size_t self, size_t ns, Reach reach) {
     struct Frame {
       const XMPNode* mNode;
       size_t mStep;
@@ -92,25 +99,26 @@ struct SXMPIterator::Impl {
       size_t added = kNone;
       if (qualifiers && top.mNextQualifier < parent.mQualifiers.size()) {
         child = parent.mQualifiers[top.mNextQualifier++].get();
-        added = Add(*child, top.mStep, top.mNamespace, "?" + child->mName, true);
+        added = Add(*child, top.mStep, top.mNamespace, "?" + child->mName, Join::kSlash);
       } else if (top.mNextChild < parent.mChildren.size()) {
         size_t position = top.mNextChild++;
         child = parent.mChildren[position].get();
         if (child->IsSchema()) {
-          added = Add(*child, top.mStep, NamespaceIndex(child->mName), "", false);
+          added = Add(*child, top.mStep, NamespaceIndex(child->mName), "", Join::kDirect);
         } else if (parent.IsArray()) {
           added = Add(*child, top.mStep, top.mNamespace, "[" + std::to_string(position + 1) + "]",
-                      false);
+                      Join::kDirect);
         } else {
-          added = Add(*child, top.mStep, top.mNamespace, child->mName,
-                      !parent.IsSchema() && parent.mParent != nullptr);
+          added =
+              Add(*child, top.mStep, top.mNamespace, child->mName,
+                  !parent.IsSchema() && parent.mParent != nullptr ? Join::kSlash : Join::kDirect);
         }
       } else {
         if (top.mStep != kNone) mSteps[top.mStep].mSubtreeEnd = mSteps.size();
         stack.pop_back();
         continue;
       }
-      if (recurse) {
+      if (reach == Reach::kSubtree) {
         stack.push_back({child, added, mSteps[added].mNamespace});
       } else {
         mSteps[added].mSubtreeEnd = mSteps.size();
@@ -163,7 +171,7 @@ SXMPIterator::SXMPIterator(const SXMPMeta& meta, const std::string& schemaNS,
   XMPNode& root = xmpcore::Tree(meta);
   const XMPNode* start = &root;
   if (!propName.empty()) {
-    start = xmpcore::FindNode(root, schemaNS, propName, false);
+    start = xmpcore::FindNode(root, schemaNS, propName, Missing::kNull);
     if (start != nullptr) mImpl->mBasePath = xmpcore::PathOfNode(*start);
   } else if (!schemaNS.empty()) {
     start = root.FindChild(schemaNS);
@@ -171,12 +179,13 @@ SXMPIterator::SXMPIterator(const SXMPMeta& meta, const std::string& schemaNS,
   if (start == nullptr) return;
   size_t ns = schemaNS.empty() ? 0 : mImpl->NamespaceIndex(schemaNS);
   if (start == &root || onlyChildren) {
-    mImpl->Build(*start, kNone, ns, !onlyChildren);  // the start itself is not visited
+    // The start itself is not visited.
+    mImpl->Build(*start, kNone, ns, onlyChildren ? Reach::kChildren : Reach::kSubtree);
     return;
   }
-  size_t index = mImpl->Add(*start, kNone, ns, LastStep(mImpl->mBasePath), false);
+  size_t index = mImpl->Add(*start, kNone, ns, LastStep(mImpl->mBasePath), Join::kDirect);
   mImpl->mSteps[index].mIsStart = true;
-  mImpl->Build(*start, index, ns, true);
+  mImpl->Build(*start, index, ns, Reach::kSubtree);
 }
 
 SXMPIterator::~SXMPIterator() = default;

@@ -54,7 +54,7 @@ void SXMPUtils::CatenateArrayItems(const SXMPMeta& meta, const std::string& sche
   if (result == nullptr) throw XMP_Error(kXMPErr_BadParam, "null result for CatenateArrayItems");
   xmpcore::utils::QuotePair pair = CheckedQuotes(separator, quotes);
   const xmpcore::XMPNode* array =
-      xmpcore::FindNode(xmpcore::Tree(meta), schemaNS, arrayName, false);
+      xmpcore::FindNode(xmpcore::Tree(meta), schemaNS, arrayName, xmpcore::Missing::kNull);
   if (array == nullptr) {
     result->clear();
     return;
@@ -84,7 +84,7 @@ void SXMPUtils::SeparateArrayItems(SXMPMeta* meta, const std::string& schemaNS,
   XMP_OptionBits form = RequestedForm(options, arrayName);
 
   xmpcore::XMPNode& root = xmpcore::Tree(*meta);
-  xmpcore::XMPNode* array = xmpcore::FindNode(root, schemaNS, arrayName, false);
+  xmpcore::XMPNode* array = xmpcore::FindNode(root, schemaNS, arrayName, xmpcore::Missing::kNull);
   if (array != nullptr) {
     if (!array->IsArray()) {
       throw XMP_Error(kXMPErr_BadXPath, "'" + arrayName + "' is not an array");
@@ -96,7 +96,7 @@ void SXMPUtils::SeparateArrayItems(SXMPMeta* meta, const std::string& schemaNS,
     if (form == 0) form = array->mOptions & kXMP_PropArrayFormMask;
   } else {
     if (form == 0) form = kXMP_PropValueIsArray;
-    array = xmpcore::FindNode(root, schemaNS, arrayName, true, form);
+    array = xmpcore::FindNode(root, schemaNS, arrayName, xmpcore::Missing::kCreate, form);
   }
   // A rewritten array holds exactly the new items and is no longer a collected conflict.
   array->mOptions = (array->mOptions &

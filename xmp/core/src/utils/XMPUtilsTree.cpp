@@ -7,6 +7,7 @@
 #include "XMPNamespaces.h"
 #include "XMPPath.h"
 
+using xmpcore::Missing;
 using xmpcore::XMPNode;
 
 namespace {
@@ -71,7 +72,7 @@ std::string DestinationPath(const std::string& sourceNS, const std::string& sour
 
 void DuplicateSchema(XMPNode& sourceTree, XMPNode& destTree, const std::string& sourceNS,
                      const std::string& destNS) {
-  XMPNode* source = xmpcore::FindSchemaNode(sourceTree, sourceNS, false);
+  XMPNode* source = xmpcore::FindSchemaNode(sourceTree, sourceNS, Missing::kNull);
   if (source == nullptr) {
     throw XMP_Error(kXMPErr_BadXPath, "the source has no properties in '" + sourceNS + "'");
   }
@@ -133,13 +134,13 @@ void SXMPUtils::RemoveProperties(SXMPMeta* meta, const std::string& schemaNS,
       throw XMP_Error(kXMPErr_BadParam,
                       "property '" + propName + "' is given without its schema namespace");
     }
-    if (XMPNode* node = xmpcore::FindNode(root, schemaNS, propName, false)) {
+    if (XMPNode* node = xmpcore::FindNode(root, schemaNS, propName, Missing::kNull)) {
       xmpcore::DeleteNode(node);
     }
     return;
   }
   if (!schemaNS.empty()) {
-    if (XMPNode* schema = xmpcore::FindSchemaNode(root, schemaNS, false)) {
+    if (XMPNode* schema = xmpcore::FindSchemaNode(root, schemaNS, Missing::kNull)) {
       root.RemoveChild(schema);
     }
     return;
@@ -170,14 +171,14 @@ void SXMPUtils::DuplicateSubtree(const SXMPMeta& source, SXMPMeta* dest,
     DuplicateSchema(sourceTree, destTree, sourceNS, targetNS);
     return;
   }
-  const XMPNode* from = xmpcore::FindNode(sourceTree, sourceNS, sourceRoot, false);
+  const XMPNode* from = xmpcore::FindNode(sourceTree, sourceNS, sourceRoot, Missing::kNull);
   if (from == nullptr) {
     throw XMP_Error(kXMPErr_BadXPath, "the source has no property '" + sourceRoot + "'");
   }
   std::string targetPath = DestinationPath(sourceNS, sourceRoot, targetNS, destRoot);
   // Copy first: the destination may be created inside the source subtree, or contain it.
   auto copy = from->Clone(nullptr);
-  XMPNode* to = xmpcore::FindNode(destTree, targetNS, targetPath, true,
+  XMPNode* to = xmpcore::FindNode(destTree, targetNS, targetPath, Missing::kCreate,
                                   copy->mOptions & (kXMP_PropCompositeMask | kXMP_PropValueIsURI));
   to->CopyContentsFrom(*copy);
 }

@@ -27,6 +27,8 @@ WriteFaultHook sWriteFaultHook;
 constexpr std::chrono::minutes kStaleTemporaryAge{10};
 // In-place writes up to this size are undone when they fail halfway.
 constexpr std::size_t kMaxSavedBytes = 64u << 20;
+// Reads smaller than this go through DiskStorage's block of this size (a page).
+constexpr std::size_t kReadBlock = 4096;
 
 std::string Errno(const std::string& what, const std::string& path) {
   return what + " '" + path + "': " + std::strerror(errno);
@@ -92,6 +94,10 @@ void CheckFailurePoint(std::string_view point) {
   if (hook && hook(point)) ThrowIO("injected failure at '" + std::string(point) + "'");
 }
 
+void FileDescriptor::Close() {
+  if (mFd >= 0) ::close(std::exchange(mFd, -1));
+}
+
 // ---- Storage ----
 
 void Storage::ReadAt(std::uint64_t offset, void* buffer, std::size_t size) {
@@ -155,25 +161,29 @@ void Rewrite::AppendFrom(Storage& original, std::uint64_t offset, std::uint64_t 
 // ---- DiskStorage ----
 
 DiskStorage::DiskStorage(const std::string& path, bool writable) : mWritable(writable) {
-  // Symbolic links are followed: the update goes to the file they name, the link stays.
-  std::error_code ec;
-  std::filesystem::path resolved = std::filesystem::canonical(path, ec);
-  mPath = ec ? path : resolved.string();
-  mFd = OpenLocked(mPath, writable);
-  Adopt(mFd);
+  // Symbolic links are followed: the update goes to the file they name, the link stays. A
+  // read needs no resolved path (open follows links), which spares a system call per folder.
+  mPath = path;
+  if (writable) {
+    std::error_code ec;
+    std::filesystem::path resolved = std::filesystem::canonical(path, ec);
+    if (!ec) mPath = resolved.string();
+  }
+  Adopt(FileDescriptor(OpenLocked(mPath, writable)));
   if (writable) RemoveStaleTemporaries(mPath, kStaleTemporaryAge);
 }
 
 DiskStorage::~DiskStorage() {
-  if (mFd < 0) return;
-  ::close(mFd);
+  if (!mFd.IsOpen()) return;
+  mFd.Close();  // releases the file's lock
   ReleaseLock(mIdentity);
 }
 
-void DiskStorage::Adopt(int fd) {
+void DiskStorage::Adopt(FileDescriptor fd) {
   struct stat st {};
-  if (::fstat(fd, &st) != 0) ThrowIO(Errno("cannot inspect", mPath));
-  mFd = fd;
+  if (::fstat(fd.Get(), &st) != 0) ThrowIO(Errno("cannot inspect", mPath));
+  mFd = std::move(fd);
+  ForgetBlock();
   mSize = static_cast<std::uint64_t>(st.st_size);
   mIdentity = {st.st_dev, st.st_ino};
 }
@@ -183,10 +193,42 @@ void DiskStorage::CheckIdentity() const {
 }
 
 std::size_t DiskStorage::DoRead(std::uint64_t offset, void* buffer, std::size_t size) {
+  const bool inBlock =
+      mBlockSize != 0 && offset >= mBlockOffset && offset + size <= mBlockOffset + mBlockSize;
+  if (!inBlock && size >= kReadBlock) {
+    std::size_t got = ReadFile(offset, buffer, size);
+    if (offset % kReadBlock == 0 && got >= kReadBlock) {
+      // Keep the first page too: format detection reads the head of the file this way
+      // before the handler walks its headers.
+      if (!mBlock) mBlock = std::make_unique_for_overwrite<std::uint8_t[]>(kReadBlock);
+      std::memcpy(mBlock.get(), buffer, kReadBlock);
+      mBlockOffset = offset;
+      mBlockSize = kReadBlock;
+    }
+    return got;
+  }
+  if (!inBlock) {
+    if (!mBlock) mBlock = std::make_unique_for_overwrite<std::uint8_t[]>(kReadBlock);
+    mBlockSize = 0;
+    mBlockOffset = offset - offset % kReadBlock;
+    mBlockSize = ReadFile(mBlockOffset, mBlock.get(), kReadBlock);
+  }
+  const std::uint64_t end = mBlockOffset + mBlockSize;
+  const std::size_t n =
+      offset >= end ? 0 : static_cast<std::size_t>(std::min<std::uint64_t>(size, end - offset));
+  if (n > 0) std::memcpy(buffer, mBlock.get() + (offset - mBlockOffset), n);
+  // A read that straddles the block's end gets the rest from the file.
+  if (n < size && offset + n < mSize) {
+    return n + ReadFile(offset + n, static_cast<std::uint8_t*>(buffer) + n, size - n);
+  }
+  return n;
+}
+
+std::size_t DiskStorage::ReadFile(std::uint64_t offset, void* buffer, std::size_t size) {
   auto* p = static_cast<std::uint8_t*>(buffer);
   std::size_t total = 0;
   while (total < size) {
-    ssize_t n = ::pread(mFd, p + total, size - total, static_cast<off_t>(offset + total));
+    ssize_t n = ::pread(mFd.Get(), p + total, size - total, static_cast<off_t>(offset + total));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) ThrowIO(Errno("cannot read", mPath));
     if (n == 0) break;
@@ -204,16 +246,17 @@ void DiskStorage::WriteAt(std::uint64_t offset, const void* data, std::size_t si
   // a failed write then leaves the file as it was.
   const std::uint64_t oldSize = mSize;
   Bytes covered;
+  ForgetBlock();
   if (offset < oldSize && size <= kMaxSavedBytes) {
     covered =
         Read(offset, static_cast<std::size_t>(std::min<std::uint64_t>(size, oldSize - offset)));
   }
   try {
-    WriteAll(mFd, offset, data, size, mPath);
+    WriteAll(mFd.Get(), offset, data, size, mPath);
   } catch (const FileError&) {
     if (!covered.empty())
-      (void)::pwrite(mFd, covered.data(), covered.size(), static_cast<off_t>(offset));
-    (void)::ftruncate(mFd, static_cast<off_t>(oldSize));
+      (void)::pwrite(mFd.Get(), covered.data(), covered.size(), static_cast<off_t>(offset));
+    (void)::ftruncate(mFd.Get(), static_cast<off_t>(oldSize));
     throw;
   }
   mBytesWritten += size;
@@ -223,14 +266,16 @@ void DiskStorage::WriteAt(std::uint64_t offset, const void* data, std::size_t si
 void DiskStorage::Truncate(std::uint64_t size) {
   if (!mWritable) ThrowIO("'" + mPath + "' is open read-only");
   if (CheckWriteStep({"truncate", size, 0})) ThrowIO("cannot truncate '" + mPath + "' (injected)");
-  if (::ftruncate(mFd, static_cast<off_t>(size)) != 0) ThrowIO(Errno("cannot truncate", mPath));
+  ForgetBlock();
+  if (::ftruncate(mFd.Get(), static_cast<off_t>(size)) != 0)
+    ThrowIO(Errno("cannot truncate", mPath));
   mSize = size;
 }
 
 void DiskStorage::Flush() {
-  if (mFd < 0 || !mWritable) return;
+  if (!mFd.IsOpen() || !mWritable) return;
   if (CheckWriteStep({"sync", 0, 0})) ThrowIO("cannot flush '" + mPath + "' (injected)");
-  if (::fsync(mFd) != 0) ThrowIO(Errno("cannot flush", mPath));
+  if (::fsync(mFd.Get()) != 0) ThrowIO(Errno("cannot flush", mPath));
   SyncFolder(mPath);
 }
 
@@ -240,7 +285,7 @@ void DiskStorage::Reserve(std::uint64_t end) {
     errno = ENOSPC;
     ThrowIO(Errno("cannot make room in", mPath) + " (injected)");
   }
-  int rc = ::fallocate(mFd, FALLOC_FL_KEEP_SIZE, static_cast<off_t>(mSize),
+  int rc = ::fallocate(mFd.Get(), FALLOC_FL_KEEP_SIZE, static_cast<off_t>(mSize),
                        static_cast<off_t>(end - mSize));
   // File systems without fallocate give no promise; the write itself will tell.
   if (rc != 0 && errno != EOPNOTSUPP && errno != ENOSYS) {
@@ -261,40 +306,39 @@ class DiskRewrite : public Rewrite {
     CheckFailurePoint("temp-create");
     std::vector<char> buf(pattern.begin(), pattern.end());
     buf.push_back('\0');
-    mFd = ::mkstemp(buf.data());
-    if (mFd < 0) ThrowIO(Errno("cannot create a temporary file beside", owner.mPath));
+    mFd = FileDescriptor(::mkstemp(buf.data()));
+    if (!mFd.IsOpen()) ThrowIO(Errno("cannot create a temporary file beside", owner.mPath));
     mTempPath = buf.data();
-    CopyFileAttributes(owner.mFd, mFd, owner.mPath);
+    CopyFileAttributes(owner.mFd.Get(), mFd.Get(), owner.mPath);
   }
   ~DiskRewrite() override {
-    if (mFd >= 0) ::close(mFd);
+    mFd.Close();
     if (!mCommitted && !mTempPath.empty()) ::unlink(mTempPath.c_str());
   }
   void Append(const void* data, std::size_t size) override {
     CheckFailurePoint("temp-write");
-    WriteAll(mFd, mPos, data, size, mTempPath);
+    WriteAll(mFd.Get(), mPos, data, size, mTempPath);
     mPos += size;
     mOwner.mBytesWritten += size;
   }
   std::uint64_t Position() const override { return mPos; }
   void Commit() override {
     CheckFailurePoint("temp-flush");
-    if (::fsync(mFd) != 0) ThrowIO(Errno("cannot flush", mTempPath));
+    if (::fsync(mFd.Get()) != 0) ThrowIO(Errno("cannot flush", mTempPath));
     mOwner.CheckIdentity();
     struct stat st {};
-    if (::fstat(mOwner.mFd, &st) == 0 && st.st_nlink > 1) return CopyIntoOriginal();
+    if (::fstat(mOwner.mFd.Get(), &st) == 0 && st.st_nlink > 1) return CopyIntoOriginal();
     // Locked before it gets the name, so that no other update slips in after the rename.
-    (void)::flock(mFd, LOCK_EX);
+    (void)::flock(mFd.Get(), LOCK_EX);
     CheckFailurePoint("rename");
     if (::rename(mTempPath.c_str(), mOwner.mPath.c_str()) != 0) {
       ThrowIO(Errno("cannot replace", mOwner.mPath));
     }
     mCommitted = true;
-    ::close(mOwner.mFd);  // releases the lock of the replaced file
+    mOwner.mFd.Close();  // releases the lock of the replaced file
     ReleaseLock(mOwner.mIdentity);
-    mOwner.Adopt(mFd);
+    mOwner.Adopt(std::move(mFd));
     NoteLock(mOwner.mIdentity);
-    mFd = -1;
     SyncFolder(mOwner.mPath);
   }
 
@@ -304,15 +348,16 @@ class DiskRewrite : public Rewrite {
   // whole new content beside the file.
   void CopyIntoOriginal() {
     mOwner.Reserve(mPos);
+    mOwner.ForgetBlock();
     Bytes chunk(1 << 20);
     for (std::uint64_t at = 0; at < mPos;) {
       std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), mPos - at));
-      ssize_t got = ::pread(mFd, chunk.data(), n, static_cast<off_t>(at));
+      ssize_t got = ::pread(mFd.Get(), chunk.data(), n, static_cast<off_t>(at));
       if (got <= 0) ThrowIO(Errno("cannot read back", mTempPath));
-      WriteAll(mOwner.mFd, at, chunk.data(), static_cast<std::size_t>(got), mOwner.mPath);
+      WriteAll(mOwner.mFd.Get(), at, chunk.data(), static_cast<std::size_t>(got), mOwner.mPath);
       at += static_cast<std::uint64_t>(got);
     }
-    if (::ftruncate(mOwner.mFd, static_cast<off_t>(mPos)) != 0) {
+    if (::ftruncate(mOwner.mFd.Get(), static_cast<off_t>(mPos)) != 0) {
       ThrowIO(Errno("cannot truncate", mOwner.mPath));
     }
     mOwner.mSize = mPos;
@@ -320,7 +365,7 @@ class DiskRewrite : public Rewrite {
   }
 
   DiskStorage& mOwner;
-  int mFd = -1;
+  FileDescriptor mFd;
   std::string mTempPath;
   std::uint64_t mPos = 0;
   bool mCommitted = false;

@@ -1,8 +1,9 @@
 #pragma once
 
 // The byte-I/O layer every file handler works on: a random-access file (bounded reads that
-// never go past the end, in-place writes), a safe rewrite through a temporary file, an
-// in-memory variant with the same behaviour (for fuzzing and tests), and byte-order helpers.
+// never go past the end, in-place writes), a safe rewrite through a temporary file, and an
+// in-memory variant with the same behaviour (for fuzzing and tests). Byte-order helpers are
+// in io/Endian.h.
 
 #include <cstdint>
 #include <functional>
@@ -11,6 +12,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "io/FileSafety.h"
@@ -67,6 +69,33 @@ void SetWriteFaultHook(WriteFaultHook hook);
 std::optional<std::uint64_t> CheckWriteStep(const WriteStep& step);
 
 class Storage;
+
+// An open POSIX file descriptor, closed when its owner is destroyed or moved onto.
+class FileDescriptor {
+ public:
+  FileDescriptor() = default;
+  explicit FileDescriptor(int fd) : mFd(fd) {}
+  ~FileDescriptor() { Close(); }
+  FileDescriptor(FileDescriptor&& other) noexcept : mFd(std::exchange(other.mFd, -1)) {}
+  FileDescriptor& operator=(FileDescriptor&& other) noexcept {
+    if (this != &other) {
+      Close();
+      mFd = std::exchange(other.mFd, -1);
+    }
+    return *this;
+  }
+  FileDescriptor(const FileDescriptor&) = delete;
+  FileDescriptor& operator=(const FileDescriptor&) = delete;
+
+  int Get() const { return mFd; }
+  bool IsOpen() const { return mFd >= 0; }
+  // Closes the descriptor now (a no-op when none is open); errors of close are ignored, as
+  // the data was made durable (or not) by the writes and fsyncs before.
+  void Close();
+
+ private:
+  int mFd = -1;
+};
 
 // A new content for a Storage, written front to back and swapped in by Commit(). Until
 // Commit() succeeds the original content is untouched; destroying an uncommitted rewrite
@@ -146,7 +175,7 @@ class DiskStorage : public Storage {
   std::unique_ptr<Rewrite> StartRewrite() override;
   bool Writable() const override { return mWritable; }
   void CheckIdentity() const override;
-  // The file's real path (symbolic links resolved).
+  // The path of the file: as given for reading, with symbolic links resolved for updating.
   const std::string& Path() const { return mPath; }
 
  protected:
@@ -155,13 +184,22 @@ class DiskStorage : public Storage {
  private:
   friend class DiskRewrite;
   // Takes `fd` as this storage's open file (size and identity).
-  void Adopt(int fd);
+  void Adopt(FileDescriptor fd);
+  // Reads from the file itself, bypassing the block below.
+  std::size_t ReadFile(std::uint64_t offset, void* buffer, std::size_t size);
+  // Drops the block after the file's content changed.
+  void ForgetBlock() { mBlockSize = 0; }
 
   std::string mPath;
-  int mFd = -1;
+  FileDescriptor mFd;
   bool mWritable = false;
   std::uint64_t mSize = 0;
   FileIdentity mIdentity;
+  // The last block read for small reads: handlers walk headers a few bytes at a time, and
+  // one read of a page serves all those within it instead of a system call each.
+  std::unique_ptr<std::uint8_t[]> mBlock;
+  std::uint64_t mBlockOffset = 0;
+  std::size_t mBlockSize = 0;  // valid bytes in mBlock
 };
 
 // A file held in memory; writes and rewrites change the vector.
