@@ -38,12 +38,11 @@ struct Options {
 // The name a user knows a file format by; the handler's code for the rarer ones.
 std::string FormatName(unsigned int format) {
   static const std::map<std::string, std::string> kNames = {
-      {"MPG4", "MPEG-4"},     {"MOOV", "QuickTime"}, {"WAVE", "WAV"}, {"AVI", "AVI"},
-      {"MP3", "MP3"},         {"TIFF", "TIFF"},      {"PNG", "PNG"},  {"JPEG", "JPEG"},
-      {"XMP", "XMP sidecar"}, {"GIF", "GIF"},        {"PDF", "PDF"},  {"HEIF", "HEIF"}};
-  std::string code;
-  for (int shift = 24; shift >= 0; shift -= 8)
-    code += static_cast<char>((format >> shift) & 0xFF);
+      {"MPG4", "MPEG-4"},     {"MOV", "QuickTime"}, {"WAV", "WAV"},   {"AVI", "AVI"},
+      {"MP3", "MP3"},         {"TIFF", "TIFF"},     {"PNG", "PNG"},   {"JPEG", "JPEG"},
+      {"XMP", "XMP sidecar"}, {"GIF", "GIF"},       {"PDF", "PDF"},   {"HEIF", "HEIF"},
+      {"AVIF", "AVIF"},       {"WEBP", "WebP"},     {"AIFF", "AIFF"}, {"PSD", "Photoshop"}};
+  std::string code = XMP_FourCCString(format);
   while (!code.empty() && code.back() == ' ')
     code.pop_back();
   const auto it = kNames.find(code);

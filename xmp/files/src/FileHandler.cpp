@@ -21,10 +21,7 @@ std::size_t PaddingStart(std::string_view text, std::size_t end) {
 }  // namespace
 
 std::string FourCCString(std::uint32_t code) {
-  std::string s(4, ' ');
-  for (int i = 0; i < 4; ++i)
-    s[static_cast<std::size_t>(i)] = static_cast<char>(code >> (24 - 8 * i));
-  return s;
+  return XMP_FourCCString(code);
 }
 
 std::optional<std::string> PacketText::FitTo(std::size_t size) const {
