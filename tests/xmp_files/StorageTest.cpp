@@ -50,6 +50,8 @@ TEST(FilesStorage, BoundedReadsOnDiskAndInMemory) {
   EXPECT_EQ(big.ReadString(4096, 4096), pattern.substr(4096, 4096));  // a whole page kept
   EXPECT_EQ(big.ReadString(4100, 3), pattern.substr(4100, 3));
   big.WriteAt(4094, "XYZ", 3);
+  big.WriteAt(200, "QQ", 2);  // inside the page the write itself reads to save
+  EXPECT_EQ(big.ReadString(199, 4), pattern.substr(199, 1) + "QQ" + pattern.substr(202, 1));
   EXPECT_EQ(big.ReadString(4093, 5), pattern.substr(4093, 1) + "XYZ" + pattern.substr(4097, 1));
   big.Truncate(4095);
   EXPECT_EQ(big.ReadString(4090, 5), pattern.substr(4090, 4) + "X");

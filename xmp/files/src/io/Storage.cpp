@@ -246,11 +246,12 @@ void DiskStorage::WriteAt(std::uint64_t offset, const void* data, std::size_t si
   // a failed write then leaves the file as it was.
   const std::uint64_t oldSize = mSize;
   Bytes covered;
-  ForgetBlock();
   if (offset < oldSize && size <= kMaxSavedBytes) {
     covered =
         Read(offset, static_cast<std::size_t>(std::min<std::uint64_t>(size, oldSize - offset)));
   }
+  // After the read above, which may have filled the block with the bytes being replaced.
+  ForgetBlock();
   try {
     WriteAll(mFd.Get(), offset, data, size, mPath);
   } catch (const FileError&) {
