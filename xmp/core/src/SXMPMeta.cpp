@@ -104,9 +104,9 @@ void SXMPMeta::Terminate() {
 
 void SXMPMeta::GetVersionInfo(XMP_VersionInfo* info) {
   if (!info) return;
-  info->major = 1;
-  info->minor = 0;
-  info->micro = 0;
+  info->major = VELT_VERSION_MAJOR;
+  info->minor = VELT_VERSION_MINOR;
+  info->micro = VELT_VERSION_PATCH;
   info->build = 1;
 #ifdef NDEBUG
   info->isDebug = false;
@@ -114,7 +114,7 @@ void SXMPMeta::GetVersionInfo(XMP_VersionInfo* info) {
   info->isDebug = true;
 #endif
   info->flags = 0;
-  info->message = "veltmetadata XMP Core 1.0.0";
+  info->message = "veltmetadata XMP Core " VELT_VERSION;
 }
 
 void SXMPMeta::SetAssertNotify(XMP_AssertNotifyProc proc, void* context) {

@@ -12,7 +12,7 @@ namespace {
 
 constexpr std::string_view kPacketHeader =
     "<?xpacket begin=\"\xEF\xBB\xBF\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?>";
-constexpr std::string_view kToolkitName = "veltmetadata XMP Core 1.0.0";
+constexpr std::string_view kToolkitName = "veltmetadata XMP Core " VELT_VERSION;
 constexpr std::string_view kRdfNS = "http://www.w3.org/1999/02/22-rdf-syntax-ns#";
 
 // Appends `text` escaped for element content (attribute = false) or a double-quoted

@@ -264,7 +264,7 @@ struct XMP_VersionInfo {
   bool isDebug = false;
   XMP_Uns32 build = 0;
   XMP_OptionBits flags = 0;
-  std::string message;  // e.g. "veltmetadata XMP Core 1.0.0"
+  std::string message;  // e.g. "veltmetadata XMP Core 0.1.0"
 };
 
 // ---------------------------------------------------------------------------------------------
