@@ -141,4 +141,15 @@ void AppendBoxHeader(Bytes& out, std::uint32_t type, std::uint64_t totalSize,
   if (userType) out.insert(out.end(), userType->begin(), userType->end());
 }
 
+bool EndLastBox(WriteJournal& journal, const std::vector<Box>& boxes) {
+  if (boxes.empty() || !boxes.back().mToEnd) return true;
+  const Box& last = boxes.back();
+  if (last.mSize > 0xFFFFFFFFull) return false;
+  std::uint8_t size[4];
+  PutU32(size, static_cast<std::uint32_t>(last.mSize), Endian::kBig);
+  journal.Write(last.mOffset, std::span<const std::uint8_t>(size, 4));
+  journal.Sync();
+  return true;
+}
+
 }  // namespace xmpfiles::iso

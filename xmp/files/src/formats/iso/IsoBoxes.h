@@ -11,6 +11,7 @@
 
 #include "FileHandler.h"
 #include "io/Storage.h"
+#include "io/WriteJournal.h"
 
 namespace xmpfiles::iso {
 
@@ -81,5 +82,10 @@ void AppendBoxHeader(Bytes& out, std::uint32_t type, std::uint64_t totalSize,
                      const std::array<std::uint8_t, 16>* userType = nullptr);
 // Header length a box of `payload` bytes needs.
 std::uint32_t HeaderSizeFor(std::uint64_t payload, bool uuid);
+
+// Gives a last box that runs to the end of the file (size field 0) its real size, through
+// `journal`, so that boxes can follow it. False when its size needs a 64-bit header it does
+// not have.
+bool EndLastBox(WriteJournal& journal, const std::vector<Box>& boxes);
 
 }  // namespace xmpfiles::iso

@@ -213,19 +213,6 @@ Bytes BuildMoov(Storage& file, const Box& moov, const std::string& packet) {
 // the box fills a space exactly.
 using MakeBox = std::function<Bytes(std::uint64_t extra)>;
 
-// Gives a last box that runs to the end of the file its real size, so that boxes can follow
-// it. False when its size needs a 64-bit header it does not have.
-bool EndLastBox(WriteJournal& journal, const std::vector<Box>& boxes) {
-  if (boxes.empty() || !boxes.back().mToEnd) return true;
-  const Box& last = boxes.back();
-  if (last.mSize > 0xFFFFFFFFull) return false;
-  std::uint8_t size[4];
-  PutU32(size, static_cast<std::uint32_t>(last.mSize), Endian::kBig);
-  journal.Write(last.mOffset, std::span<const std::uint8_t>(size, 4));
-  journal.Sync();
-  return true;
-}
-
 // Places a top-level box replacing boxes[*old] (or a new one) by the ordered update of
 // io/FreeSpace.h. False, with nothing written, when only a rewrite can place it.
 bool PlaceTopLevel(WriteJournal& journal, const std::vector<Box>& boxes,

@@ -14,6 +14,7 @@ namespace xmpfiles::heif {
 namespace {
 
 using iso::Box;
+using iso::EndLastBox;
 
 // The file-level boxes and the first 'meta' among them (readers take the first).
 struct TopLevel {
@@ -180,19 +181,6 @@ std::vector<Span> SpansOf(const std::vector<Box>& boxes) {
   for (const Box& box : boxes)
     spans.push_back({box.mOffset, box.End(), box.IsFree()});
   return spans;
-}
-
-// Gives a last box that runs to the end of the file its real size, so that boxes can follow
-// it. False when its size needs a 64-bit header it does not have.
-bool EndLastBox(WriteJournal& journal, const std::vector<Box>& boxes) {
-  if (boxes.empty() || !boxes.back().mToEnd) return true;
-  const Box& last = boxes.back();
-  if (last.mSize > 0xFFFFFFFFull) return false;
-  std::uint8_t size[4];
-  PutU32(size, static_cast<std::uint32_t>(last.mSize), Endian::kBig);
-  journal.Write(last.mOffset, std::span<const std::uint8_t>(size, 4));
-  journal.Sync();
-  return true;
 }
 
 [[noreturn]] void ThrowNoRoom() {
