@@ -10,26 +10,13 @@
 #include "formats/riff/Riff.h"
 #include "formats/riff/aiff/Aiff.h"
 #include "xmp/SXMPFiles.h"
-#include "xmp/XMP_Warnings.h"
 
 namespace {
 
 using namespace xmpfiles;
 using avtest::MakePacket;
 
-void Write(const std::filesystem::path& file, const std::string& packet) {
-  avtest::WithStorage(file, [&](Storage& s) { aiff::WriteXmp(s, PacketText(packet)); });
-}
-
-std::string Read(const std::filesystem::path& file) {
-  DiskStorage storage(file.string(), false);
-  auto found = aiff::ReadXmp(storage);
-  return found ? found->mPacket : "";
-}
-
-std::string Quote(const std::filesystem::path& p) {
-  return "'" + p.string() + "'";
-}
+const avtest::Codec kAiff = AVTEST_CODEC(aiff);
 
 // ExifTool finds the 'APPL' chunk and gives its bytes; the packet after the 'XMP ' signature
 // is then read by ExifTool as an XMP file. Warnings are those of the AIFF files, whose names
@@ -38,9 +25,9 @@ std::vector<avtest::ExifToolView> ExifToolReadAiff(
     const std::vector<std::filesystem::path>& files) {
   velttest::TempDir out;
   std::string command =
-      "exiftool -q -q -b -W " + Quote(out / "%f.%e.appl") + " -AIFF:ApplicationData";
+      "exiftool -q -q -b -W " + avtest::Quote(out / "%f.%e.appl") + " -AIFF:ApplicationData";
   for (const auto& f : files)
-    command += " " + Quote(f);
+    command += " " + avtest::Quote(f);
   velttest::RunCommand(command);
   std::vector<std::filesystem::path> packets;
   for (const auto& f : files) {
@@ -73,7 +60,7 @@ TEST_F(AiffTest, EverySampleTakesNewGrownAndShrunkPacketsAndStillDecodes) {
         << "no samples";
   }
   avtest::Handler handler{
-      [](Storage& s, const PacketText& p) { aiff::WriteXmp(s, p); }, Read, avtest::IffMediaBytes,
+      kAiff, avtest::IffMediaBytes,
       [](const std::filesystem::path& file, int stage, std::uint64_t sizeBefore, std::uint64_t) {
         EXPECT_EQ(avtest::FormSize(file, true) + 8, std::filesystem::file_size(file));
         EXPECT_EQ(std::filesystem::file_size(file) % 2, 0u) << "odd sizes are padded";
@@ -95,7 +82,7 @@ TEST_F(AiffTest, EverySampleTakesNewGrownAndShrunkPacketsAndStillDecodes) {
 TEST_F(AiffTest, ReadsExifToolPacketsThroughSXMPFilesAndKeepsOtherApplications) {
   auto file = avtest::CopySample(mDir.Path(), "aiff/sine16.aiff");
   auto xmp = mDir.Path() / "by-exiftool.xmp";
-  velttest::RunCommand("exiftool -q -o " + Quote(xmp) +
+  velttest::RunCommand("exiftool -q -o " + avtest::Quote(xmp) +
                        " -XMP-dc:Title='Written by ExifTool' -XMP-dc:Creator=Someone");
   const std::string other = avtest::FormChunk("APPL", "stocsome other data", true);
   avtest::AppendToForm(
@@ -111,7 +98,7 @@ TEST_F(AiffTest, ReadsExifToolPacketsThroughSXMPFilesAndKeepsOtherApplications) 
   auto views = ExifToolReadAiff({file});
   EXPECT_EQ(views.at(0).title, faulttest::LongTitle("grown"));
   EXPECT_EQ(views.at(0).warning, "-");
-  EXPECT_NE(Read(file).find("Someone"), std::string::npos) << "the other properties stay";
+  EXPECT_NE(kAiff.Read(file).find("Someone"), std::string::npos) << "the other properties stay";
 }
 
 // Two XMP chunks in RIFF and AIFF alike: the first is read with a warning, and a write leaves
@@ -126,22 +113,13 @@ TEST_F(AiffTest, DuplicateXmpChunksReadTheFirstAndWriteOne) {
                              avtest::FormChunk("LIST", "INFO", aiff) +
                              avtest::FormChunk(id, sig + MakePacket("Second", 10), aiff),
                          aiff);
-    std::vector<std::string> warnings;
-    std::string packet;
-    {
-      XMP_WarningScope scope([&](const std::string& m) { warnings.push_back(m); });
-      DiskStorage storage(file.string(), false);
-      auto found = aiff ? aiff::ReadXmp(storage) : riff::ReadXmp(storage);
-      packet = found ? found->mPacket : "";
-    }
-    EXPECT_NE(packet.find(">First<"), std::string::npos);
+    const avtest::Codec codec = aiff ? kAiff : AVTEST_CODEC(riff);
+    auto warnings = avtest::Warnings(
+        [&] { EXPECT_NE(codec.Read(file).find(">First<"), std::string::npos); });
     ASSERT_EQ(warnings.size(), 1u);
     EXPECT_NE(warnings[0].find("2 XMP chunks"), std::string::npos) << warnings[0];
 
-    avtest::WithStorage(file, [&](Storage& s) {
-      const PacketText text(MakePacket("Replaced", 3000));
-      aiff ? aiff::WriteXmp(s, text) : riff::WriteXmp(s, text);
-    });
+    codec.Write(file, MakePacket("Replaced", 3000));
     const std::string bytes = velttest::ReadFile(file);
     EXPECT_EQ(bytes.find(">Second<"), std::string::npos);
     EXPECT_EQ(bytes.find(">First<"), std::string::npos);
@@ -155,24 +133,8 @@ TEST_F(AiffTest, DuplicateXmpChunksReadTheFirstAndWriteOne) {
 TEST(AiffDamage, DamagedFilesGiveErrorsNeverCrashesAndFailedWritesChangeNothing) {
   velttest::TempDir dir;
   auto file = avtest::CopySample(dir.Path(), "aiff/sine8-odd.aifc");
-  Write(file, MakePacket("Damaged", 11));
-  int reads = 0;
-  avtest::ForEachDamagedCopy(velttest::ReadFile(file), [&](const Bytes& bytes) {
-    MemoryStorage storage(bytes);
-    try {
-      if (aiff::ReadXmp(storage)) ++reads;
-    } catch (const FileError&) {
-    }
-    try {
-      aiff::WriteXmp(storage, PacketText(MakePacket("Replaced", 3001)));
-      auto found = aiff::ReadXmp(storage);
-      ASSERT_TRUE(found);
-      EXPECT_NE(found->mPacket.find("Replaced"), std::string::npos);
-    } catch (const FileError&) {
-      EXPECT_TRUE(storage.Data() == bytes) << "a failed write changed the file";
-    }
-  });
-  EXPECT_GT(reads, 0);
+  kAiff.Write(file, MakePacket("Damaged", 11));
+  EXPECT_GT(avtest::CheckDamagedCopies(velttest::ReadFile(file), kAiff), 0);
 
   // A form followed by other data, with no room inside: a clear error that changes nothing.
   std::string bytes = velttest::ReadFile(file) + "trailing data";

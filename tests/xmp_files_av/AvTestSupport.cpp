@@ -1,12 +1,13 @@
 #include "AvTestSupport.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <sstream>
-
-#include <gtest/gtest.h>
 #include <vector>
 
 #include "TestSupport.h"
+#include "xmp/XMP_Warnings.h"
 
 namespace avtest {
 
@@ -30,13 +31,20 @@ std::filesystem::path CopySample(const std::filesystem::path& dir, const std::st
   return target;
 }
 
-namespace {
-
 std::string Quote(const std::filesystem::path& p) {
   return "'" + p.string() + "'";
 }
 
-}  // namespace
+std::string Codec::Read(const std::filesystem::path& file) const {
+  xmpfiles::DiskStorage storage(file.string(), false);
+  auto found = read(storage);
+  return found ? found->mPacket : "";
+}
+
+std::uint64_t Codec::Write(const std::filesystem::path& file, const std::string& packet) const {
+  return WithStorage(file,
+                     [&](xmpfiles::Storage& s) { write(s, xmpfiles::PacketText(packet)); });
+}
 
 std::vector<ExifToolView> ExifToolRead(const std::vector<std::filesystem::path>& files) {
   std::string command = "exiftool -q -q -f -p '${XMP-dc:Title}\t${Warning}${Error}'";
@@ -54,6 +62,38 @@ std::vector<ExifToolView> ExifToolRead(const std::vector<std::filesystem::path>&
     views.push_back({line.substr(0, tab), warning});
   }
   return views;
+}
+
+void ExifToolSetTitle(const std::filesystem::path& file, const std::string& title) {
+  velttest::RunCommand("exiftool -q -overwrite_original '-XMP-dc:Title=" + title + "' " +
+                       Quote(file));
+}
+
+std::string ExifToolTitles(const std::filesystem::path& file) {
+  return velttest::RunCommand("exiftool -q -a -s3 -XMP-dc:Title " + Quote(file));
+}
+
+void ExifToolThenUs(const std::filesystem::path& dir, const std::string& sample, const Codec& codec,
+                    const std::function<std::string(const std::filesystem::path&)>& media,
+                    const std::function<std::string(const std::filesystem::path&)>& decode) {
+  SCOPED_TRACE(sample);
+  auto file = CopySample(dir, sample);
+  ExifToolSetTitle(file, "Written by ExifTool");
+  EXPECT_NE(codec.Read(file).find("Written by ExifTool"), std::string::npos);
+  const std::string kept = media(file), decoded = decode ? decode(file) : "";
+  auto before = dir / ("exiftool_" + file.filename().string());
+  std::filesystem::copy_file(file, before);
+  codec.Write(file, MakePacket(std::string(5000, 'x')));
+  EXPECT_TRUE(media(file) == kept);
+  if (decode) {
+    EXPECT_EQ(decode(file), decoded);
+  }
+  auto views = ExifToolRead({before, file});
+  ASSERT_EQ(views.size(), 2u);
+  EXPECT_EQ(views[0].title, "Written by ExifTool");
+  EXPECT_EQ(views[1].warning, views[0].warning);
+  // One XMP title: the packet ExifTool wrote is gone, not left beside ours.
+  EXPECT_EQ(ExifToolTitles(file), std::string(5000, 'x') + "\n");
 }
 
 std::string IsoMediaBytes(const std::filesystem::path& file) {
@@ -223,13 +263,12 @@ void RunStages(const std::filesystem::path& dir, const std::vector<std::string>&
     const std::string media = handler.media(file);
     ASSERT_FALSE(hashes.empty());
     ASSERT_FALSE(media.empty());
-    EXPECT_EQ(handler.read(file), "");
+    EXPECT_EQ(handler.codec.Read(file), "");
     for (int stage = 0; stage < 3; ++stage) {
       const std::uint64_t sizeBefore = std::filesystem::file_size(file);
       const std::string packet = StagePacket(stage);
-      std::uint64_t written = WithStorage(
-          file, [&](xmpfiles::Storage& s) { handler.write(s, xmpfiles::PacketText(packet)); });
-      std::string found = handler.read(file);
+      std::uint64_t written = handler.codec.Write(file, packet);
+      std::string found = handler.codec.Read(file);
       EXPECT_NE(found.find(packet.substr(packet.find("x-default"), 60)), std::string::npos);
       EXPECT_TRUE(handler.media(file) == media) << "media bytes changed";
       handler.check(file, stage, sizeBefore, written);
@@ -272,6 +311,54 @@ void ForEachDamagedCopy(const std::string& bytes,
       action(copy);
     }
   }
+}
+
+int CheckDamagedCopies(const std::string& bytes, const Codec& codec,
+                       std::optional<xmpfiles::ErrorKind> kind) {
+  int reads = 0;
+  ForEachDamagedCopy(bytes, [&](const xmpfiles::Bytes& damaged) {
+    xmpfiles::MemoryStorage storage(damaged);
+    try {
+      if (codec.read(storage)) ++reads;
+    } catch (const xmpfiles::FileError& e) {
+      if (kind) {
+        EXPECT_EQ(e.Kind(), *kind) << e.what();
+      }
+    }
+    try {
+      codec.write(storage, xmpfiles::PacketText(MakePacket("Replaced", 3001)));
+      auto found = codec.read(storage);
+      ASSERT_TRUE(found);
+      EXPECT_NE(found->mPacket.find(">Replaced<"), std::string::npos);
+    } catch (const xmpfiles::FileError& e) {
+      if (kind) {
+        EXPECT_EQ(e.Kind(), *kind) << e.what();
+      }
+      EXPECT_TRUE(storage.Data() == damaged) << "a failed write changed the file";
+    }
+  });
+  return reads;
+}
+
+void ExpectFailuresChangeNothing(const std::filesystem::path& file,
+                                 std::initializer_list<const char*> points,
+                                 const std::function<void()>& write) {
+  const std::string original = velttest::ReadFile(file);
+  for (const char* point : points) {
+    SCOPED_TRACE(point);
+    xmpfiles::SetFailureHook(
+        [point = std::string(point)](std::string_view at) { return at == point; });
+    EXPECT_THROW(write(), xmpfiles::FileError);
+    xmpfiles::SetFailureHook(nullptr);
+    EXPECT_TRUE(velttest::ReadFile(file) == original);
+  }
+}
+
+std::vector<std::string> Warnings(const std::function<void()>& body) {
+  std::vector<std::string> warnings;
+  XMP_WarningScope scope([&](const std::string& w) { warnings.push_back(w); });
+  body();
+  return warnings;
 }
 
 }  // namespace avtest

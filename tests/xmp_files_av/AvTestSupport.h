@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <initializer_list>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +15,24 @@
 #include "io/Storage.h"
 
 namespace avtest {
+
+// A handler's packet reader and writer on a storage, e.g. AVTEST_CODEC(iso).
+struct Codec {
+  std::function<std::optional<xmpfiles::FoundPacket>(xmpfiles::Storage&)> read;
+  std::function<void(xmpfiles::Storage&, const xmpfiles::PacketText&)> write;
+  // The packet of `file` ("" when there is none); writes `packet` into `file`, returning the
+  // bytes written.
+  std::string Read(const std::filesystem::path& file) const;
+  std::uint64_t Write(const std::filesystem::path& file, const std::string& packet) const;
+};
+#define AVTEST_CODEC(ns)                                                           \
+  ::avtest::Codec {                                                                \
+    [](::xmpfiles::Storage& s) { return ns::ReadXmp(s); },                         \
+        [](::xmpfiles::Storage& s, const ::xmpfiles::PacketText& p) { ns::WriteXmp(s, p); } \
+  }
+
+// A path quoted for the shell.
+std::string Quote(const std::filesystem::path& p);
 
 // A wrapped packet whose dc:title is `title`, with `padding` bytes of whitespace.
 std::string MakePacket(const std::string& title, std::size_t padding = 100);
@@ -27,6 +47,16 @@ struct ExifToolView {
   std::string warning;
 };
 std::vector<ExifToolView> ExifToolRead(const std::vector<std::filesystem::path>& files);
+// ExifTool writes `title` as the file's XMP dc:title, in place.
+void ExifToolSetTitle(const std::filesystem::path& file, const std::string& title);
+// Every XMP dc:title ExifTool finds in the file (duplicates included), one a line.
+std::string ExifToolTitles(const std::filesystem::path& file);
+// ExifTool writes a title into a copy of `sample` which `codec` reads; our long title then
+// replaces it with `media` (and `decode`, when given) unchanged, and ExifTool reads our title,
+// once, with no warning it did not give before.
+void ExifToolThenUs(const std::filesystem::path& dir, const std::string& sample, const Codec& codec,
+                    const std::function<std::string(const std::filesystem::path&)>& media,
+                    const std::function<std::string(const std::filesystem::path&)>& decode = {});
 
 // The payload of every box or chunk of the given types, concatenated, read by a plain scan
 // of the top level ("mdat" for movies, "data" / "movi" for RIFF): the media bytes a metadata
@@ -64,8 +94,7 @@ std::uint64_t WithStorage(const std::filesystem::path& file,
 
 // The handler under test, seen from a file on disk.
 struct Handler {
-  std::function<void(xmpfiles::Storage&, const xmpfiles::PacketText&)> write;
-  std::function<std::string(const std::filesystem::path&)> read;   // the packet, "" if none
+  Codec codec;
   std::function<std::string(const std::filesystem::path&)> media;  // bytes a write must keep
   // Format-specific checks after stage 0 (new packet), 1 (grown past any padding) and 2
   // (shrunk: fits in place); sizes are the file's before the write and the bytes written.
@@ -92,5 +121,19 @@ std::string StagePacket(int stage);
 // at every 4-byte-aligned offset by each of a few hostile values; `action` must not crash.
 void ForEachDamagedCopy(const std::string& bytes,
                         const std::function<void(const xmpfiles::Bytes&)>& action);
+// ForEachDamagedCopy with `codec`: each copy is read (a packet or a FileError, of `kind` when
+// given) and written: the new packet reads back, or the write fails leaving the bytes as they
+// were. Returns how many copies read a packet.
+int CheckDamagedCopies(const std::string& bytes, const Codec& codec,
+                       std::optional<xmpfiles::ErrorKind> kind = std::nullopt);
+
+// Makes each io point of `points` fail in turn (SetFailureHook): `write` must throw FileError
+// and leave `file` byte for byte as it was.
+void ExpectFailuresChangeNothing(const std::filesystem::path& file,
+                                 std::initializer_list<const char*> points,
+                                 const std::function<void()>& write);
+
+// The warnings `body` raises.
+std::vector<std::string> Warnings(const std::function<void()>& body);
 
 }  // namespace avtest

@@ -18,13 +18,12 @@
 #include <vector>
 
 #include "AvTestSupport.h"
-#include "FaultInjection.h"
+#include "FaultMatrix.h"
 #include "TestSupport.h"
 #include "io/FreeSpace.h"
 #include "io/Storage.h"
 #include "xmp/SXMPFiles.h"
 #include "xmp/SXMPMeta.h"
-#include "xmp/XMP_Warnings.h"
 
 namespace {
 
@@ -49,7 +48,6 @@ TEST(DurableWrite, EveryStepFailedOrKilledLeavesOldOrNew) {
   velttest::TempDir dir;
   const std::string title = faulttest::LongTitle("New");
   std::vector<fs::path> killed;
-  std::vector<std::string> originalWarnings;
   std::vector<fs::path> originals;
   int failures = 0;
   for (const std::string& sample : faulttest::MatrixSamples()) {
@@ -59,15 +57,9 @@ TEST(DurableWrite, EveryStepFailedOrKilledLeavesOldOrNew) {
     const fs::path original = faulttest::PrepareSample(base, sample, kOld);
     ASSERT_EQ(faulttest::ReadTitle(original), kOld);
     originals.push_back(original);
-    const std::string bytes = velttest::ReadFile(original);
-    fs::path probe = base / ("probe" + original.extension().string());
-    velttest::WriteFile(probe, bytes);
-    const int steps = faulttest::CountSteps(probe, title);
-    ASSERT_GT(steps, 2);
-    ASSERT_EQ(faulttest::ReadTitle(probe), title);
-    fs::remove(probe);
     {
       // A real file-size limit just above the file's size: the write fails, nothing changes.
+      const std::string bytes = velttest::ReadFile(original);
       fs::path folder = base / "limit";
       fs::create_directories(folder);
       fs::path file = folder / original.filename();
@@ -77,32 +69,11 @@ TEST(DurableWrite, EveryStepFailedOrKilledLeavesOldOrNew) {
       EXPECT_EQ(FolderEntries(folder).size(), 1u) << "size limit: temporary file left";
       fs::remove_all(folder);
     }
-    for (int step = 0; step < steps; ++step) {
-      for (Fault fault : {Fault::kFail, Fault::kFirstByte, Fault::kLastByte}) {
-        SCOPED_TRACE(std::to_string(step) + " " + faulttest::FaultName(fault));
-        fs::path folder = base / "f";
-        fs::create_directories(folder);
-        fs::path file = folder / original.filename();
-        velttest::WriteFile(file, bytes);
-        // The last step is the final flush, after the update is in place: it reports the
-        // error, with the new content there; every earlier failure is rolled back.
-        EXPECT_FALSE(faulttest::UpdateWithFault(file, title, step, fault));
-        if (step + 1 == steps) {
-          EXPECT_EQ(faulttest::ReadTitle(file), title);
-        } else {
-          EXPECT_TRUE(velttest::ReadFile(file) == bytes) << "not rolled back";
-        }
-        EXPECT_EQ(FolderEntries(folder).size(), 1u) << "temporary file left";
-        fs::remove_all(folder);
-        ++failures;
-      }
-      fs::path file = base / ("k" + std::to_string(step) + original.extension().string());
-      velttest::WriteFile(file, bytes);
-      faulttest::UpdateWithFault(file, title, step, Fault::kKill);
-      std::string read = faulttest::ReadTitle(file);
-      EXPECT_TRUE(read == kOld || read == title) << "step " << step << ": " << read.substr(0, 80);
-      killed.push_back(file);
-    }
+    const int steps = faulttest::ExpectEveryStepOldOrNew(
+        base, original, title, {Fault::kFail, Fault::kFirstByte, Fault::kLastByte, Fault::kKill},
+        &killed);
+    EXPECT_GT(steps, 2);
+    failures += 3 * steps;
   }
   // ExifTool, in one run: the old or the new title, and no warning the original lacks.
   std::vector<fs::path> all = originals;
@@ -179,11 +150,9 @@ TEST(DurableWrite, TheFileItselfIsKept) {
       std::system(("setfacl -m u:4322:r '" + jpg.string() + "' 2>/dev/null").c_str()) == 0;
   struct stat before {};
   ASSERT_EQ(::stat(jpg.c_str(), &before), 0);
-  std::vector<std::string> warnings;
-  {
-    XMP_WarningScope scope([&](const std::string& w) { warnings.push_back(w); });
+  auto warnings = avtest::Warnings([&] {
     ASSERT_TRUE(faulttest::UpdateWithFault(jpg, title + faulttest::LongTitle("More")));
-  }
+  });
   struct stat after {};
   ASSERT_EQ(::stat(jpg.c_str(), &after), 0);
   EXPECT_NE(after.st_ino, before.st_ino) << "a rewrite was expected";

@@ -9,7 +9,6 @@
 #include "formats/iso/IsoBoxes.h"
 #include "formats/iso/IsoMedia.h"
 #include "io/Endian.h"
-#include "xmp/XMP_Warnings.h"
 
 namespace {
 
@@ -34,15 +33,11 @@ std::uint64_t OffsetOf(const std::filesystem::path& file, std::uint32_t type) {
   return 0;
 }
 
+const avtest::Codec kIso = AVTEST_CODEC(iso);
+
 void Write(const std::filesystem::path& file, const std::string& packet,
            iso::WriteOptions options = {}) {
   avtest::WithStorage(file, [&](Storage& s) { iso::WriteXmp(s, PacketText(packet), options); });
-}
-
-std::string Read(const std::filesystem::path& file) {
-  DiskStorage storage(file.string(), false);
-  auto found = iso::ReadXmp(storage);
-  return found ? found->mPacket : "";
 }
 
 class IsoMediaTest : public ::testing::Test {
@@ -53,7 +48,7 @@ class IsoMediaTest : public ::testing::Test {
 
 TEST_F(IsoMediaTest, EverySampleTakesNewGrownAndShrunkPackets) {
   avtest::Handler handler{
-      [](Storage& s, const PacketText& p) { iso::WriteXmp(s, p); }, Read, avtest::IsoMediaBytes,
+      kIso, avtest::IsoMediaBytes,
       [](const std::filesystem::path& file, int stage, std::uint64_t sizeBefore, std::uint64_t) {
         auto original = velttest::DataFile("xmp_files/iso/" + file.filename().string());
         EXPECT_EQ(OffsetOf(file, iso::kMdat), OffsetOf(original, iso::kMdat)) << "media moved";
@@ -72,27 +67,8 @@ TEST_F(IsoMediaTest, EverySampleTakesNewGrownAndShrunkPackets) {
 }
 
 TEST_F(IsoMediaTest, ReadsWhatExifToolWritesAndExifToolReadsOurUpdate) {
-  for (const char* sample : {"iso/moov_last.mp4", "iso/movie.mov", "iso/movie_first.mov"}) {
-    SCOPED_TRACE(sample);
-    auto file = avtest::CopySample(mDir.Path(), sample);
-    const std::string media = avtest::IsoMediaBytes(file);
-    velttest::RunCommand("exiftool -q -overwrite_original '-XMP-dc:Title=Written by ExifTool' '" +
-                         file.string() + "'");
-    EXPECT_NE(Read(file).find("Written by ExifTool"), std::string::npos);
-    auto before = mDir / ("exiftool_" + file.filename().string());
-    std::filesystem::copy_file(file, before);
-
-    Write(file, MakePacket(std::string(5000, 'x')));
-    EXPECT_TRUE(avtest::IsoMediaBytes(file) == media);
-    auto views = avtest::ExifToolRead({before, file});
-    ASSERT_EQ(views.size(), 2u);
-    EXPECT_EQ(views[0].title, "Written by ExifTool");
-    EXPECT_EQ(views[1].title, std::string(5000, 'x'));
-    EXPECT_EQ(views[1].warning, views[0].warning);
-    // One XMP title: the packet ExifTool wrote is gone, not left beside ours.
-    std::string all = velttest::RunCommand("exiftool -a -s3 -XMP-dc:Title '" + file.string() + "'");
-    EXPECT_EQ(std::count(all.begin(), all.end(), '\n'), 1) << all;
-  }
+  for (const char* sample : {"iso/moov_last.mp4", "iso/movie.mov", "iso/movie_first.mov"})
+    avtest::ExifToolThenUs(mDir.Path(), sample, kIso, avtest::IsoMediaBytes);
 }
 
 TEST_F(IsoMediaTest, GrowingPacketsAreAppendedWithoutCopyingMedia) {
@@ -135,7 +111,7 @@ TEST_F(IsoMediaTest, SizeZeroAnd64BitBoxes) {
   std::size_t mdat = OffsetOf(file, iso::kMdat);
   bytes.replace(mdat, 4, std::string(4, '\0'));
   velttest::WriteFile(file, bytes);
-  EXPECT_EQ(Read(file), "");
+  EXPECT_EQ(kIso.Read(file), "");
   Write(file, MakePacket("After size zero"));
   EXPECT_EQ(avtest::MediaHashes(file), media);
   EXPECT_EQ(TopLevel(file), "ftyp moov free mdat free uuid");
@@ -161,45 +137,18 @@ TEST_F(IsoMediaTest, SizeZeroAnd64BitBoxes) {
 }
 
 TEST_F(IsoMediaTest, FailedWritesLeaveTheFileAsItWas) {
-  auto file = avtest::CopySample(mDir.Path(), "iso/moov_first.mp4");
-  const std::string original = velttest::ReadFile(file);
   // The first in-place write of an append, and every step of a rewrite.
-  const std::pair<const char*, bool> cases[] = {{"in-place", false},
-                                                {"temp-create", true},
-                                                {"temp-write", true},
-                                                {"temp-flush", true},
-                                                {"rename", true}};
-  for (const auto& [point, rewrite] : cases) {
-    SCOPED_TRACE(point);
-    SetFailureHook([point = std::string(point)](std::string_view at) { return at == point; });
-    EXPECT_THROW(Write(file, MakePacket("Never"), {.mForceRewrite = rewrite}), FileError);
-    SetFailureHook(nullptr);
-    EXPECT_TRUE(velttest::ReadFile(file) == original);
-  }
+  auto file = avtest::CopySample(mDir.Path(), "iso/moov_first.mp4");
+  avtest::ExpectFailuresChangeNothing(file, {"in-place"}, [&] { Write(file, MakePacket("N")); });
+  avtest::ExpectFailuresChangeNothing(file, {"temp-create", "temp-write", "temp-flush", "rename"},
+                                      [&] { Write(file, MakePacket("N"), {.mForceRewrite = true}); });
 }
 
 TEST(IsoMediaDamage, DamagedFilesGiveErrorsNeverCrashesAndFailedWritesChangeNothing) {
   velttest::TempDir dir;
   auto file = avtest::CopySample(dir.Path(), "iso/movie_first.mov");
   Write(file, MakePacket("Damaged", 10));
-  const std::string good = velttest::ReadFile(file);
-  int reads = 0;
-  avtest::ForEachDamagedCopy(good, [&](const Bytes& bytes) {
-    MemoryStorage storage(bytes);
-    try {
-      if (iso::ReadXmp(storage)) ++reads;
-    } catch (const FileError&) {
-    }
-    try {
-      iso::WriteXmp(storage, PacketText(MakePacket("Replaced", 4000)));
-      auto found = iso::ReadXmp(storage);
-      ASSERT_TRUE(found);
-      EXPECT_NE(found->mPacket.find("Replaced"), std::string::npos);
-    } catch (const FileError&) {
-      EXPECT_TRUE(storage.Data() == bytes) << "a failed write changed the file";
-    }
-  });
-  EXPECT_GT(reads, 0);
+  EXPECT_GT(avtest::CheckDamagedCopies(velttest::ReadFile(file), kIso), 0);
   for (const std::string& bytes :
        {std::string(), std::string("\0\0\0\x08moov", 8),
         std::string("\0\0\0\x01moov\xFF\xFF\xFF\xFF\xFF\xFF\xFF\xFF", 16)}) {
@@ -247,8 +196,7 @@ TEST(IsoMediaDamage, SecondCopiesAreRetiredAndOpenEndedChildrenAreSized) {
 // read with a warning, a write leaves one box, and ExifTool reads the new title once.
 TEST_F(IsoMediaTest, SecondXmpUuidBoxIsDroppedByAWrite) {
   auto file = avtest::CopySample(mDir.Path(), "iso/moov_first.mp4");
-  velttest::RunCommand("exiftool -q -overwrite_original -XMP-dc:Title=First '" + file.string() +
-                       "'");
+  avtest::ExifToolSetTitle(file, "First");
   std::string bytes = velttest::ReadFile(file);
   const std::size_t at = bytes.find("uuid\xBE\x7A\xCF\xCB") - 4;
   ASSERT_LT(at, bytes.size());
@@ -257,11 +205,8 @@ TEST_F(IsoMediaTest, SecondXmpUuidBoxIsDroppedByAWrite) {
   second.replace(second.find(">First<"), 7, ">Other<");
   velttest::WriteFile(file, bytes + second);
   const std::string media = avtest::IsoMediaBytes(file);
-  std::vector<std::string> warnings;
-  {
-    XMP_WarningScope scope([&](const std::string& w) { warnings.push_back(w); });
-    EXPECT_NE(Read(file).find(">First<"), std::string::npos);
-  }
+  auto warnings =
+      avtest::Warnings([&] { EXPECT_NE(kIso.Read(file).find(">First<"), std::string::npos); });
   ASSERT_EQ(warnings.size(), 1u);
   EXPECT_NE(warnings[0].find("2 top-level XMP 'uuid' boxes"), std::string::npos);
 
@@ -270,8 +215,7 @@ TEST_F(IsoMediaTest, SecondXmpUuidBoxIsDroppedByAWrite) {
   EXPECT_EQ(types.find("uuid"), types.rfind("uuid")) << types;
   EXPECT_EQ(velttest::ReadFile(file).find(">Other<"), std::string::npos);
   EXPECT_TRUE(avtest::IsoMediaBytes(file) == media);
-  EXPECT_EQ(velttest::RunCommand("exiftool -q -a -s3 -XMP-dc:Title '" + file.string() + "'"),
-            "Once\n");
+  EXPECT_EQ(avtest::ExifToolTitles(file), "Once\n");
 }
 
 // A movie whose chunk offset tables (stco and co64) point into mdat, in memory.
