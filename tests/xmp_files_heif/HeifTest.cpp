@@ -7,7 +7,7 @@
 #include <map>
 
 #include "AvTestSupport.h"
-#include "FaultInjection.h"
+#include "FaultMatrix.h"
 #include "TestSupport.h"
 #include "formats/iso/IsoBoxes.h"
 #include "formats/iso/heif/HeifItems.h"
@@ -20,18 +20,16 @@ namespace {
 using namespace xmpfiles;
 namespace fs = std::filesystem;
 
-std::string Quote(const fs::path& p) {
-  return "'" + p.string() + "'";
-}
+using avtest::Quote;
+
+const avtest::Codec kHeif = AVTEST_CODEC(heif);
 
 std::string Read(const fs::path& file) {
-  DiskStorage storage(file.string(), false);
-  auto found = heif::ReadXmp(storage);
-  return found ? found->mPacket : "";
+  return kHeif.Read(file);
 }
 
 void Write(const fs::path& file, const std::string& packet) {
-  avtest::WithStorage(file, [&](Storage& s) { heif::WriteXmp(s, PacketText(packet)); });
+  kHeif.Write(file, packet);
 }
 
 // ImageMagick's signature of the pixels the format's own decoder makes of the file.
@@ -91,7 +89,7 @@ class HeifTest : public ::testing::Test {
 
 TEST_F(HeifTest, EverySampleTakesNewGrownAndShrunkPackets) {
   avtest::Handler handler{
-      [](Storage& s, const PacketText& p) { heif::WriteXmp(s, p); }, Read, ItemBytes,
+      kHeif, ItemBytes,
       [](const fs::path& file, int stage, std::uint64_t sizeBefore, std::uint64_t written) {
         // Nothing but the packet, a 'meta' box and a few headers is written.
         EXPECT_LT(written, 2 * avtest::StagePacket(1).size() + 4096) << "stage " << stage;
@@ -111,27 +109,8 @@ TEST_F(HeifTest, ReadsWhatOthersWriteAndTheyReadOurs) {
         std::string::npos)
         << sample;
   }
-  for (const char* sample : {"heif/plain.heic", "heif/thumb.heic", "heif/plain.avif"}) {
-    SCOPED_TRACE(sample);
-    auto file = avtest::CopySample(mDir.Path(), sample);
-    velttest::RunCommand("exiftool -q -overwrite_original '-XMP-dc:Title=Written by ExifTool' " +
-                         Quote(file));
-    EXPECT_NE(Read(file).find("Written by ExifTool"), std::string::npos);
-    const std::string pixels = Decoded(file);
-    const std::string media = ItemBytes(file);
-    auto before = mDir / ("exiftool_" + file.filename().string());
-    fs::copy_file(file, before);
-
-    Write(file, avtest::MakePacket(std::string(5000, 'x')));
-    EXPECT_EQ(Decoded(file), pixels);
-    EXPECT_TRUE(ItemBytes(file) == media);
-    auto views = avtest::ExifToolRead({before, file});
-    ASSERT_EQ(views.size(), 2u);
-    EXPECT_EQ(views[1].title, std::string(5000, 'x'));
-    EXPECT_EQ(views[1].warning, views[0].warning);
-    std::string all = velttest::RunCommand("exiftool -a -s3 -XMP-dc:Title " + Quote(file));
-    EXPECT_EQ(std::count(all.begin(), all.end(), '\n'), 1) << all;
-  }
+  for (const char* sample : {"heif/plain.heic", "heif/thumb.heic", "heif/plain.avif"})
+    avtest::ExifToolThenUs(mDir.Path(), sample, kHeif, ItemBytes, Decoded);
   // XMP we add is tied to the primary image, where libheif looks for it.
   auto added = avtest::CopySample(mDir.Path(), "heif/thumb.heic");
   Write(added, avtest::MakePacket("Added"));
@@ -139,8 +118,6 @@ TEST_F(HeifTest, ReadsWhatOthersWriteAndTheyReadOurs) {
 }
 
 TEST_F(HeifTest, DetectedAndWrittenThroughThePublicApi) {
-  ASSERT_TRUE(SXMPMeta::Initialize());
-  ASSERT_TRUE(SXMPFiles::Initialize());
   const std::pair<const char*, XMP_FileFormat> cases[] = {{"heif/plain.heic", kXMP_HEIFFile},
                                                           {"heif/thumb.heic", kXMP_HEIFFile},
                                                           {"heif/plain.avif", kXMP_AVIFFile},
@@ -148,50 +125,21 @@ TEST_F(HeifTest, DetectedAndWrittenThroughThePublicApi) {
   for (const auto& [sample, format] : cases) {
     SCOPED_TRACE(sample);
     auto file = avtest::CopySample(mDir.Path(), sample);
+    ASSERT_TRUE(faulttest::UpdateWithFault(file, sample));
     EXPECT_EQ(SXMPFiles::CheckFileFormat(file.string()), format);
-    {
-      SXMPFiles xmpFile(file.string(), kXMP_UnknownFile, kXMPFiles_OpenForUpdate);
-      SXMPMeta meta;
-      meta.SetLocalizedText(kXMP_NS_DC, "dc:title", "", "x-default", sample);
-      xmpFile.PutXMP(meta);
-      xmpFile.CloseFile();
-    }
     EXPECT_EQ(faulttest::ReadTitle(file), sample);
   }
-  SXMPFiles::Terminate();
-  SXMPMeta::Terminate();
 }
 
 TEST_F(HeifTest, FailureAtAnyWriteStepLeavesTheFileAsItWas) {
   // Adding XMP (a new item and 'meta' box) and growing it past its space (a new 'mdat').
   for (const char* sample : {"heif/plain.heic", "heif/xmp-enc.avif"}) {
     SCOPED_TRACE(sample);
-    auto file = avtest::CopySample(mDir.Path(), sample);
-    const std::string bytes = velttest::ReadFile(file);
-    const std::string title = faulttest::LongTitle("New");
-    fs::path probe = mDir / ("probe_" + file.filename().string());
-    velttest::WriteFile(probe, bytes);
-    const int steps = faulttest::CountSteps(probe, title);
-    ASSERT_GT(steps, 3);
-    const std::string oldTitle = faulttest::ReadTitle(file);
-    for (int step = 0; step < steps; ++step) {
-      for (auto fault :
-           {faulttest::Fault::kFail, faulttest::Fault::kLastByte, faulttest::Fault::kKill}) {
-        SCOPED_TRACE(std::to_string(step) + " " + faulttest::FaultName(fault));
-        velttest::WriteFile(file, bytes);
-        EXPECT_FALSE(faulttest::UpdateWithFault(file, title, step, fault));
-        const std::string read = faulttest::ReadTitle(file);
-        // A kill leaves the old or the new title. A failure is rolled back, except at the
-        // last step, the final flush, after the update is in place.
-        if (fault == faulttest::Fault::kKill) {
-          EXPECT_TRUE(read == oldTitle || read == title) << read.substr(0, 80);
-        } else if (step + 1 == steps) {
-          EXPECT_EQ(read, title);
-        } else {
-          EXPECT_TRUE(velttest::ReadFile(file) == bytes) << "not rolled back";
-        }
-      }
-    }
+    using enum faulttest::Fault;
+    EXPECT_GT(faulttest::ExpectEveryStepOldOrNew(mDir.Path(), avtest::CopySample(mDir.Path(), sample),
+                                                 faulttest::LongTitle("New"),
+                                                 {kFail, kLastByte, kKill}),
+              3);
   }
 }
 
@@ -276,24 +224,13 @@ std::string ReadError(const Bytes& bytes) {
 TEST(HeifBadInput, DamagedFilesGiveClearErrorsAndAreNotChanged) {
   const std::string sample = velttest::ReadFile(velttest::DataFile("xmp_files/heif/xmp-enc.heic"));
   // The XMP item is the last entry.
-  EXPECT_NE(ReadError(WithLocation(sample,
-                                   [](heif::ItemLocations& l) {
-                                     l.mItems.back().mExtents[0].mLength = 1u << 20;
-                                   }))
-                .find("claims 1048576 bytes"),
-            std::string::npos);
-  EXPECT_NE(ReadError(WithLocation(sample,
-                                   [](heif::ItemLocations& l) {
-                                     l.mItems.back().mExtents[0].mOffset = 1u << 30;
-                                   }))
-                .find("past the end of the file"),
-            std::string::npos);
-  EXPECT_NE(ReadError(WithLocation(sample,
-                                   [](heif::ItemLocations& l) {
-                                     l.mItems.back().mId = l.mItems.front().mId;
-                                   }))
-                .find("twice"),
-            std::string::npos);
+  using Edit = std::function<void(heif::ItemLocations&)>;
+  const std::pair<Edit, const char*> lies[] = {
+      {[](auto& l) { l.mItems.back().mExtents[0].mLength = 1u << 20; }, "claims 1048576 bytes"},
+      {[](auto& l) { l.mItems.back().mExtents[0].mOffset = 1u << 30; }, "past the end of the file"},
+      {[](auto& l) { l.mItems.back().mId = l.mItems.front().mId; }, "twice"}};
+  for (const auto& [edit, message] : lies)
+    EXPECT_NE(ReadError(WithLocation(sample, edit)).find(message), std::string::npos) << message;
 
   // An XMP item pointing at the 'meta' box itself: a write leaves those bytes alone.
   MemoryStorage overMeta(WithLocation(sample, [](heif::ItemLocations& l) {
@@ -305,18 +242,7 @@ TEST(HeifBadInput, DamagedFilesGiveClearErrorsAndAreNotChanged) {
   ASSERT_TRUE(placed.has_value());
   EXPECT_NE(placed->mPacket.find("Placed elsewhere"), std::string::npos);
 
-  avtest::ForEachDamagedCopy(sample, [](const Bytes& damaged) {
-    MemoryStorage storage(damaged);
-    try {
-      heif::ReadXmp(storage);
-    } catch (const FileError&) {
-    }
-    try {
-      heif::WriteXmp(storage, PacketText(avtest::MakePacket(std::string(3000, 'z'))));
-    } catch (const FileError&) {
-      EXPECT_TRUE(storage.Data() == damaged) << "a failed write changed the file";
-    }
-  });
+  avtest::CheckDamagedCopies(sample, kHeif);
 }
 
 }  // namespace
