@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "AvTestSupport.h"
-#include "FaultInjection.h"
+#include "FaultMatrix.h"
 #include "FilesTestSupport.h"
 #include "TestSupport.h"
 #include "formats/psd/Psd.h"
@@ -59,6 +59,8 @@ std::string Read(const Bytes& bytes) {
   return found ? found->mPacket : "";
 }
 
+const avtest::Codec kPsd = AVTEST_CODEC(psd);
+
 Bytes AsBytes(const std::string& s) {
   return Bytes(s.begin(), s.end());
 }
@@ -66,36 +68,15 @@ Bytes AsBytes(const std::string& s) {
 TEST(PsdInterop, NewGrownAndShrunkPacketsKeepLayersAndPixelsAndReadInExifTool) {
   VELT_REQUIRE_COMMANDS("exiftool", "convert");
   velttest::TempDir dir;
-  std::vector<fs::path> files;
-  std::vector<std::string> titles;
-  for (const std::string sample : {"rgb.psd", "layers.psd", "gray16.psb"}) {
-    SCOPED_TRACE(sample);
-    const fs::path file = avtest::CopySample(dir.Path(), "psd/" + sample);
-    const std::string pixels = velttest::Pixels(file);
-    const std::string original = velttest::ReadFile(file);
-    files.push_back(file.string() + ".orig");
-    titles.push_back("-");
-    fs::copy_file(file, files.back());
-    for (int stage = 0; stage < 3; ++stage) {
-      const std::string packet = avtest::StagePacket(stage);
-      avtest::WithStorage(file, [&](Storage& s) { psd::WriteXmp(s, PacketText(packet)); });
-      const std::string bytes = velttest::ReadFile(file);
-      const std::size_t title = packet.find("x-default\">") + 11;
-      titles.push_back(packet.substr(title, packet.find('<', title) - title));
-      EXPECT_NE(Read(AsBytes(bytes)).find(titles.back()), std::string::npos);
-      EXPECT_TRUE(LayerAndImageData(bytes) == LayerAndImageData(original));
-      EXPECT_EQ(velttest::Pixels(file), pixels);
-      files.push_back(file.string() + "." + std::to_string(stage));
-      fs::copy_file(file, files.back());
-    }
-    EXPECT_EQ(fs::file_size(files.back()), fs::file_size(files[files.size() - 2])) << "in place";
-  }
-  auto views = avtest::ExifToolRead(files);
-  ASSERT_EQ(views.size(), files.size());
-  for (std::size_t i = 0; i < views.size(); ++i) {
-    EXPECT_EQ(views[i].title, titles[i]) << files[i];
-    EXPECT_EQ(views[i].warning, views[i - i % 4].warning) << files[i];
-  }
+  avtest::Handler handler{
+      kPsd, [](const fs::path& file) { return LayerAndImageData(velttest::ReadFile(file)); },
+      [](const fs::path& file, int stage, std::uint64_t sizeBefore, std::uint64_t) {
+        if (stage == 2) {
+          EXPECT_EQ(fs::file_size(file), sizeBefore) << "in place";
+        }
+      }};
+  avtest::RunStages(dir.Path(), {"psd/rgb.psd", "psd/layers.psd", "psd/gray16.psb"}, handler,
+                    velttest::Pixels);
 }
 
 // ExifTool adds XMP and an IPTC resource; we find the file from its content (any name), read
@@ -123,32 +104,13 @@ TEST(PsdInterop, ReadsWhatExifToolWritesAndKeepsItsOtherResources) {
 // or killed: the file is as it was (killed: it holds the old or the new title).
 TEST(PsdFaults, EveryWriteStepFailedOrKilledLeavesOldOrNew) {
   velttest::TempDir dir;
-  const std::string bytes =
-      velttest::ReadFile(faulttest::PrepareSample(dir.Path(), "psd/gray16.psb", "Old"));
-  const fs::path file = dir / "f" / "t.psb";
+  const fs::path original = faulttest::PrepareSample(dir.Path(), "psd/gray16.psb", "Old");
+  using enum faulttest::Fault;
   for (const std::string& title : {std::string("Short"), faulttest::LongTitle("Long")}) {
-    fs::create_directories(file.parent_path());
-    velttest::WriteFile(file, bytes);
-    const int steps = faulttest::CountSteps(file, title);
-    for (int step = 0; step < steps; ++step) {
-      using enum faulttest::Fault;
-      for (auto fault : {kFail, kFirstByte, kLastByte, kKill}) {
-        SCOPED_TRACE(title.substr(0, 5) + " step " + std::to_string(step) + " " +
-                     faulttest::FaultName(fault));
-        fs::remove_all(file.parent_path());  // with what a killed update left
-        fs::create_directories(file.parent_path());
-        velttest::WriteFile(file, bytes);
-        EXPECT_FALSE(faulttest::UpdateWithFault(file, title, step, fault));
-        const std::string read = faulttest::ReadTitle(file);
-        // The last step is the final flush, after the new content is in place.
-        if (fault == kKill || step + 1 == steps) {
-          EXPECT_TRUE(read == "Old" || read == title) << read.substr(0, 80);
-        } else {
-          EXPECT_TRUE(velttest::ReadFile(file) == bytes) << "not rolled back";
-          EXPECT_EQ(velttest::CountFiles(file.parent_path()), 1u);
-        }
-      }
-    }
+    SCOPED_TRACE(title.substr(0, 5));
+    EXPECT_GT(faulttest::ExpectEveryStepOldOrNew(dir.Path(), original, title,
+                                                 {kFail, kFirstByte, kLastByte, kKill}),
+              1);
   }
 }
 
@@ -162,19 +124,7 @@ TEST(PsdDamage, DamagedFilesGiveErrorsAndFailedWritesChangeNothing) {
   const std::string xmp = Block(psd::kXmpResourceId, "", MakePacket("First", 1));
   std::string twice = WithResource(WithResource(plain, xmp + others), xmp, true);
   twice.replace(twice.rfind("First"), 5, "Other");
-  int reads = 0;
-  avtest::ForEachDamagedCopy(twice, [&](const Bytes& bytes) {
-    MemoryStorage storage(bytes);
-    try {
-      reads += Read(bytes).find("First") != std::string::npos;
-      psd::WriteXmp(storage, PacketText(MakePacket("New", 3001)));
-      EXPECT_NE(Read(storage.Data()).find(">New<"), std::string::npos);
-    } catch (const FileError& e) {
-      EXPECT_EQ(e.Kind(), ErrorKind::kBadFormat);
-      EXPECT_TRUE(storage.Data() == bytes) << "a failed write changed the file";
-    }
-  });
-  EXPECT_GT(reads, 100);
+  EXPECT_GT(avtest::CheckDamagedCopies(twice, kPsd, ErrorKind::kBadFormat), 100);
   MemoryStorage kept(AsBytes(twice));
   psd::WriteXmp(kept, PacketText(MakePacket("New", 3000)));
   const std::string rewritten(kept.Data().begin(), kept.Data().end());
