@@ -5,8 +5,8 @@
 
 #include <sstream>
 
+#include "CoreTestSupport.h"
 #include "TestSupport.h"
-#include "xmp/SXMPMeta.h"
 
 namespace {
 
@@ -18,10 +18,7 @@ SXMPMeta ParseFile(const std::string& name) {
   return meta;
 }
 
-std::string Get(const SXMPMeta& meta, const char* ns, const std::string& path) {
-  std::string value;
-  return meta.GetProperty(ns, path, &value) ? value : "<absent>";
-}
+constexpr auto Get = coretest::Value;
 
 TEST(XMPExifTool, ReadsPacketsWrittenByExifTool) {
   SXMPMeta basic = ParseFile("exiftool_basic.xmp");

@@ -4,15 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-
-#include "XMPMetaObject.h"
+#include "CoreTestSupport.h"
 #include "XMPParser.h"
 #include "XMPPath.h"
 #include "XMPXmlTree.h"
 #include "xmp/SXMPIterator.h"
-#include "xmp/SXMPMeta.h"
-#include "xmp/XMP_Warnings.h"
 
 namespace {
 
@@ -23,14 +19,6 @@ std::string Packet(const std::string& body) {
          "<rdf:Description xmlns:ex='" +
          std::string(kExNS) + "' xmlns:xmpGImg='http://ns.adobe.com/xap/1.0/g/img/'>" + body +
          "</rdf:Description></rdf:RDF>";
-}
-
-// Parses `packet` and returns the warnings it raised.
-std::vector<std::string> ParseCollecting(SXMPMeta& meta, const std::string& packet) {
-  std::vector<std::string> warnings;
-  XMP_WarningScope scope([&](const std::string& w) { warnings.push_back(w); });
-  meta.ParseFromBuffer(packet);
-  return warnings;
 }
 
 TEST(XMPHostile, LongTextInManyPiecesKeepsItsBytesAndLinearMemory) {
@@ -88,7 +76,7 @@ TEST(XMPHostile, LargeStructuresFindExactlyTheirRealDuplicates) {
   }
   body += "<ex:dup rdf:parseType='Resource'>" + fields(40) + "<ex:f35>again</ex:f35></ex:dup>";
   SXMPMeta meta;
-  auto warnings = ParseCollecting(meta, Packet(body));
+  auto warnings = coretest::Warnings([&] { meta.ParseFromBuffer(Packet(body)); });
   ASSERT_EQ(warnings.size(), 1u);
   EXPECT_NE(warnings[0].find("'ex:f35' is repeated"), std::string::npos) << warnings[0];
   std::string value;
@@ -112,9 +100,9 @@ TEST(XMPHostile, LargeStructuresFindExactlyTheirRealDuplicates) {
   SXMPMeta forward, renamed = wide(7, "g7"), revalued = wide(7, "f7");
   forward.ParseFromBuffer(Packet("<ex:s0 rdf:parseType='Resource'>" + fields(40) + "</ex:s0>"));
   revalued.SetProperty(kExNS, "ex:s0/ex:f7", "other");
-  EXPECT_TRUE(xmpcore::NodesEqual(xmpcore::Tree(forward), xmpcore::Tree(wide(-1, ""))));
-  EXPECT_FALSE(xmpcore::NodesEqual(xmpcore::Tree(forward), xmpcore::Tree(renamed)));
-  EXPECT_FALSE(xmpcore::NodesEqual(xmpcore::Tree(forward), xmpcore::Tree(revalued)));
+  EXPECT_TRUE(coretest::SameTree(forward, wide(-1, "")));
+  EXPECT_FALSE(coretest::SameTree(forward, renamed));
+  EXPECT_FALSE(coretest::SameTree(forward, revalued));
 }
 
 TEST(XMPHostile, TwentyThousandNamespacesOnOnePrefix) {
@@ -160,24 +148,15 @@ TEST(XMPHostile, DeepTreesAreRefusedAtTheLimitAndNeverRecurse) {
   }
   meta.SetProperty(kExNS, path, "leaf");
   meta.SetProperty(kExNS, DeepPath(limit), "deep");
-  std::string packet;
-  meta.SerializeToBuffer(&packet);
-  SXMPMeta back(packet.data(), static_cast<XMP_StringLen>(packet.size()));
-  EXPECT_TRUE(xmpcore::NodesEqual(xmpcore::Tree(meta), xmpcore::Tree(back)));
+  SXMPMeta back = coretest::RoundTrip(meta);
+  EXPECT_TRUE(coretest::SameTree(meta, back));
   SXMPIterator it(back, kExNS, "ex:d", kXMP_IterJustLeafNodes);
   std::string visited;
   ASSERT_TRUE(it.Next(nullptr, &visited));
   EXPECT_EQ(visited, DeepPath(limit));
 
   // One level more is refused by every way of making it, and by the parser.
-  auto refused = [](const std::function<void()>& call) {
-    try {
-      call();
-      return std::string("accepted");
-    } catch (const XMP_Error& e) {
-      return std::string(e.GetErrMsg());
-    }
-  };
+  auto refused = coretest::ErrorText;
   SXMPMeta more = back.Clone();
   for (const std::string& why :
        {refused([&] { more.SetProperty(kExNS, DeepPath(limit + 1), "x"); }),
@@ -187,7 +166,7 @@ TEST(XMPHostile, DeepTreesAreRefusedAtTheLimitAndNeverRecurse) {
         refused([&] { more.SetQualifier(kExNS, DeepPath(limit), kExNS, "q", "x"); })}) {
     EXPECT_NE(why.find("deeper than 128"), std::string::npos) << why;
   }
-  EXPECT_TRUE(xmpcore::NodesEqual(xmpcore::Tree(more), xmpcore::Tree(back)));
+  EXPECT_TRUE(coretest::SameTree(more, back));
   std::string tooDeep;
   for (int i = 0; i < limit; ++i)
     tooDeep += "<ex:d rdf:parseType='Resource'>";
@@ -211,6 +190,7 @@ TEST(XMPHostile, DeepTreesAreRefusedAtTheLimitAndNeverRecurse) {
   for (SXMPIterator all(huge, kXMP_IterJustLeafName); all.Next();)
     ++count;
   EXPECT_EQ(count, 100002u);
+  std::string packet;
   EXPECT_NE(refused([&] { huge.SerializeToBuffer(&packet); }).find("deeper than"),
             std::string::npos);
 }
@@ -243,9 +223,7 @@ TEST(XMPHostile, NamesThatCannotBeWrittenAreRefusedAtTheAPI) {
   meta.SetProperty("http://example.com/r/ok/", "caf\xC3\xA9:\xC3\xA9t\xC3\xA9", "summer");
   meta.SetProperty(kXMP_NS_XMP, "xmp:a[xmp:b='\xC3\xA9']/xmp:c", "v");
   std::string packet;
-  meta.SerializeToBuffer(&packet);
-  SXMPMeta back(packet.data(), static_cast<XMP_StringLen>(packet.size()));
-  EXPECT_TRUE(xmpcore::NodesEqual(xmpcore::Tree(meta), xmpcore::Tree(back))) << packet;
+  EXPECT_TRUE(coretest::SameTree(meta, coretest::RoundTrip(meta, 0, &packet))) << packet;
 }
 
 }  // namespace

@@ -5,8 +5,7 @@
 
 #include <thread>
 
-#include "XMPMetaObject.h"
-#include "xmp/SXMPMeta.h"
+#include "CoreTestSupport.h"
 
 namespace {
 
@@ -21,11 +20,7 @@ std::string Wrap(const std::string& body, const std::string& ns = "") {
          ns + ">" + body + "</rdf:Description></rdf:RDF></x:xmpmeta>";
 }
 
-std::string Get(const SXMPMeta& meta, const char* ns, const std::string& path) {
-  std::string value;
-  EXPECT_TRUE(meta.GetProperty(ns, path, &value)) << path;
-  return value;
-}
+constexpr auto Get = coretest::Value;
 
 XMP_OptionBits Options(const SXMPMeta& meta, const char* ns, const std::string& path) {
   XMP_OptionBits options = 0;
