@@ -3,17 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include "CoreTestSupport.h"
 #include "TestSupport.h"
-#include "xmp/SXMPMeta.h"
 #include "xmp/SXMPUtils.h"
 #include "xmp/TXMPDocOps.h"
 
 namespace {
 
-std::string Get(const SXMPMeta& meta, const char* ns, const std::string& path) {
-  std::string value;
-  return meta.GetProperty(ns, path, &value) ? value : "<absent>";
-}
+constexpr auto Get = coretest::Value;
 
 TEST(DocOps, SavesRecordHistoryAndIdentifiers) {
   SXMPMeta::SetClientName("veltmeta-test");

@@ -3,10 +3,12 @@
 
 #include <gtest/gtest.h>
 
-#include "xmp/SXMPMeta.h"
+#include "CoreTestSupport.h"
 #include "xmp/SXMPUtils.h"
 
 namespace {
+
+using coretest::Value;
 
 const char kCount[] = "veltTransient:MultiFileCount";
 
@@ -36,37 +38,29 @@ TEST(Collect, DifferingPropertiesAreMarkedAcrossThreeObjects) {
 
   SXMPMeta merged;
   SXMPUtils::CollectProperties(a, &merged, 0);
-  std::string value;
-  EXPECT_TRUE(merged.GetProperty(kXMP_NS_Transient, kCount, &value));
-  EXPECT_EQ(value, "1");
+  EXPECT_EQ(Value(merged, kXMP_NS_Transient, kCount), "1");
   EXPECT_FALSE(merged.HasMultipleValues(kXMP_NS_XMP, "xmp:Label"));
 
   SXMPUtils::CollectProperties(b, &merged, 0);
   SXMPUtils::CollectProperties(c, &merged, 0);
-  merged.GetProperty(kXMP_NS_Transient, kCount, &value);
-  EXPECT_EQ(value, "3");
+  EXPECT_EQ(Value(merged, kXMP_NS_Transient, kCount), "3");
 
   // Equal everywhere: kept with its value.
   EXPECT_FALSE(merged.HasMultipleValues(kXMP_NS_DC, "dc:format"));
-  merged.GetProperty(kXMP_NS_DC, "dc:format", &value);
-  EXPECT_EQ(value, "image/jpeg");
+  EXPECT_EQ(Value(merged, kXMP_NS_DC, "dc:format"), "image/jpeg");
   EXPECT_FALSE(merged.HasMultipleValues(kXMP_NS_DC, "dc:subject"));
   EXPECT_EQ(merged.CountArrayItems(kXMP_NS_DC, "dc:subject"), 2);
   // Differs in the third object only, or present in only some: marked, with no value.
   for (const char* path : {"xmp:Label", "xmp:Rating", "xmp:Nickname"}) {
     EXPECT_TRUE(merged.HasMultipleValues(kXMP_NS_XMP, path)) << path;
-    merged.GetProperty(kXMP_NS_XMP, path, &value);
-    EXPECT_EQ(value, "") << path;
+    EXPECT_EQ(Value(merged, kXMP_NS_XMP, path), "") << path;
   }
   // Structures are compared field by field.
   EXPECT_FALSE(merged.HasMultipleValues(kXMP_NS_XMP_MM, "xmpMM:DerivedFrom/stRef:documentID"));
   EXPECT_TRUE(merged.HasMultipleValues(kXMP_NS_XMP_MM, "xmpMM:DerivedFrom/stRef:instanceID"));
 
   // The mark is bookkeeping: it never reaches a packet.
-  std::string packet;
-  merged.SerializeToBuffer(&packet, kXMP_OmitPacketWrapper);
-  SXMPMeta reparsed(packet.data(), static_cast<XMP_StringLen>(packet.size()));
-  EXPECT_FALSE(reparsed.HasMultipleValues(kXMP_NS_XMP, "xmp:Label"));
+  EXPECT_FALSE(coretest::RoundTrip(merged).HasMultipleValues(kXMP_NS_XMP, "xmp:Label"));
 
   // Clearing leaves the property present and empty.
   merged.ClearMultipleValues(kXMP_NS_XMP, "xmp:Label");
@@ -104,15 +98,11 @@ TEST(Distribute, BringsOnlyAgreedOrEditedValuesBack) {
   merged.SetProperty(kXMP_NS_DC, "dc:format", "image/png");
 
   SXMPUtils::DistributeProperties(merged, &b, 0);
-  std::string value;
-  b.GetProperty(kXMP_NS_DC, "dc:format", &value);
-  EXPECT_EQ(value, "image/png");
-  b.GetProperty(kXMP_NS_XMP, "xmp:Label", &value);
-  EXPECT_EQ(value, "blue");  // multiple values never overwrite a file's own value
-  b.GetProperty(kXMP_NS_XMP_MM, "xmpMM:DerivedFrom/stRef:instanceID", &value);
-  EXPECT_EQ(value, "i-2");
-  b.GetProperty(kXMP_NS_XMP_MM, "xmpMM:DerivedFrom/stRef:documentID", &value);
-  EXPECT_EQ(value, "doc-1");
+  EXPECT_EQ(Value(b, kXMP_NS_DC, "dc:format"), "image/png");
+  // Multiple values never overwrite a file's own value.
+  EXPECT_EQ(Value(b, kXMP_NS_XMP, "xmp:Label"), "blue");
+  EXPECT_EQ(Value(b, kXMP_NS_XMP_MM, "xmpMM:DerivedFrom/stRef:instanceID"), "i-2");
+  EXPECT_EQ(Value(b, kXMP_NS_XMP_MM, "xmpMM:DerivedFrom/stRef:documentID"), "doc-1");
   EXPECT_FALSE(b.DoesPropertyExist(kXMP_NS_Transient, kCount));
 
   // With kXMPUtil_DeleteEmptyValues an emptied value is removed from the destination.
@@ -130,17 +120,13 @@ TEST(MergeSchemas, SourceWinsWithOptionThree) {
 
   SXMPMeta keep = base.Clone();
   SXMPUtils::MergeSchemas(owner, &keep, 0);  // add only, transient skipped
-  std::string value;
-  keep.GetProperty(kXMP_NS_XMP, "xmp:Label", &value);
-  EXPECT_EQ(value, "red");
+  EXPECT_EQ(Value(keep, kXMP_NS_XMP, "xmp:Label"), "red");
   EXPECT_TRUE(keep.DoesPropertyExist(kXMP_NS_XMP, "xmp:Rating"));
   EXPECT_FALSE(keep.DoesPropertyExist(kXMP_NS_Transient, "veltTransient:Note"));
 
   SXMPUtils::MergeSchemas(owner, &base, kXMPUtil_DoAllProperties | kXMPUtil_ReplaceOldValues);
-  base.GetProperty(kXMP_NS_XMP, "xmp:Label", &value);
-  EXPECT_EQ(value, "green");
-  base.GetProperty(kXMP_NS_DC, "dc:format", &value);
-  EXPECT_EQ(value, "image/jpeg");
+  EXPECT_EQ(Value(base, kXMP_NS_XMP, "xmp:Label"), "green");
+  EXPECT_EQ(Value(base, kXMP_NS_DC, "dc:format"), "image/jpeg");
   EXPECT_TRUE(base.DoesPropertyExist(kXMP_NS_Transient, "veltTransient:Note"));
 }
 
@@ -148,7 +134,7 @@ TEST(MergeSchemas, SourceWinsWithOptionThree) {
 // edit of it reaches every object with each one's other fields kept, and the marks answer
 // for everything below them without being created by a query or a clear.
 TEST(Distribute, FieldEditInADifferingStructureKeepsEachObjectsOtherFields) {
-  const std::string ns = kXMP_NS_XMP_MM;
+  const char* ns = kXMP_NS_XMP_MM;
   auto make = [&](const std::string& instance, const std::string& manager) {
     SXMPMeta meta = FileMeta("red", {"cat"}, instance);
     meta.SetStructField(ns, "xmpMM:DerivedFrom", kXMP_NS_XMP_ResourceRef, "manager", manager);
@@ -177,21 +163,13 @@ TEST(Distribute, FieldEditInADifferingStructureKeepsEachObjectsOtherFields) {
   merged.SetProperty(ns, "xmpMM:ManagedFrom/stRef:filePath", "shared");  // below a marked one
   for (SXMPMeta* meta : {&a, &b}) {
     SXMPUtils::DistributeProperties(merged, meta, 0);
-    std::string value;
-    meta->GetProperty(ns, field, &value);
-    EXPECT_EQ(value, "i-new");
-    meta->GetProperty(ns, "xmpMM:DerivedFrom/stRef:documentID", &value);
-    EXPECT_EQ(value, "doc-1");
-    meta->GetProperty(ns, "xmpMM:ManagedFrom/stRef:filePath", &value);
-    EXPECT_EQ(value, "shared");
+    EXPECT_EQ(Value(*meta, ns, field), "i-new");
+    EXPECT_EQ(Value(*meta, ns, "xmpMM:DerivedFrom/stRef:documentID"), "doc-1");
+    EXPECT_EQ(Value(*meta, ns, "xmpMM:ManagedFrom/stRef:filePath"), "shared");
   }
-  std::string value;
-  a.GetProperty(ns, "xmpMM:DerivedFrom/stRef:manager", &value);
-  EXPECT_EQ(value, "m-1");
-  b.GetProperty(ns, "xmpMM:DerivedFrom/stRef:manager", &value);
-  EXPECT_EQ(value, "m-2");
-  a.GetProperty(ns, "xmpMM:ManagedFrom/stRef:renditionClass", &value);
-  EXPECT_EQ(value, "i-1");
+  EXPECT_EQ(Value(a, ns, "xmpMM:DerivedFrom/stRef:manager"), "m-1");
+  EXPECT_EQ(Value(b, ns, "xmpMM:DerivedFrom/stRef:manager"), "m-2");
+  EXPECT_EQ(Value(a, ns, "xmpMM:ManagedFrom/stRef:renditionClass"), "i-1");
   EXPECT_FALSE(b.DoesPropertyExist(ns, "xmpMM:ManagedFrom/stRef:renditionClass"));
 }
 

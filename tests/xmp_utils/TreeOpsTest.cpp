@@ -1,16 +1,13 @@
-// Templates, removing properties, copying subtrees and path composition on real objects.
+// Templates, removing properties and copying subtrees.
 
 #include <gtest/gtest.h>
 
-#include "xmp/SXMPMeta.h"
+#include "CoreTestSupport.h"
 #include "xmp/SXMPUtils.h"
 
 namespace {
 
-std::string Get(const SXMPMeta& meta, const char* ns, const std::string& path) {
-  std::string value;
-  return meta.GetProperty(ns, path, &value) ? value : "<absent>";
-}
+constexpr auto Get = coretest::Value;
 
 // A working object and a template that overlap in dc:format and in the xmpRights structure.
 struct TemplateCase {
@@ -126,34 +123,6 @@ TEST(RemoveAndDuplicate, PropertiesSchemasAndSubtrees) {
   SXMPUtils::RemoveProperties(&meta, "", "", kXMPUtil_DoAllProperties);
   EXPECT_FALSE(meta.DoesPropertyExist(kXMP_NS_Transient, "veltTransient:MultiFileCount"));
   EXPECT_THROW(SXMPUtils::RemoveProperties(&meta, "", "dc:format"), XMP_Error);
-}
-
-TEST(ComposePaths, ComposedPathsAddressTheNodes) {
-  SXMPMeta meta;
-  meta.AppendArrayItem(kXMP_NS_XMP_MM, "xmpMM:History", kXMP_PropArrayIsOrdered, "",
-                       kXMP_PropValueIsStruct);
-  std::string last =
-      SXMPUtils::ComposeArrayItemPath(kXMP_NS_XMP_MM, "xmpMM:History", kXMP_ArrayLastItem);
-  std::string field =
-      SXMPUtils::ComposeStructFieldPath(kXMP_NS_XMP_MM, last, kXMP_NS_XMP_ResourceEvent, "action");
-  meta.SetProperty(kXMP_NS_XMP_MM, field, "saved");
-  EXPECT_EQ(Get(meta, kXMP_NS_XMP_MM, "xmpMM:History[1]/stEvt:action"), "saved");
-  std::string qualifier =
-      SXMPUtils::ComposeQualifierPath(kXMP_NS_XMP_MM, field, kXMP_NS_XML, "lang");
-  meta.SetQualifier(kXMP_NS_XMP_MM, field, kXMP_NS_XML, "lang", "en");
-  EXPECT_EQ(Get(meta, kXMP_NS_XMP_MM, qualifier), "en");
-  meta.SetLocalizedText(kXMP_NS_DC, "dc:title", "", "fr", "Bonjour");
-  EXPECT_EQ(Get(meta, kXMP_NS_DC, SXMPUtils::ComposeLangSelector(kXMP_NS_DC, "dc:title", "FR")),
-            "Bonjour");
-  EXPECT_EQ(Get(meta, kXMP_NS_XMP_MM,
-                SXMPUtils::ComposeFieldSelector(kXMP_NS_XMP_MM, "xmpMM:History",
-                                                kXMP_NS_XMP_ResourceEvent, "action", "saved") +
-                    "/stEvt:action"),
-            "saved");
-  EXPECT_THROW(SXMPUtils::ComposeArrayItemPath(kXMP_NS_DC, "dc:subject", 0), XMP_Error);
-  EXPECT_THROW(SXMPUtils::ComposeArrayItemPath("http://unknown.example/", "x:y", 1), XMP_Error);
-  EXPECT_THROW(SXMPUtils::ComposeStructFieldPath(kXMP_NS_DC, "dc:s", kXMP_NS_DC, "bad name"),
-               XMP_Error);
 }
 
 }  // namespace
