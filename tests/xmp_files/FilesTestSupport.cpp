@@ -60,6 +60,21 @@ void StoreRawPacket(const std::filesystem::path& file, const std::string& raw) {
   handler->Write(storage, xmpfiles::PacketText(raw));
 }
 
+std::string LabelPacket(const std::string& label) {
+  return "<?xpacket begin=\"\xEF\xBB\xBF\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?><x:xmpmeta "
+         "xmlns:x=\"adobe:ns:meta/\"><rdf:RDF "
+         "xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\"><rdf:Description "
+         "rdf:about=\"\" xmlns:xmp=\"http://ns.adobe.com/xap/1.0/\" xmp:Label=\"" +
+         label + "\"/></rdf:RDF></x:xmpmeta>\n<?xpacket end=\"w\"?>";
+}
+
+std::string Label(const std::filesystem::path& file) {
+  SXMPMeta meta;
+  std::string label;
+  if (ReadXmp(file, &meta)) meta.GetProperty(kXMP_NS_XMP, "xmp:Label", &label);
+  return label;
+}
+
 std::string VeltmetaTool() {
   return std::string(VELT_BINARY_DIR) + "/tools/veltmeta/veltmeta";
 }

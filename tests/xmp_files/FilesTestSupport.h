@@ -37,6 +37,10 @@ std::size_t CountFiles(const std::filesystem::path& folder);
 // Stores `raw` as the file's packet bytes, as they are, through the handler of its format (a
 // ".xmp" file is overwritten whole): makes packets in any encoding, or broken ones.
 void StoreRawPacket(const std::filesystem::path& file, const std::string& raw);
+// A wrapped packet whose only property is xmp:Label `label`.
+std::string LabelPacket(const std::string& label);
+// The file's xmp:Label as our handlers read it ("" when there is none); throws what they throw.
+std::string Label(const std::filesystem::path& file);
 // The veltmeta command-line tool of this build.
 std::string VeltmetaTool();
 

@@ -104,14 +104,7 @@ TEST_F(FilesApi, AssociatedResourcesAndSidecars) {
 // and the last packet of an incrementally updated document wins.
 TEST_F(FilesApi, PacketScanningOnlyWhenAsked) {
   TempDir dir;
-  auto packet = [](const std::string& label) {
-    return "<?xpacket begin=\"\xEF\xBB\xBF\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?><x:xmpmeta "
-           "xmlns:x=\"adobe:ns:meta/\"><rdf:RDF "
-           "xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">"
-           "<rdf:Description rdf:about=\"\" xmlns:xmp=\"http://ns.adobe.com/xap/1.0/\" "
-           "xmp:Label=\"" +
-           label + "\"/></rdf:RDF></x:xmpmeta>\n<?xpacket end=\"w\"?>";
-  };
+  auto packet = LabelPacket;
   std::string pdf = "%PDF-1.4\n1 0 obj\nstream\n" + packet("old") + "\nendstream\n" +
                     std::string(3 << 20, 'x') + "2 0 obj\nstream\n" + packet("new") +
                     "\nendstream\n%%EOF\n";
