@@ -14,14 +14,6 @@ using avtest::MakePacket;
 
 const avtest::Codec kRiff = AVTEST_CODEC(riff);
 
-void Write(const std::filesystem::path& file, const std::string& packet) {
-  kRiff.Write(file, packet);
-}
-
-std::string Read(const std::filesystem::path& file) {
-  return kRiff.Read(file);
-}
-
 std::string Chunk(const std::string& id, const std::string& payload) {
   return avtest::FormChunk(id, payload, false);
 }
@@ -47,17 +39,17 @@ TEST_F(RiffTest, EverySampleTakesNewGrownAndShrunkPackets) {
 
 TEST_F(RiffTest, GrowthUsesJunkOrTheEndOfTheForm) {
   auto file = avtest::CopySample(mDir.Path(), "riff/tone.wav");
-  Write(file, MakePacket("One", 0));
+  kRiff.Write(file, MakePacket("One", 0));
   // A chunk after _PMX: the grown packet goes to the end behind an empty JUNK chunk (which
   // hid it until the switch), the old chunk becomes JUNK.
   avtest::AppendToForm(file, Chunk("LIST", "INFOISFT" + std::string("\x06\0\0\0", 4) + "tests\0"), false);
   const std::string media = avtest::RiffMediaBytes(file);
   const std::string two(800, 'T');
-  Write(file, MakePacket(two, 500));
+  kRiff.Write(file, MakePacket(two, 500));
   EXPECT_EQ(avtest::RiffChunkIds(file), "fmt  data JUNK JUNK LIST JUNK _PMX");
   EXPECT_TRUE(avtest::RiffMediaBytes(file) == media);
   EXPECT_EQ(avtest::RiffSize(file) + 8, std::filesystem::file_size(file));
-  EXPECT_NE(Read(file).find(two), std::string::npos);
+  EXPECT_NE(kRiff.Read(file).find(two), std::string::npos);
   EXPECT_EQ(velttest::ReadFile(file).find(">One<"), std::string::npos) << "stale packet left";
 
   // A form followed by more data (as the extension forms of a large AVI): no room inside is
@@ -67,7 +59,7 @@ TEST_F(RiffTest, GrowthUsesJunkOrTheEndOfTheForm) {
   velttest::WriteFile(avi, velttest::ReadFile(avi) + tail);
   const std::string original = velttest::ReadFile(avi);
   try {
-    Write(avi, MakePacket("No room", 5000));
+    kRiff.Write(avi, MakePacket("No room", 5000));
     ADD_FAILURE() << "expected an error";
   } catch (const FileError& e) {
     EXPECT_EQ(e.Kind(), ErrorKind::kUnsupported);
@@ -78,8 +70,8 @@ TEST_F(RiffTest, GrowthUsesJunkOrTheEndOfTheForm) {
   avtest::AppendToForm(avi, Chunk("JUNK", std::string(4000, '\0')), false);
   velttest::WriteFile(avi, velttest::ReadFile(avi) + tail);
   const std::string aviMedia = avtest::RiffMediaBytes(avi);
-  Write(avi, MakePacket("In the junk", 3000));
-  EXPECT_NE(Read(avi).find("In the junk"), std::string::npos);
+  kRiff.Write(avi, MakePacket("In the junk", 3000));
+  EXPECT_NE(kRiff.Read(avi).find("In the junk"), std::string::npos);
   EXPECT_TRUE(avtest::RiffMediaBytes(avi) == aviMedia);
   EXPECT_TRUE(velttest::ReadFile(avi).ends_with(tail));
   EXPECT_EQ(avtest::ExifToolRead({avi}).at(0).title, "In the junk");
@@ -88,9 +80,9 @@ TEST_F(RiffTest, GrowthUsesJunkOrTheEndOfTheForm) {
 TEST(RiffDamage, DamagedFilesGiveErrorsNeverCrashesAndFailedWritesChangeNothing) {
   velttest::TempDir dir;
   auto file = avtest::CopySample(dir.Path(), "riff/odd.wav");
-  Write(file, MakePacket("Damaged", 11));
+  kRiff.Write(file, MakePacket("Damaged", 11));
   EXPECT_GT(avtest::CheckDamagedCopies(velttest::ReadFile(file), kRiff), 0);
-  avtest::ExpectFailuresChangeNothing(file, {"in-place"}, [&] { Write(file, MakePacket("N")); });
+  avtest::ExpectFailuresChangeNothing(file, {"in-place"}, [&] { kRiff.Write(file, MakePacket("N")); });
   MemoryStorage empty;
   EXPECT_THROW(riff::ReadXmp(empty), FileError);
 }
