@@ -24,14 +24,6 @@ using avtest::Quote;
 
 const avtest::Codec kHeif = AVTEST_CODEC(heif);
 
-std::string Read(const fs::path& file) {
-  return kHeif.Read(file);
-}
-
-void Write(const fs::path& file, const std::string& packet) {
-  kHeif.Write(file, packet);
-}
-
 // ImageMagick's signature of the pixels the format's own decoder makes of the file.
 std::string Decoded(const fs::path& file) {
   const bool avif = file.extension().string().starts_with(".avif");
@@ -105,7 +97,7 @@ TEST_F(HeifTest, EverySampleTakesNewGrownAndShrunkPackets) {
 TEST_F(HeifTest, ReadsWhatOthersWriteAndTheyReadOurs) {
   for (const char* sample : {"heif/xmp-enc.heic", "heif/xmp-enc.avif"}) {
     EXPECT_NE(
-        Read(velttest::DataFile(std::string("xmp_files/") + sample)).find("Written by the encoder"),
+        kHeif.Read(velttest::DataFile(std::string("xmp_files/") + sample)).find("Written by the encoder"),
         std::string::npos)
         << sample;
   }
@@ -113,7 +105,7 @@ TEST_F(HeifTest, ReadsWhatOthersWriteAndTheyReadOurs) {
     avtest::ExifToolThenUs(mDir.Path(), sample, kHeif, ItemBytes, Decoded);
   // XMP we add is tied to the primary image, where libheif looks for it.
   auto added = avtest::CopySample(mDir.Path(), "heif/thumb.heic");
-  Write(added, avtest::MakePacket("Added"));
+  kHeif.Write(added, avtest::MakePacket("Added"));
   EXPECT_NE(velttest::RunCommand("heif-info " + Quote(added)).find("XMP:"), std::string::npos);
 }
 
@@ -184,14 +176,14 @@ TEST_F(HeifTest, ItemsInIdatWithSeveralExtentsAndWideFields) {
     const fs::path file = mDir / ("idat" + std::to_string(version) + ".heic");
     const Bytes bytes = IdatHeif(avtest::MakePacket("In idat", 300), version, size);
     velttest::WriteFile(file, std::string(AsChars(bytes)));
-    EXPECT_EQ(Read(file), avtest::MakePacket("In idat", 300));
+    EXPECT_EQ(kHeif.Read(file), avtest::MakePacket("In idat", 300));
     const std::string items = ItemBytes(file);
     // Shorter: in place, across both extents. Longer: a new 'mdat'.
-    Write(file, avtest::MakePacket("Still in idat"));
+    kHeif.Write(file, avtest::MakePacket("Still in idat"));
     EXPECT_EQ(fs::file_size(file), bytes.size());
-    EXPECT_NE(Read(file).find("Still in idat"), std::string::npos);
-    Write(file, avtest::MakePacket(std::string(2000, 'y')));
-    EXPECT_NE(Read(file).find(std::string(2000, 'y')), std::string::npos);
+    EXPECT_NE(kHeif.Read(file).find("Still in idat"), std::string::npos);
+    kHeif.Write(file, avtest::MakePacket(std::string(2000, 'y')));
+    EXPECT_NE(kHeif.Read(file).find(std::string(2000, 'y')), std::string::npos);
     EXPECT_EQ(ItemBytes(file), items);
     EXPECT_EQ(avtest::ExifToolRead({file})[0].title, std::string(2000, 'y'));
   }
