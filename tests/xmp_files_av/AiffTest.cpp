@@ -110,8 +110,8 @@ TEST_F(AiffTest, DuplicateXmpChunksReadTheFirstAndWriteOne) {
                              avtest::FormChunk(id, sig + MakePacket("Second", 10), aiff),
                          aiff);
     const avtest::Codec codec = aiff ? kAiff : AVTEST_CODEC(riff);
-    auto warnings = avtest::Warnings(
-        [&] { EXPECT_NE(codec.Read(file).find(">First<"), std::string::npos); });
+    auto warnings =
+        avtest::Warnings([&] { EXPECT_NE(codec.Read(file).find(">First<"), std::string::npos); });
     ASSERT_EQ(warnings.size(), 1u);
     EXPECT_NE(warnings[0].find("2 XMP chunks"), std::string::npos) << warnings[0];
 

@@ -42,8 +42,7 @@ std::string Codec::Read(const std::filesystem::path& file) const {
 }
 
 std::uint64_t Codec::Write(const std::filesystem::path& file, const std::string& packet) const {
-  return WithStorage(file,
-                     [&](xmpfiles::Storage& s) { write(s, xmpfiles::PacketText(packet)); });
+  return WithStorage(file, [&](xmpfiles::Storage& s) { write(s, xmpfiles::PacketText(packet)); });
 }
 
 std::vector<ExifToolView> ExifToolRead(const std::vector<std::filesystem::path>& files) {

@@ -25,9 +25,9 @@ struct Codec {
   std::string Read(const std::filesystem::path& file) const;
   std::uint64_t Write(const std::filesystem::path& file, const std::string& packet) const;
 };
-#define AVTEST_CODEC(ns)                                                           \
-  ::avtest::Codec {                                                                \
-    [](::xmpfiles::Storage& s) { return ns::ReadXmp(s); },                         \
+#define AVTEST_CODEC(ns)                                                                    \
+  ::avtest::Codec {                                                                         \
+    [](::xmpfiles::Storage& s) { return ns::ReadXmp(s); },                                  \
         [](::xmpfiles::Storage& s, const ::xmpfiles::PacketText& p) { ns::WriteXmp(s, p); } \
   }
 

@@ -150,9 +150,8 @@ TEST(DurableWrite, TheFileItselfIsKept) {
       std::system(("setfacl -m u:4322:r '" + jpg.string() + "' 2>/dev/null").c_str()) == 0;
   struct stat before {};
   ASSERT_EQ(::stat(jpg.c_str(), &before), 0);
-  auto warnings = avtest::Warnings([&] {
-    ASSERT_TRUE(faulttest::UpdateWithFault(jpg, title + faulttest::LongTitle("More")));
-  });
+  auto warnings = avtest::Warnings(
+      [&] { ASSERT_TRUE(faulttest::UpdateWithFault(jpg, title + faulttest::LongTitle("More"))); });
   struct stat after {};
   ASSERT_EQ(::stat(jpg.c_str(), &after), 0);
   EXPECT_NE(after.st_ino, before.st_ino) << "a rewrite was expected";

@@ -140,8 +140,9 @@ TEST_F(IsoMediaTest, FailedWritesLeaveTheFileAsItWas) {
   // The first in-place write of an append, and every step of a rewrite.
   auto file = avtest::CopySample(mDir.Path(), "iso/moov_first.mp4");
   avtest::ExpectFailuresChangeNothing(file, {"in-place"}, [&] { Write(file, MakePacket("N")); });
-  avtest::ExpectFailuresChangeNothing(file, {"temp-create", "temp-write", "temp-flush", "rename"},
-                                      [&] { Write(file, MakePacket("N"), {.mForceRewrite = true}); });
+  avtest::ExpectFailuresChangeNothing(
+      file, {"temp-create", "temp-write", "temp-flush", "rename"},
+      [&] { Write(file, MakePacket("N"), {.mForceRewrite = true}); });
 }
 
 TEST(IsoMediaDamage, DamagedFilesGiveErrorsNeverCrashesAndFailedWritesChangeNothing) {

@@ -46,8 +46,7 @@ class Mp3Test : public ::testing::Test {
 
 TEST_F(Mp3Test, EverySampleTakesNewGrownAndShrunkPackets) {
   avtest::Handler handler{
-      kMp3,
-      [](const std::filesystem::path& file) { return Audio(velttest::ReadFile(file)); },
+      kMp3, [](const std::filesystem::path& file) { return Audio(velttest::ReadFile(file)); },
       [](const std::filesystem::path& file, int stage, std::uint64_t sizeBefore,
          std::uint64_t written) {
         if (stage < 2) return;

@@ -42,7 +42,8 @@ TEST_F(RiffTest, GrowthUsesJunkOrTheEndOfTheForm) {
   kRiff.Write(file, MakePacket("One", 0));
   // A chunk after _PMX: the grown packet goes to the end behind an empty JUNK chunk (which
   // hid it until the switch), the old chunk becomes JUNK.
-  avtest::AppendToForm(file, Chunk("LIST", "INFOISFT" + std::string("\x06\0\0\0", 4) + "tests\0"), false);
+  avtest::AppendToForm(file, Chunk("LIST", "INFOISFT" + std::string("\x06\0\0\0", 4) + "tests\0"),
+                       false);
   const std::string media = avtest::RiffMediaBytes(file);
   const std::string two(800, 'T');
   kRiff.Write(file, MakePacket(two, 500));
@@ -82,7 +83,8 @@ TEST(RiffDamage, DamagedFilesGiveErrorsNeverCrashesAndFailedWritesChangeNothing)
   auto file = avtest::CopySample(dir.Path(), "riff/odd.wav");
   kRiff.Write(file, MakePacket("Damaged", 11));
   EXPECT_GT(avtest::CheckDamagedCopies(velttest::ReadFile(file), kRiff), 0);
-  avtest::ExpectFailuresChangeNothing(file, {"in-place"}, [&] { kRiff.Write(file, MakePacket("N")); });
+  avtest::ExpectFailuresChangeNothing(file, {"in-place"},
+                                      [&] { kRiff.Write(file, MakePacket("N")); });
   MemoryStorage empty;
   EXPECT_THROW(riff::ReadXmp(empty), FileError);
 }
