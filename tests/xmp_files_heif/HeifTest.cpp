@@ -96,9 +96,9 @@ TEST_F(HeifTest, EverySampleTakesNewGrownAndShrunkPackets) {
 
 TEST_F(HeifTest, ReadsWhatOthersWriteAndTheyReadOurs) {
   for (const char* sample : {"heif/xmp-enc.heic", "heif/xmp-enc.avif"}) {
-    EXPECT_NE(
-        kHeif.Read(velttest::DataFile(std::string("xmp_files/") + sample)).find("Written by the encoder"),
-        std::string::npos)
+    EXPECT_NE(kHeif.Read(velttest::DataFile(std::string("xmp_files/") + sample))
+                  .find("Written by the encoder"),
+              std::string::npos)
         << sample;
   }
   for (const char* sample : {"heif/plain.heic", "heif/thumb.heic", "heif/plain.avif"})
@@ -128,10 +128,10 @@ TEST_F(HeifTest, FailureAtAnyWriteStepLeavesTheFileAsItWas) {
   for (const char* sample : {"heif/plain.heic", "heif/xmp-enc.avif"}) {
     SCOPED_TRACE(sample);
     using enum faulttest::Fault;
-    EXPECT_GT(faulttest::ExpectEveryStepOldOrNew(mDir.Path(), avtest::CopySample(mDir.Path(), sample),
-                                                 faulttest::LongTitle("New"),
-                                                 {kFail, kLastByte, kKill}),
-              3);
+    EXPECT_GT(
+        faulttest::ExpectEveryStepOldOrNew(mDir.Path(), avtest::CopySample(mDir.Path(), sample),
+                                           faulttest::LongTitle("New"), {kFail, kLastByte, kKill}),
+        3);
   }
 }
 
