@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "formats/iso/IsoBoxes.h"
 #include "formats/iso/IsoMedia.h"
 #include "io/Endian.h"
@@ -27,16 +28,6 @@ namespace fs = std::filesystem;
 
 constexpr std::uint64_t kMediaBytes = 2ull << 30;
 constexpr int kChunks = 2000;
-
-std::string Packet(const std::string& title, std::size_t padding) {
-  return "<?xpacket begin=\"\xEF\xBB\xBF\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?>"
-         "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF "
-         "xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\"><rdf:Description "
-         "rdf:about=\"\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\"><dc:title><rdf:Alt>"
-         "<rdf:li xml:lang=\"x-default\">" +
-         title + "</rdf:li></rdf:Alt></dc:title></rdf:Description></rdf:RDF></x:xmpmeta>" +
-         std::string(padding, ' ') + "<?xpacket end=\"w\"?>";
-}
 
 Bytes Box(const char (&type)[5], const Bytes& payload) {
   Bytes out;
@@ -70,7 +61,7 @@ void MakeMovie(const fs::path& path, bool mediaFirst) {
   const Bytes ftyp =
       Box("ftyp", {'i', 's', 'o', 'm', 0, 0, 2, 0, 'i', 's', 'o', 'm', 'm', 'p', '4', '1'});
   Bytes uuid;
-  const std::string packet = Packet("Sparse movie", 2000);
+  const std::string packet = veltbench::TitlePacket("Sparse movie", 2000);
   iso::AppendBoxHeader(uuid, FourCC("uuid"), 24 + packet.size(), &iso::kXmpUuid);
   AppendBytes(uuid, packet);
   Bytes mdatHeader;
@@ -186,7 +177,7 @@ void BM_WriteTitle(benchmark::State& state) {
     const std::string title = (grow ? std::string(6000, 'G') : "Title ") + std::to_string(++n);
     auto start = std::chrono::steady_clock::now();
     DiskStorage storage(file.string(), true);
-    iso::WriteXmp(storage, PacketText(Packet(title, 100)));
+    iso::WriteXmp(storage, PacketText(veltbench::TitlePacket(title, 100)));
     storage.Flush();
     seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     bytesWritten = storage.BytesWritten();

@@ -14,6 +14,7 @@
 #include <sstream>
 #include <string>
 
+#include "BenchSupport.h"
 #include "formats/iso/IsoBoxes.h"
 #include "formats/iso/heif/HeifItems.h"
 #include "formats/iso/heif/HeifXmp.h"
@@ -39,16 +40,6 @@ std::string Sample(const std::string& name) {
 
 void WriteAll(const fs::path& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
-}
-
-std::string Packet(const std::string& title) {
-  return "<?xpacket begin=\"\xEF\xBB\xBF\" id=\"W5M0MpCehiHzreSzNTczkc9d\"?>"
-         "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF "
-         "xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\"><rdf:Description "
-         "rdf:about=\"\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\"><dc:title><rdf:Alt>"
-         "<rdf:li xml:lang=\"x-default\">" +
-         title + "</rdf:li></rdf:Alt></dc:title></rdf:Description></rdf:RDF></x:xmpmeta>" +
-         std::string(2000, ' ') + "<?xpacket end=\"w\"?>";
 }
 
 // plain.heic with its media data 50 MB larger: a hole before the coded image, whose 'iloc'
@@ -146,12 +137,12 @@ void BM_TitleInto50MBHeic(benchmark::State& state) {
     state.ResumeTiming();
     {
       DiskStorage storage(file.string(), true);
-      heif::WriteXmp(storage, PacketText(Packet("Added title")));
+      heif::WriteXmp(storage, PacketText(veltbench::TitlePacket("Added title", 2000)));
       storage.Flush();
       added = storage.BytesWritten();
     }
     DiskStorage storage(file.string(), true);
-    heif::WriteXmp(storage, PacketText(Packet(std::string(6000, 'G'))));
+    heif::WriteXmp(storage, PacketText(veltbench::TitlePacket(std::string(6000, 'G'), 2000)));
     storage.Flush();
     grown = storage.BytesWritten();
   }

@@ -245,13 +245,28 @@ void SXMPMeta::ParseFromBuffer(const char* buffer, XMP_StringLen length, XMP_Opt
   ParseFromBuffer(std::string_view(buffer ? buffer : "", length), options);
 }
 
-void SXMPMeta::ParseFromBuffer(std::string_view packet, XMP_OptionBits options) {
-  XMPNode fresh;
-  xmpcore::ParsePacket(packet, options, fresh);
-  XMPNode& tree = mHandle->mTree;
+namespace {
+
+// Replaces the tree of `meta` by `fresh`, a tree just parsed.
+void TakeParsedTree(SXMPMeta& meta, XMPNode& fresh) {
+  XMPNode& tree = xmpcore::Tree(meta);
   tree.mName = std::move(fresh.mName);
   tree.ClearChildren();
   tree.AdoptChildrenOf(fresh);
+}
+
+}  // namespace
+
+void SXMPMeta::ParseFromBuffer(std::string_view packet, XMP_OptionBits options) {
+  XMPNode fresh;
+  xmpcore::ParsePacket(packet, options, fresh);
+  TakeParsedTree(*this, fresh);
+}
+
+void xmpcore::ParseDecodedPacket(SXMPMeta& meta, std::string_view packet) {
+  XMPNode fresh;
+  xmpcore::ParseUtf8Packet(packet, 0, fresh);
+  TakeParsedTree(meta, fresh);
 }
 
 void SXMPMeta::SerializeToBuffer(std::string* out, XMP_OptionBits options, XMP_StringLen padding,

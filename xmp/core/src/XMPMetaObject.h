@@ -4,6 +4,7 @@
 // toolkit; the utilities, the iterator and the file handlers reach the tree through Tree().
 
 #include <atomic>
+#include <string_view>
 
 #include "XMPNode.h"
 #include "xmp/SXMPMeta.h"
@@ -20,5 +21,10 @@ namespace xmpcore {
 inline XMPNode& Tree(const SXMPMeta& meta) {
   return meta.GetInternalRef()->mTree;
 }
+
+// SXMPMeta::ParseFromBuffer for a packet the file layer has already decoded and trimmed
+// (UTF-8, see ParseUtf8Packet), so that it is not prepared a second time. Raises the same
+// errors; `meta` is unchanged then.
+void ParseDecodedPacket(SXMPMeta& meta, std::string_view packet);
 
 }  // namespace xmpcore

@@ -703,9 +703,7 @@ void CheckTrailing(std::string_view tail) {
                     " bytes after the end of the packet's root element were not read");
 }
 
-}  // namespace
-
-void ParsePacket(std::string_view packet, XMP_OptionBits options, XMPNode& root) {
+void CheckParseInput(std::string_view packet, XMP_OptionBits options) {
   if (packet.size() > kMaxPacketBytes) {
     throw XMP_Error(kXMPErr_BadXML, "packet of " + std::to_string(packet.size()) +
                                         " bytes is larger than the limit of " +
@@ -714,15 +712,26 @@ void ParsePacket(std::string_view packet, XMP_OptionBits options, XMPNode& root)
   if (options & ~kXMP_RequireXMPMeta) {
     throw XMP_Error(kXMPErr_BadOptions, "unknown parse options");
   }
+}
+
+}  // namespace
+
+void ParsePacket(std::string_view packet, XMP_OptionBits options, XMPNode& root) {
+  // The limits are checked on the bytes as given, before any conversion costs memory.
+  CheckParseInput(packet, options);
   size_t bom = 0;
   TextEncoding encoding = DetectEncoding(packet, &bom);
   packet.remove_prefix(bom);
   packet = TrimTrailingNuls(packet, UnitSize(encoding));
-  std::string converted;
-  if (encoding != TextEncoding::kUTF8) {
-    converted = ToUTF8(packet, encoding);
-    packet = converted;
+  if (encoding == TextEncoding::kUTF8) {
+    ParseUtf8Packet(packet, options, root);
+  } else {
+    ParseUtf8Packet(ToUTF8(packet, encoding), options, root);
   }
+}
+
+void ParseUtf8Packet(std::string_view packet, XMP_OptionBits options, XMPNode& root) {
+  CheckParseInput(packet, options);
   XmlTree xml;
   xml.Parse(packet, kMaxElementDepth);
   if (xml.Empty()) throw XMP_Error(kXMPErr_BadXML, "the packet holds no XML element");

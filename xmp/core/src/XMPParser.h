@@ -14,6 +14,10 @@ namespace xmpcore {
 // for XML errors, the line and column. `options`: kXMP_RequireXMPMeta.
 void ParsePacket(std::string_view packet, XMP_OptionBits options, XMPNode& root);
 
+// The same for a packet already decoded: UTF-8 without byte-order mark or NUL padding, as the
+// file layer prepares the packets it finds. Raises the same errors.
+void ParseUtf8Packet(std::string_view packet, XMP_OptionBits options, XMPNode& root);
+
 // Limits that protect against hostile input.
 inline constexpr size_t kMaxPacketBytes = size_t(256) << 20;
 inline constexpr int kMaxElementDepth = 512;

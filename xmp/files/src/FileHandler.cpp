@@ -1,5 +1,7 @@
 #include "FileHandler.h"
 
+#include "xmp/XMP_Warnings.h"
+
 namespace xmpfiles {
 
 namespace {
@@ -77,6 +79,19 @@ PacketInfo DescribePacket(std::string_view packet, std::int64_t offset) {
     info.mWritable = q + 1 < packet.size() && packet[q + 1] == 'w';
   }
   return info;
+}
+
+FoundPacket ReadStoredPacket(Storage& file, std::uint64_t offset, std::uint64_t length) {
+  FoundPacket found;
+  found.mPacket = file.ReadString(offset, static_cast<std::size_t>(length));
+  found.mInfo = DescribePacket(found.mPacket, static_cast<std::int64_t>(offset));
+  return found;
+}
+
+void WarnSeveralPackets(std::string_view format, std::size_t count, std::string_view blocks) {
+  if (count <= 1) return;
+  XMP_ReportWarning(std::string(format) + " holds " + std::to_string(count) + " " +
+                    std::string(blocks) + "; the first is read, a write keeps only it");
 }
 
 }  // namespace xmpfiles

@@ -161,5 +161,11 @@ class FileHandler {
 bool LocatePacket(std::string_view data, PacketInfo& info);
 // Describes a packet stored whole at `offset` of the file (padding, writability).
 PacketInfo DescribePacket(std::string_view packet, std::int64_t offset);
+// The packet stored whole in `length` bytes at `offset` of `file`, described. Throws
+// FileError when those bytes are not in the file.
+FoundPacket ReadStoredPacket(Storage& file, std::uint64_t offset, std::uint64_t length);
+// When a file holds `count` XMP blocks (`blocks`, e.g. "XMP chunks") instead of one, warns
+// that the first is read and that a write keeps only it.
+void WarnSeveralPackets(std::string_view format, std::size_t count, std::string_view blocks);
 
 }  // namespace xmpfiles

@@ -10,6 +10,7 @@
 #include "FileHandler.h"
 #include "HandlerRegistry.h"
 #include "PacketCleanup.h"
+#include "XMPMetaObject.h"
 #include "io/Storage.h"
 #include "xmp/SXMPUtils.h"
 #include "xmp/XMP_Warnings.h"
@@ -64,7 +65,8 @@ struct SXMPFiles::Impl {
   const FileHandler* mHandler = nullptr;
   std::unique_ptr<Storage> mStorage;
   bool mLoaded = false;
-  // The file's XMP as UTF-8 packets ready for the parser; both "" when there is none.
+  // The file's XMP as UTF-8 packets ready for the parser (decoded, trimmed and cleaned once,
+  // here); both "" when there is none.
   std::string mStandard;
   std::string mExtended;
   std::optional<FoundPacket> mFound;
@@ -117,14 +119,15 @@ struct SXMPFiles::Impl {
   // Parses the packets into `meta` (erased first); the extended part completes the standard
   // packet: its properties win where both have one, and the pointer to it is dropped. The
   // large extended part is parsed in place and the small standard packet merged into it.
+  // Decode has prepared both packets already, so the parser does not prepare them again.
   void Parse(SXMPMeta& meta) {
     try {
       if (mExtended.empty()) {
-        meta.ParseFromBuffer(mStandard);
+        xmpcore::ParseDecodedPacket(meta, mStandard);
       } else {
-        meta.ParseFromBuffer(mExtended);
+        xmpcore::ParseDecodedPacket(meta, mExtended);
         SXMPMeta standard;
-        standard.ParseFromBuffer(mStandard);
+        xmpcore::ParseDecodedPacket(standard, mStandard);
         SXMPUtils::ApplyTemplate(&meta, standard, kXMPTemplate_AddNewProperties);
         meta.DeleteProperty(kXMP_NS_XMP_Note, "xmpNote:HasExtendedXMP");
       }

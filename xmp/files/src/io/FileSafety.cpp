@@ -84,7 +84,7 @@ FileIdentity IdentityOf(int fd, const std::string& path) {
   return {st.st_dev, st.st_ino};
 }
 
-int OpenLocked(const std::string& path, bool writable) {
+LockedFile OpenLocked(const std::string& path, bool writable) {
   for (int attempt = 0; attempt < kMaxLockAttempts; ++attempt) {
     int fd = ::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC);
     if (fd < 0) ThrowIO(Errno("cannot open", path));
@@ -108,10 +108,11 @@ int OpenLocked(const std::string& path, bool writable) {
       ThrowIO(message);
     }
     // The update we waited for may have renamed a new file over the path: lock that one.
+    // The same file's size is the one it has now that the lock is held.
     struct stat now {};
     if (::stat(path.c_str(), &now) == 0 && now.st_dev == st.st_dev && now.st_ino == st.st_ino) {
       NoteLock({st.st_dev, st.st_ino});
-      return fd;
+      return {fd, {st.st_dev, st.st_ino}, static_cast<std::uint64_t>(now.st_size)};
     }
     ::close(fd);
   }

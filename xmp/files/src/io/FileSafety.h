@@ -10,6 +10,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <cstdint>
 #include <string>
 
 namespace xmpfiles {
@@ -24,14 +25,22 @@ struct FileIdentity {
 // The identity of the open file `fd`. Throws FileError (kIO) when fstat fails.
 FileIdentity IdentityOf(int fd, const std::string& path);
 
+// A file opened and locked by OpenLocked: its descriptor, which file it is, and its size
+// once the lock was held.
+struct LockedFile {
+  int mFd = -1;
+  FileIdentity mIdentity;
+  std::uint64_t mSize = 0;
+};
+
 // Opens `path` (following symbolic links) and takes a shared (read) or exclusive (update)
 // flock on it, waiting while another program's update holds it. When the path was replaced
 // while we waited (an update renamed a new file over it), opens the new file instead, so
-// that the lock always covers the file the path names. Returns the descriptor; the caller
-// calls ReleaseLock when it closes it. Throws FileError (kIO) when the file cannot be
-// opened or is not a regular file, and at once, instead of waiting forever, when this
-// program itself holds a conflicting lock on the file.
-int OpenLocked(const std::string& path, bool writable);
+// that the lock always covers the file the path names. Returns the descriptor with the
+// file's identity and size; the caller calls ReleaseLock when it closes it. Throws FileError
+// (kIO) when the file cannot be opened or is not a regular file, and at once, instead of
+// waiting forever, when this program itself holds a conflicting lock on the file.
+LockedFile OpenLocked(const std::string& path, bool writable);
 // Records that this program holds a lock on `identity` (OpenLocked does it), or no longer.
 void NoteLock(const FileIdentity& identity);
 void ReleaseLock(const FileIdentity& identity);

@@ -169,7 +169,7 @@ DiskStorage::DiskStorage(const std::string& path, bool writable) : mWritable(wri
     std::filesystem::path resolved = std::filesystem::canonical(path, ec);
     if (!ec) mPath = resolved.string();
   }
-  Adopt(FileDescriptor(OpenLocked(mPath, writable)));
+  Adopt(OpenLocked(mPath, writable));
   if (writable) RemoveStaleTemporaries(mPath, kStaleTemporaryAge);
 }
 
@@ -186,6 +186,13 @@ void DiskStorage::Adopt(FileDescriptor fd) {
   ForgetBlock();
   mSize = static_cast<std::uint64_t>(st.st_size);
   mIdentity = {st.st_dev, st.st_ino};
+}
+
+void DiskStorage::Adopt(const LockedFile& file) {
+  mFd = FileDescriptor(file.mFd);
+  ForgetBlock();
+  mSize = file.mSize;
+  mIdentity = file.mIdentity;
 }
 
 void DiskStorage::CheckIdentity() const {

@@ -185,6 +185,8 @@ class DiskStorage : public Storage {
   friend class DiskRewrite;
   // Takes `fd` as this storage's open file (size and identity).
   void Adopt(FileDescriptor fd);
+  // Takes a file OpenLocked opened, whose size and identity are known already.
+  void Adopt(const LockedFile& file);
   // Reads from the file itself, bypassing the block below.
   std::size_t ReadFile(std::uint64_t offset, void* buffer, std::size_t size);
   // Drops the block after the file's content changed.

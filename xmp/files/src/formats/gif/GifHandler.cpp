@@ -11,7 +11,6 @@
 #include "FileHandler.h"
 #include "HandlerRegistry.h"
 #include "io/Endian.h"
-#include "xmp/XMP_Warnings.h"
 
 namespace xmpfiles {
 
@@ -150,15 +149,9 @@ class GifHandler : public FileHandler {
   std::optional<FoundPacket> Read(Storage& file) const override {
     GifLayout layout = ParseGif(file, OnDamage::kTolerate);
     if (layout.mXmps.empty()) return std::nullopt;
-    if (layout.mXmps.size() > 1) {
-      XMP_ReportWarning("GIF holds " + std::to_string(layout.mXmps.size()) +
-                        " XMP extensions; the first is read, a write keeps only it");
-    }
+    WarnSeveralPackets("GIF", layout.mXmps.size(), "XMP extensions");
     const GifXmp& xmp = layout.mXmps.front();
-    FoundPacket found;
-    found.mPacket = file.ReadString(xmp.mPacketOffset, xmp.mPacketLength);
-    found.mInfo = DescribePacket(found.mPacket, static_cast<std::int64_t>(xmp.mPacketOffset));
-    return found;
+    return ReadStoredPacket(file, xmp.mPacketOffset, xmp.mPacketLength);
   }
 
   void Write(Storage& file, const PacketText& packet) const override {

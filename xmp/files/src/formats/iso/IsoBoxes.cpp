@@ -123,8 +123,8 @@ BoxList ListBoxes(const std::uint8_t* data, std::size_t size) {
   return List(read, 0, size);
 }
 
-std::uint32_t HeaderSizeFor(std::uint64_t payload, bool uuid) {
-  std::uint32_t extra = uuid ? 16 : 0;
+std::uint32_t HeaderSizeFor(std::uint64_t payload, UserType userType) {
+  std::uint32_t extra = userType == UserType::kUuid ? 16 : 0;
   return payload + 8 + extra <= 0xFFFFFFFFull ? 8 + extra : 16 + extra;
 }
 

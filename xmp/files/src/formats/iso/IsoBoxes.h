@@ -80,8 +80,10 @@ BoxList ListBoxes(const std::uint8_t* data, std::size_t size);
 // size when needed; `userType` is written for uuid boxes.
 void AppendBoxHeader(Bytes& out, std::uint32_t type, std::uint64_t totalSize,
                      const std::array<std::uint8_t, 16>* userType = nullptr);
+// Whether a box header carries the 16-byte user type of a uuid box.
+enum class UserType { kNone, kUuid };
 // Header length a box of `payload` bytes needs.
-std::uint32_t HeaderSizeFor(std::uint64_t payload, bool uuid);
+std::uint32_t HeaderSizeFor(std::uint64_t payload, UserType userType);
 
 // Gives a last box that runs to the end of the file (size field 0) its real size, through
 // `journal`, so that boxes can follow it. False when its size needs a 64-bit header it does

@@ -139,14 +139,14 @@ std::string PaddedPacket(const PacketText& packet, std::uint64_t extra) {
 
 Bytes MakeUuidBox(const std::string& payload) {
   Bytes box;
-  std::uint64_t total = HeaderSizeFor(payload.size(), true) + payload.size();
+  std::uint64_t total = HeaderSizeFor(payload.size(), UserType::kUuid) + payload.size();
   AppendBoxHeader(box, kUuid, total, &kXmpUuid);
   AppendBytes(box, payload);
   return box;
 }
 
 void AppendBox(Bytes& out, std::uint32_t type, std::span<const std::uint8_t> payload) {
-  AppendBoxHeader(out, type, HeaderSizeFor(payload.size(), false) + payload.size());
+  AppendBoxHeader(out, type, HeaderSizeFor(payload.size(), UserType::kNone) + payload.size());
   AppendBytes(out, payload);
 }
 
@@ -280,7 +280,7 @@ void RewriteWhole(Storage& file, const Layout& layout, std::optional<std::size_t
     if (const Box* old = items[k].mOld) {
       bool uuid = old->mType == kUuid;
       std::uint64_t payload = old->DataSize();
-      std::uint32_t headerSize = HeaderSizeFor(payload, uuid);
+      std::uint32_t headerSize = HeaderSizeFor(payload, uuid ? UserType::kUuid : UserType::kNone);
       AppendBoxHeader(headers[k], old->mType, headerSize + payload,
                       uuid ? &old->mUserType : nullptr);
       moves.push_back({old->DataOffset(), old->End(), pos + headerSize});

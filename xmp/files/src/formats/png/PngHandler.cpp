@@ -234,10 +234,7 @@ class PngHandler : public FileHandler {
       if (IsLegacyChunk(file, c)) legacy.push_back(c);
     }
     if (standard.empty() && legacy.empty()) return std::nullopt;
-    if (standard.size() > 1) {
-      XMP_ReportWarning("PNG holds " + std::to_string(standard.size()) +
-                        " XMP chunks; the first is read, a write keeps only it");
-    }
+    WarnSeveralPackets("PNG", standard.size(), "XMP chunks");
     if (!standard.empty() && !legacy.empty()) {
       XMP_ReportWarning(
           "PNG holds a legacy 'Raw profile type xmp' chunk beside its XMP chunk; "

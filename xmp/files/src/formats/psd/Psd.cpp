@@ -7,7 +7,6 @@
 
 #include "io/Endian.h"
 #include "io/WriteJournal.h"
-#include "xmp/XMP_Warnings.h"
 
 namespace xmpfiles::psd {
 
@@ -214,15 +213,9 @@ Layout Parse(Storage& file) {
 std::optional<FoundPacket> ReadXmp(Storage& file) {
   const Layout layout = Parse(file);
   if (layout.mXmp.empty()) return std::nullopt;
-  if (layout.mXmp.size() > 1) {
-    XMP_ReportWarning("PSD holds " + std::to_string(layout.mXmp.size()) +
-                      " XMP image resources; the first is read, a write keeps only it");
-  }
+  WarnSeveralPackets("PSD", layout.mXmp.size(), "XMP image resources");
   const Resource& x = layout.mXmp.front();
-  FoundPacket found;
-  found.mPacket = file.ReadString(x.mDataOffset, x.mDataSize);
-  found.mInfo = DescribePacket(found.mPacket, static_cast<std::int64_t>(x.mDataOffset));
-  return found;
+  return ReadStoredPacket(file, x.mDataOffset, x.mDataSize);
 }
 
 void WriteXmp(Storage& file, const PacketText& packet) {

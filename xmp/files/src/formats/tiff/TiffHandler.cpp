@@ -284,9 +284,7 @@ class TiffHandler : public FileHandler {
                         " instead of the first IFD; a write moves it to the first IFD");
     }
     if (ifd == nullptr || ifd->mXmpLength == 0) return std::nullopt;
-    FoundPacket found;
-    found.mPacket = file.ReadString(ifd->mXmpValueOffset, ifd->mXmpLength);
-    found.mInfo = DescribePacket(found.mPacket, static_cast<std::int64_t>(ifd->mXmpValueOffset));
+    FoundPacket found = ReadStoredPacket(file, ifd->mXmpValueOffset, ifd->mXmpLength);
     // Some writers end the value with a NUL.
     while (!found.mPacket.empty() && found.mPacket.back() == '\0')
       found.mPacket.pop_back();

@@ -224,7 +224,7 @@ Piece PlaceData(WriteJournal& journal, const TopLevel& top, const PacketText& pa
     std::string payload = Padded(packet, extra);
     Bytes box;
     iso::AppendBoxHeader(box, iso::kMdat,
-                         iso::HeaderSizeFor(payload.size(), false) + payload.size());
+                         iso::HeaderSizeFor(payload.size(), iso::UserType::kNone) + payload.size());
     AppendBytes(box, payload);
     return box;
   };
@@ -274,7 +274,7 @@ bool SwitchInPlace(WriteJournal& journal, const Meta& meta, std::uint32_t id, co
 }
 
 void AppendBox(Bytes& out, std::uint32_t type, std::span<const std::uint8_t> payload) {
-  iso::AppendBoxHeader(out, type, iso::HeaderSizeFor(payload.size(), false) + payload.size());
+  iso::AppendBoxHeader(out, type, iso::HeaderSizeFor(payload.size(), iso::UserType::kNone) + payload.size());
   AppendBytes(out, payload);
 }
 
