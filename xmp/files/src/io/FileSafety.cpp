@@ -84,7 +84,7 @@ FileIdentity IdentityOf(int fd, const std::string& path) {
   return {st.st_dev, st.st_ino};
 }
 
-int OpenLocked(const std::string& path, bool writable) {
+int OpenLocked(const std::string& path, bool writable, struct stat* info) {
   for (int attempt = 0; attempt < kMaxLockAttempts; ++attempt) {
     int fd = ::open(path.c_str(), (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC);
     if (fd < 0) ThrowIO(Errno("cannot open", path));
@@ -111,6 +111,7 @@ int OpenLocked(const std::string& path, bool writable) {
     struct stat now {};
     if (::stat(path.c_str(), &now) == 0 && now.st_dev == st.st_dev && now.st_ino == st.st_ino) {
       NoteLock({st.st_dev, st.st_ino});
+      if (info != nullptr) *info = now;  // taken under the lock: the size is current
       return fd;
     }
     ::close(fd);

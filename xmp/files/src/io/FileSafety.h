@@ -7,6 +7,7 @@
 //
 // The lock is advisory: programs that do not take it (most other tools) are not kept out.
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <chrono>
@@ -31,7 +32,8 @@ FileIdentity IdentityOf(int fd, const std::string& path);
 // calls ReleaseLock when it closes it. Throws FileError (kIO) when the file cannot be
 // opened or is not a regular file, and at once, instead of waiting forever, when this
 // program itself holds a conflicting lock on the file.
-int OpenLocked(const std::string& path, bool writable);
+// When `info` is given, it receives the opened file's status (saving the caller an fstat).
+int OpenLocked(const std::string& path, bool writable, struct stat* info = nullptr);
 // Records that this program holds a lock on `identity` (OpenLocked does it), or no longer.
 void NoteLock(const FileIdentity& identity);
 void ReleaseLock(const FileIdentity& identity);

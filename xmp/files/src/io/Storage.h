@@ -183,8 +183,10 @@ class DiskStorage : public Storage {
 
  private:
   friend class DiskRewrite;
-  // Takes `fd` as this storage's open file (size and identity).
+  // Takes `fd` as this storage's open file (size and identity), from its status `st` when
+  // the caller has it.
   void Adopt(FileDescriptor fd);
+  void Adopt(FileDescriptor fd, const struct stat& st);
   // Reads from the file itself, bypassing the block below.
   std::size_t ReadFile(std::uint64_t offset, void* buffer, std::size_t size);
   // Drops the block after the file's content changed.
