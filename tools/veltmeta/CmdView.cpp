@@ -12,9 +12,9 @@
 #include "Session.h"
 #include "veltmetadata/AggregateProvider.h"
 #include "veltmetadata/ExtensionPackages.h"
-#include "veltmetadata/TypicalProvider.h"
 #include "veltmetadata/MetaDataAccess.h"
 #include "veltmetadata/MetaDataOperations.h"
+#include "veltmetadata/TypicalProvider.h"
 #include "xmp/SXMPFiles.h"
 #include "xmp/SXMPMeta.h"
 
