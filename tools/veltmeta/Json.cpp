@@ -69,7 +69,7 @@ std::string JsonString(const std::string& text) {
 
 void AppendJsonString(std::string& out, std::string_view text) {
   // Room for the usual case, text without anything to escape, in one step.
-  out.reserve(out.size() + text.size() + 2);
+  if (out.capacity() - out.size() < text.size() + 2) out.reserve(out.size() + text.size() + 2);
   out += '"';
   while (!text.empty()) {
     const std::size_t plain = PlainRun(text);
