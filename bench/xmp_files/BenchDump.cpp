@@ -168,6 +168,10 @@ int main(int argc, char** argv) {
     }
   } reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
+  // Both tools share the machine's cores: a busy machine lowers every ratio here, and the
+  // thread speed-up most.
+  double load[1] = {0};
+  if (::getloadavg(load, 1) == 1) std::printf("load average over the last minute: %.2f\n", load[0]);
   const double exif = reporter.Ms("BM_ExifToolBatch");
   const double one = reporter.Ms("BM_VeltmetaDumpBatch/1");
   const double two = reporter.Ms("BM_VeltmetaDumpBatch/2");

@@ -21,7 +21,11 @@ namespace xmpfuzz {
 inline void DecodeFound(const std::optional<xmpfiles::FoundPacket>& found) {
   if (!found) return;
   try {
-    (void)xmpfiles::CleanPacket(xmpfiles::ToUtf8Packet(found->mPacket));
+    const std::string text = xmpfiles::ToUtf8Packet(found->mPacket);
+    const std::string clean = xmpfiles::CleanPacket(text);
+    // The copy-free form, where it applies, is the same text.
+    const std::optional<std::string_view> part = xmpfiles::CleanPacketView(text);
+    if (part && *part != clean) std::abort();
   } catch (const XMP_Error&) {
   }
 }

@@ -13,7 +13,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -28,16 +27,21 @@
 namespace {
 
 // What one file gives: its JSON object ("" when it could not be read) and its stderr lines.
+// Outputs are reused from file to file, so their buffers keep the capacity they grew to and
+// a batch of similar files allocates (and faults in) its output memory once.
 struct FileOutput {
   std::string mJson;
   std::string mMessages;
 };
 
-// Reads one file; errors and warnings become its stderr lines.
-FileOutput DumpFile(const std::string& path) {
-  FileOutput r;
+// Reads one file into `r` (cleared first); errors and warnings become its stderr lines.
+void DumpFile(const std::string& path, FileOutput& r) {
+  r.mJson.clear();
+  r.mMessages.clear();
   XMP_WarningScope warnings([&r](const std::string& message) {
-    r.mMessages += "veltmeta dump: warning: " + message + "\n";
+    r.mMessages += "veltmeta dump: warning: ";
+    r.mMessages += message;
+    r.mMessages += '\n';
   });
   try {
     SXMPFiles file(path, kXMP_UnknownFile, kXMPFiles_OpenForRead | kXMPFiles_OpenUsePacketScanning);
@@ -71,58 +75,65 @@ FileOutput DumpFile(const std::string& path) {
     out += any ? "\n  ]}" : "]}";
   } catch (const XMP_Error& e) {
     r.mJson.clear();
-    r.mMessages += "veltmeta dump: cannot read '" + path + "': " + e.GetErrMsg() + "\n";
+    r.mMessages += "veltmeta dump: cannot read '";
+    r.mMessages += path;
+    r.mMessages += "': ";
+    r.mMessages += e.GetErrMsg();
+    r.mMessages += '\n';
   }
-  return r;
 }
 
-// Runs DumpFile over `paths` on `jobs` threads and hands the outputs to `print` in order, on
-// the calling thread. Workers stay at most a bounded number of files ahead of the printer,
-// so memory does not grow with the number of files.
+// Runs DumpFile over `paths` on `jobs` threads (the calling one among them) and hands the
+// outputs to `print` in order. There is no printing thread to wake: the thread that finishes
+// the file next in order prints it, and any finished files after it, while the others go on
+// reading. Workers stay at most `window` files ahead of printing, each file filling the
+// output slot of its number modulo the window, so memory does not grow with the number of
+// files and the slots' buffers are reused.
 template <typename Print>
 void DumpInOrder(const std::vector<std::string>& paths, unsigned jobs, Print print) {
   if (jobs <= 1 || paths.size() <= 1) {
-    for (std::size_t i = 0; i < paths.size(); ++i)
-      print(i, DumpFile(paths[i]));
+    FileOutput output;
+    for (std::size_t i = 0; i < paths.size(); ++i) {
+      DumpFile(paths[i], output);
+      print(i, output);
+    }
     return;
   }
   const std::size_t window = 4u * jobs;
-  std::vector<std::optional<FileOutput>> done(paths.size());
+  std::vector<FileOutput> slots(window);
+  std::vector<char> done(window, 0);  // slot i % window holds file i, ready to print
   std::mutex mutex;
-  std::condition_variable ready, room;
+  std::condition_variable room;
   std::size_t next = 0, printed = 0;
+  bool printing = false;  // a thread is printing; it also prints what finishes meanwhile
   auto work = [&] {
+    std::unique_lock lock(mutex);
     while (true) {
-      std::size_t i;
-      {
-        std::unique_lock lock(mutex);
-        room.wait(lock, [&] { return next >= paths.size() || next < printed + window; });
-        if (next >= paths.size()) return;
-        i = next++;
+      room.wait(lock, [&] { return next >= paths.size() || next < printed + window; });
+      if (next >= paths.size()) return;
+      const std::size_t i = next++;
+      lock.unlock();
+      DumpFile(paths[i], slots[i % window]);
+      lock.lock();
+      done[i % window] = 1;
+      if (printing) continue;
+      printing = true;
+      while (printed < paths.size() && done[printed % window]) {
+        const std::size_t k = printed;
+        lock.unlock();
+        print(k, slots[k % window]);
+        lock.lock();
+        done[k % window] = 0;
+        printed = k + 1;
+        room.notify_all();
       }
-      FileOutput output = DumpFile(paths[i]);
-      {
-        std::lock_guard lock(mutex);
-        done[i] = std::move(output);
-      }
-      ready.notify_one();
+      printing = false;
     }
   };
   std::vector<std::thread> workers;
-  for (unsigned k = 0; k < jobs; ++k)
+  for (unsigned k = 1; k < jobs; ++k)
     workers.emplace_back(work);
-  for (std::size_t i = 0; i < paths.size(); ++i) {
-    FileOutput output;
-    {
-      std::unique_lock lock(mutex);
-      ready.wait(lock, [&] { return done[i].has_value(); });
-      output = std::move(*done[i]);
-      done[i].reset();
-      printed = i + 1;
-    }
-    room.notify_all();
-    print(i, std::move(output));
-  }
+  work();
   for (std::thread& t : workers)
     t.join();
 }
@@ -163,13 +174,15 @@ int RunDump(const std::vector<std::string>& args) {
   SXMPMeta::Initialize();
   SXMPFiles::Initialize();
   const bool bar = files.size() > 1 && ::isatty(STDERR_FILENO);
+  // Into a pipe or file, output goes in large writes rather than one per few kilobytes.
+  if (!::isatty(STDOUT_FILENO)) std::setvbuf(stdout, nullptr, _IOFBF, 1u << 16);
   int status = 0;
   bool first = true;
   std::fputs("[", stdout);
-  DumpInOrder(files, jobs, [&](std::size_t i, FileOutput output) {
+  DumpInOrder(files, jobs, [&](std::size_t i, const FileOutput& output) {
     if (!output.mMessages.empty()) {
       if (bar) std::fputs("\n", stderr);
-      std::fputs(output.mMessages.c_str(), stderr);
+      std::fwrite(output.mMessages.data(), 1, output.mMessages.size(), stderr);
     }
     if (output.mJson.empty()) {
       status = 1;

@@ -10,13 +10,13 @@
 #include "MainJobValues.h"
 #include "PanelBuilder.h"
 #include "Session.h"
-#include "TextConversion.h"
 #include "veltmetadata/AggregateProvider.h"
 #include "veltmetadata/ExtensionPackages.h"
-#include "veltmetadata/FileProvider.h"
 #include "veltmetadata/MetaDataAccess.h"
 #include "veltmetadata/MetaDataOperations.h"
+#include "veltmetadata/TypicalProvider.h"
 #include "xmp/SXMPFiles.h"
+#include "xmp/SXMPMeta.h"
 
 namespace {
 
@@ -29,11 +29,47 @@ struct Session {
   veltmeta::Session mLibrary;
 };
 
+// The XMP of one file, read once when the command opens it: the same open the library's
+// FileProvider makes (same handler, no packet scanning), done here so that the format check
+// and the reading share it. A view never writes back.
+class OpenedFileProvider : public veltmetadata::TypicalProviderImpl {
+ public:
+  explicit OpenedFileProvider(SXMPMeta* meta)
+      : TypicalProviderImpl(meta == nullptr ? nullptr : meta->GetInternalRef()) {}
+
+ protected:
+  void WriteChanges(const std::vector<veltmetadata::Path>&) override {}
+};
+
+// Opens `file` and reads its XMP into a provider; null (after a one-line message) when it is
+// no media file with a known format. XMP that cannot be read leaves the provider empty, with
+// a warning.
+std::shared_ptr<veltmetadata::MetaDataProvider> OpenFile(const std::string& file) {
+  constexpr XMP_OptionBits kReadFlags = kXMPFiles_OpenForRead | kXMPFiles_OptimizeFileLayout;
+  SXMPFiles opened;
+  bool known = false;
+  try {
+    known = opened.OpenFile(file, kXMP_UnknownFile, kReadFlags);
+  } catch (const XMP_Error&) {
+  }
+  if (!known) {
+    std::fprintf(stderr, "veltmeta view: '%s' is no media file with a known format\n",
+                 file.c_str());
+    return nullptr;
+  }
+  SXMPMeta meta;
+  bool found = false;
+  try {
+    found = opened.GetXMP(&meta);
+  } catch (const XMP_Error& e) {
+    std::fprintf(stderr, "veltmeta view: warning: %s; shown without metadata\n", e.GetErrMsg());
+  }
+  return std::make_shared<OpenedFileProvider>(found ? &meta : nullptr);
+}
+
 // The metadata of the files: one file's own provider, or an aggregate of all of them.
-std::shared_ptr<veltmetadata::MetaDataProvider> ProviderFor(const std::vector<std::string>& files) {
-  std::vector<std::shared_ptr<veltmetadata::MetaDataProvider>> providers;
-  for (const auto& file : files)
-    providers.push_back(std::make_shared<veltmetadata::FileProvider>(veltmeta::ToUTF16(file)));
+std::shared_ptr<veltmetadata::MetaDataProvider> ProviderFor(
+    const std::vector<std::shared_ptr<veltmetadata::MetaDataProvider>>& providers) {
   if (providers.size() == 1) return providers.front();
   auto aggregate = std::make_shared<veltmetadata::AggregateProvider>();
   for (std::size_t i = 0; i < providers.size(); ++i)
@@ -73,19 +109,12 @@ int RunView(const std::vector<std::string>& args) {
                  rest[0].c_str());
     return 2;  // a name the user mistyped: a usage error
   }
+  std::vector<std::shared_ptr<veltmetadata::MetaDataProvider>> providers;
   for (const auto& file : files) {
-    XMP_FileFormat format = kXMP_UnknownFile;
-    try {
-      format = SXMPFiles::CheckFileFormat(file);
-    } catch (...) {
-    }
-    if (format == kXMP_UnknownFile) {
-      std::fprintf(stderr, "veltmeta view: '%s' is no media file with a known format\n",
-                   file.c_str());
-      return 1;
-    }
+    providers.push_back(OpenFile(file));
+    if (!providers.back()) return 1;
   }
-  const auto provider = ProviderFor(files);
+  const auto provider = ProviderFor(providers);
   veltmetadata::MetaDataReadAccess access(provider);
   auto lookup = [&access](const veltmetadata::Path& path) {
     return veltmeta::ReadPanelValue(*access, path, false);

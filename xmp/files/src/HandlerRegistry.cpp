@@ -60,9 +60,8 @@ std::string LowerExtension(std::string_view path) {
 
 const FileHandler* DetectHandler(Storage& file, std::string_view extension, std::uint32_t format,
                                  std::uint32_t openFlags) {
-  std::vector<std::uint8_t> head(
-      static_cast<std::size_t>(std::min<std::uint64_t>(file.Size(), kDetectBytes)));
-  head.resize(file.ReadSome(0, head.data(), head.size()));
+  std::uint8_t buffer[kDetectBytes];
+  const std::span<const std::uint8_t> head(buffer, file.ReadSome(0, buffer, kDetectBytes));
   const std::uint64_t size = file.Size();
 
   auto accepts = [&](const FileHandler& h) { return h.CheckFormat(head, extension, size); };

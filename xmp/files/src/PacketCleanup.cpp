@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
+#include <optional>
 
 #include "XMPUnicode.h"
 #include "xmp/XMP_Const.h"
@@ -14,11 +16,27 @@ constexpr std::array<std::string_view, 3> kOpenTags = {"<x:xmpmeta", "<x:xapmeta
 constexpr std::array<std::string_view, 3> kCloseTags = {"</x:xmpmeta>", "</x:xapmeta>",
                                                         "</rdf:RDF>"};
 
+// s.rfind(needle) for a needle starting with a character that is rare in the text (a '<'):
+// memrchr jumps from one candidate to the next, where rfind compares at every offset,
+// which on a packet's kilobytes of padding is most of the cost of cleaning it.
+std::size_t FindLast(std::string_view s, std::string_view needle) {
+  if (needle.empty() || needle.size() > s.size()) return s.rfind(needle);
+  std::size_t limit = s.size() - needle.size() + 1;  // candidates lie before this
+  while (limit > 0) {
+    const void* hit = ::memrchr(s.data(), needle.front(), limit);
+    if (hit == nullptr) break;
+    const auto at = static_cast<std::size_t>(static_cast<const char*>(hit) - s.data());
+    if (s.substr(at, needle.size()) == needle) return at;
+    limit = at;
+  }
+  return std::string_view::npos;
+}
+
 // End of the last closing tag in `s` (npos when none).
 std::size_t LastCloseEnd(std::string_view s) {
   std::size_t best = std::string_view::npos;
   for (std::string_view tag : kCloseTags) {
-    std::size_t at = s.rfind(tag);
+    std::size_t at = FindLast(s, tag);
     if (at != std::string_view::npos) {
       std::size_t end = at + tag.size();
       if (best == std::string_view::npos || end > best) best = end;
@@ -172,24 +190,67 @@ bool IsBlankBlock(std::string_view raw) {
   });
 }
 
-std::string CleanPacket(std::string_view raw) {
+namespace {
+
+// Where the parts of a packet stand in a UTF-8 text: `mText` runs from the packet's start to
+// the end of the text; the offsets are in it (npos when missing).
+struct PacketParts {
+  std::string_view mText;
+  std::size_t mCloseEnd = std::string_view::npos;
+  std::size_t mTrailer = std::string_view::npos;
+  std::size_t mTrailerEnd = std::string_view::npos;
+};
+
+std::optional<PacketParts> FindParts(std::string_view raw) {
   std::size_t start = raw.find("<?xpacket begin");
   if (start == std::string_view::npos) {
     for (std::string_view tag : kOpenTags) {
       start = std::min(start, raw.find(tag));
     }
   }
-  if (start == std::string_view::npos) return {};
-  std::string_view s = raw.substr(start);
-  std::size_t closeEnd = LastCloseEnd(s);
-  std::size_t trailer = s.find("<?xpacket end", closeEnd == std::string_view::npos ? 0 : closeEnd);
-  std::size_t trailerEnd = trailer == std::string_view::npos ? trailer : s.find("?>", trailer);
-  if (trailerEnd != std::string_view::npos) {
-    std::string out(s.substr(0, trailerEnd + 2));
+  if (start == std::string_view::npos) return std::nullopt;
+  PacketParts p;
+  p.mText = raw.substr(start);
+  p.mCloseEnd = LastCloseEnd(p.mText);
+  p.mTrailer =
+      p.mText.find("<?xpacket end", p.mCloseEnd == std::string_view::npos ? 0 : p.mCloseEnd);
+  if (p.mTrailer != std::string_view::npos) p.mTrailerEnd = p.mText.find("?>", p.mTrailer);
+  return p;
+}
+
+bool IsXmlSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+}  // namespace
+
+std::optional<std::string_view> CleanPacketView(std::string_view raw) {
+  const std::optional<PacketParts> p = FindParts(raw);
+  if (!p) return std::nullopt;
+  if (p->mTrailerEnd != std::string_view::npos) {
+    if (p->mCloseEnd != std::string_view::npos &&
+        !std::all_of(p->mText.begin() + static_cast<std::ptrdiff_t>(p->mCloseEnd),
+                     p->mText.begin() + static_cast<std::ptrdiff_t>(p->mTrailer), IsXmlSpace)) {
+      return std::nullopt;
+    }
+    return p->mText.substr(0, p->mTrailerEnd + 2);
+  }
+  if (p->mCloseEnd == std::string_view::npos || p->mText.starts_with("<?xpacket begin")) {
+    return std::nullopt;
+  }
+  return p->mText.substr(0, p->mCloseEnd);
+}
+
+std::string CleanPacket(std::string_view raw) {
+  const std::optional<PacketParts> p = FindParts(raw);
+  if (!p) return {};
+  const std::string_view s = p->mText;
+  const std::size_t closeEnd = p->mCloseEnd;
+  if (p->mTrailerEnd != std::string_view::npos) {
+    std::string out(s.substr(0, p->mTrailerEnd + 2));
     if (closeEnd != std::string_view::npos) {
-      for (std::size_t i = closeEnd; i < trailer; ++i) {
-        char c = out[i];
-        if (c != ' ' && c != '\t' && c != '\n' && c != '\r') out[i] = ' ';
+      for (std::size_t i = closeEnd; i < p->mTrailer; ++i) {
+        if (!IsXmlSpace(out[i])) out[i] = ' ';
       }
     }
     return out;
@@ -204,6 +265,11 @@ std::string CleanPacket(std::string_view raw) {
     return std::string(out.substr(0, pi + 2)) + body + "<?xpacket end=\"w\"?>";
   }
   return out;
+}
+
+bool IsUtf8Packet(std::string_view raw) {
+  std::size_t start = 0;
+  return Detect(raw, &start) == TextEncoding::kUTF8;
 }
 
 }  // namespace xmpfiles

@@ -4,6 +4,7 @@
 // after them, without their xpacket wrapper, with padding of the wrong character, or in
 // UTF-16 or UTF-32 of either byte order.
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -14,6 +15,10 @@ namespace xmpfiles {
 // between the closing tag and the trailer replaced by spaces. "" when `raw` holds nothing
 // that looks like XMP. `raw` is UTF-8 (see ToUtf8Packet).
 std::string CleanPacket(std::string_view raw);
+// CleanPacket(raw) without a copy: the packet proper as a part of `raw`, when cleaning would
+// change none of its bytes (the usual case); nullopt when CleanPacket has to make a new text
+// (junk to blank, a trailer to add, no packet at all).
+std::optional<std::string_view> CleanPacketView(std::string_view raw);
 
 // The stored packet bytes as UTF-8. The encoding is found from a byte-order mark or, without
 // one, from the zero bytes around the first '<'. Text after the packet's trailer (or, without
@@ -22,6 +27,8 @@ std::string CleanPacket(std::string_view raw);
 // unchanged. Throws XMP_Error (kXMPErr_BadUnicode) naming the encoding and the byte offset when
 // the packet proper is not valid text in its encoding.
 std::string ToUtf8Packet(std::string_view raw);
+// True when ToUtf8Packet(raw) would return `raw` unchanged (the packet is UTF-8 already).
+bool IsUtf8Packet(std::string_view raw);
 
 // True when `raw` holds nothing but white space and NUL bytes (a block reserved for XMP that
 // was never filled).

@@ -65,11 +65,14 @@ struct SXMPFiles::Impl {
   const FileHandler* mHandler = nullptr;
   std::unique_ptr<Storage> mStorage;
   bool mLoaded = false;
-  // The file's XMP as UTF-8 packets ready for the parser (decoded, trimmed and cleaned once,
-  // here); both "" when there is none.
-  std::string mStandard;
-  std::string mExtended;
   std::optional<FoundPacket> mFound;
+  // The file's XMP as UTF-8 packets ready for the parser; both empty when there is none.
+  // Each is a part of the packet in mFound as stored when that needs no change (no copy of
+  // a large packet), else the converted text held beside it.
+  std::string_view mStandard;
+  std::string_view mExtended;
+  std::string mStandardText;
+  std::string mExtendedText;
   // Why the file's XMP cannot be read; set when reading failed.
   std::optional<XMP_Error> mUnreadable;
   bool mParsed = false;  // the packets were parsed once without error
@@ -107,13 +110,25 @@ struct SXMPFiles::Impl {
                         " XMP block holds no packet, only padding; read as no XMP");
       return;
     }
-    mStandard = CleanPacket(ToUtf8Packet(mFound->mPacket));
+    mStandard = Prepare(mFound->mPacket, mStandardText);
     if (mStandard.empty()) {
       throw XMP_Error(kXMPErr_BadXMP, "the " + std::string(mHandler->Name()) + " XMP block of " +
                                           std::to_string(mFound->mPacket.size()) +
                                           " bytes holds no XMP packet");
     }
-    if (!mFound->mExtended.empty()) mExtended = CleanPacket(ToUtf8Packet(mFound->mExtended));
+    if (!mFound->mExtended.empty()) mExtended = Prepare(mFound->mExtended, mExtendedText);
+  }
+
+  // CleanPacket(ToUtf8Packet(raw)): a part of `raw` when neither changes a byte, else the
+  // new text, kept in `owned`.
+  static std::string_view Prepare(std::string_view raw, std::string& owned) {
+    if (!IsUtf8Packet(raw)) {
+      owned = ToUtf8Packet(raw);
+      raw = owned;
+    }
+    if (std::optional<std::string_view> part = CleanPacketView(raw)) return *part;
+    owned = CleanPacket(raw);
+    return owned;
   }
 
   // Parses the packets into `meta` (erased first); the extended part completes the standard

@@ -7,6 +7,7 @@
 //
 // The lock is advisory: programs that do not take it (most other tools) are not kept out.
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <chrono>

@@ -29,6 +29,8 @@ constexpr std::chrono::minutes kStaleTemporaryAge{10};
 constexpr std::size_t kMaxSavedBytes = 64u << 20;
 // Reads smaller than this go through DiskStorage's block of this size (a page).
 constexpr std::size_t kReadBlock = 4096;
+// ReadString reads through a stack buffer of this size.
+constexpr std::size_t kStringChunk = 64u << 10;
 
 std::string Errno(const std::string& what, const std::string& path) {
   return what + " '" + path + "': " + std::strerror(errno);
@@ -126,8 +128,16 @@ std::string Storage::ReadString(std::uint64_t offset, std::size_t size) {
     ThrowFormat("read of " + std::to_string(size) + " bytes at offset " + std::to_string(offset) +
                 " goes past the end of the file (" + std::to_string(Size()) + " bytes)");
   }
-  std::string out(size, '\0');
-  ReadAt(offset, out.data(), size);
+  // Read through a chunk on the stack and appended: the string is never zero-filled first,
+  // and a read of up to a chunk (any JPEG segment) is one read and one copy.
+  std::string out;
+  out.reserve(size);
+  std::uint8_t chunk[kStringChunk];
+  while (out.size() < size) {
+    const std::size_t n = std::min(size - out.size(), sizeof chunk);
+    ReadAt(offset + out.size(), chunk, n);
+    out.append(reinterpret_cast<const char*>(chunk), n);
+  }
   return out;
 }
 

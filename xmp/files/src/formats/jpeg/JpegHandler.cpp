@@ -42,8 +42,10 @@ struct ExtPart {
 };
 
 bool StartsWith(Storage& file, const JpegSegment& s, std::string_view sig) {
-  if (s.mMarker != 0xE1 || s.mPayloadLength < sig.size()) return false;
-  return file.ReadString(s.mPayloadOffset, sig.size()) == sig;
+  char head[64];
+  if (s.mMarker != 0xE1 || s.mPayloadLength < sig.size() || sig.size() > sizeof head) return false;
+  file.ReadAt(s.mPayloadOffset, head, sig.size());
+  return std::string_view(head, sig.size()) == sig;
 }
 
 // The GUID named by xmpNote:HasExtendedXMP in the standard packet, as attribute or element.
