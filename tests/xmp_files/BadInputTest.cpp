@@ -150,7 +150,9 @@ TEST(PacketCleanup, PartWhereCleaningChangesNothing) {
     SCOPED_TRACE(c.mRaw);
     const std::optional<std::string_view> part = xmpfiles::CleanPacketView(c.mRaw);
     EXPECT_EQ(part.has_value(), c.mPart);
-    if (part) EXPECT_EQ(*part, xmpfiles::CleanPacket(c.mRaw));
+    if (part) {
+      EXPECT_EQ(*part, xmpfiles::CleanPacket(c.mRaw));
+    }
   }
 }
 
