@@ -81,7 +81,7 @@ struct Context {
   std::uint32_t Intern(const char* raw) {
     const std::string_view key(raw);
     const size_t hash = std::hash<std::string_view>{}(key);
-    if (mSlots.empty()) mSlots.resize(64);
+    if (mSlots.empty()) mSlots.resize(16);
     size_t mask = mSlots.size() - 1;
     size_t at = hash & mask;
     for (; mSlots[at].mId != kNoElement; at = (at + 1) & mask) {
