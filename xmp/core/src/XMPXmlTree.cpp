@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <memory_resource>
 #include <unordered_map>
+#include <vector>
 
 #include "xmp/XMP_Const.h"
 
@@ -52,9 +52,9 @@ XmlNameKind KindOf(const XmlName& name) {
 }
 
 struct Context {
-  XmlTree* mTree;
-  XML_Parser mParser;
-  int mMaxDepth;
+  XmlTree* mTree = nullptr;
+  XML_Parser mParser = nullptr;
+  int mMaxDepth = 0;
   std::string mError;                        // set by a handler that stops the parser
   size_t mRootEnd = std::string_view::npos;  // bytes fed up to the end of the root element
   size_t mInputEnd = 0;                      // bytes that will have been fed at the end
@@ -64,14 +64,37 @@ struct Context {
     auto at = static_cast<size_t>(fed);
     return at >= mSkipAt ? at + mSkipped : at;
   }
-  // Keys point at the stored copy of each raw name. The index lives in an arena of the parse.
-  std::pmr::unordered_map<std::string_view, std::uint32_t> mNameIds;
   size_t mSkipAt = 0;   // where the bytes not given to expat were cut out
   size_t mSkipped = 0;  // and how many
 
+  // Name ids by the raw name expat reports ("uri\x01local\x01prefix"), in an open-addressed
+  // table of (hash, id) slots: a lookup touches one slot and, when the hash matches, the
+  // stored copy of the name. Packets with many distinct names (wide structures, many
+  // namespaces) spend their time here, so misses in memory matter more than anything else.
+  struct Slot {
+    size_t mHash = 0;
+    std::uint32_t mId = kNoElement;
+  };
+  std::vector<Slot> mSlots;
+  std::vector<std::string_view> mRawNames;  // by id: the stored copy of the raw name
+
   std::uint32_t Intern(const char* raw) {
-    std::string_view key(raw);
-    if (auto found = mNameIds.find(key); found != mNameIds.end()) return found->second;
+    const std::string_view key(raw);
+    const size_t hash = std::hash<std::string_view>{}(key);
+    if (mSlots.empty()) mSlots.resize(16);
+    size_t mask = mSlots.size() - 1;
+    size_t at = hash & mask;
+    for (; mSlots[at].mId != kNoElement; at = (at + 1) & mask) {
+      const Slot& slot = mSlots[at];
+      if (slot.mHash == hash && mRawNames[slot.mId] == key) return slot.mId;
+    }
+    const std::uint32_t id = AddName(key);
+    mSlots[at] = {hash, id};
+    if (2 * mRawNames.size() > mSlots.size()) Grow();
+    return id;
+  }
+
+  std::uint32_t AddName(std::string_view key) {
     const std::string_view text = mTree->mText.Store(key);
     XmlName name;
     size_t first = text.find(kSeparator);
@@ -87,8 +110,22 @@ struct Context {
     name.mKind = KindOf(name);
     auto id = static_cast<std::uint32_t>(mTree->mNames.size());
     mTree->mNames.push_back(name);
-    mNameIds.emplace(text, id);
+    mRawNames.push_back(text);
     return id;
+  }
+
+  // Doubles the table, placing each id by its kept hash (no name is hashed again).
+  void Grow() {
+    std::vector<Slot> old(mSlots.size() * 2);
+    old.swap(mSlots);
+    const size_t mask = mSlots.size() - 1;
+    for (const Slot& slot : old) {
+      if (slot.mId == kNoElement) continue;
+      size_t at = slot.mHash & mask;
+      while (mSlots[at].mId != kNoElement)
+        at = (at + 1) & mask;
+      mSlots[at] = slot;
+    }
   }
 
   void Stop(std::string message) {
@@ -269,6 +306,30 @@ std::uint32_t XmlTree::LineOf(const XmlElement& e) const {
 
 namespace {
 
+// How often `byte` occurs in `text`. Counted in 16 lanes of byte counters, a form compilers
+// turn into vector instructions: std::count runs byte by byte, which costs as much as a good
+// part of the parse on a large packet.
+size_t CountByte(std::string_view text, char byte) {
+  constexpr size_t kLanes = 16;
+  constexpr size_t kRun = 255 * kLanes;  // a lane counts up to 255 before it is emptied
+  size_t total = 0;
+  while (!text.empty()) {
+    const std::string_view run = text.substr(0, kRun);
+    unsigned char lanes[kLanes] = {};
+    const size_t whole = run.size() / kLanes * kLanes;
+    for (size_t i = 0; i < whole; i += kLanes) {
+      for (size_t k = 0; k < kLanes; ++k)
+        lanes[k] = static_cast<unsigned char>(lanes[k] + (run[i + k] == byte));
+    }
+    for (size_t i = whole; i < run.size(); ++i)
+      total += run[i] == byte;
+    for (unsigned char lane : lanes)
+      total += lane;
+    text.remove_prefix(run.size());
+  }
+  return total;
+}
+
 bool StartsWith(std::string_view text, size_t at, std::string_view prefix) {
   return text.substr(at, prefix.size()) == prefix;
 }
@@ -310,14 +371,11 @@ std::pair<size_t, size_t> FindPacketHeader(std::string_view text) {
 void XmlTree::Parse(std::string_view utf8, int maxDepth) {
   std::unique_ptr<XML_ParserStruct, ParserDeleter> parser(XML_ParserCreateNS("UTF-8", kSeparator));
   if (!parser) throw XMP_Error(kXMPErr_NoMemory, "cannot create the XML parser");
-  std::pmr::monotonic_buffer_resource arena;
-  Context ctx{this,
-              parser.get(),
-              maxDepth,
-              {},
-              std::string_view::npos,
-              utf8.size(),
-              std::pmr::unordered_map<std::string_view, std::uint32_t>(&arena)};
+  Context ctx{};
+  ctx.mTree = this;
+  ctx.mParser = parser.get();
+  ctx.mMaxDepth = maxDepth;
+  ctx.mInputEnd = utf8.size();
   XML_SetUserData(parser.get(), &ctx);
   XML_SetReturnNSTriplet(parser.get(), 1);
   XML_SetElementHandler(parser.get(), OnStart, OnEnd);
@@ -327,7 +385,7 @@ void XmlTree::Parse(std::string_view utf8, int maxDepth) {
   XML_SetParamEntityParsing(parser.get(), XML_PARAM_ENTITY_PARSING_NEVER);
   // Every element starts with '<': reserving for all of them spares the copies (and the fresh
   // pages) of a growing array, which dominate the cost of packets with many small elements.
-  const auto tags = static_cast<size_t>(std::count(utf8.begin(), utf8.end(), '<'));
+  const size_t tags = CountByte(utf8, '<');
   mElements.reserve(tags / 2 + 8);
   mInput = utf8;
   mNames.reserve(std::min<size_t>(tags / 2, 256) + 8);
