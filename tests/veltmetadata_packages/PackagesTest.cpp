@@ -18,14 +18,9 @@ namespace {
 
 using namespace veltmetadata;
 namespace fs = std::filesystem;
+using velttest::WriteFile;
 
 const std::string kViews = kViewsNamespace;
-
-// Writes a file, creating its folders.
-void Write(const fs::path& path, const std::string& bytes) {
-  fs::create_directories(path.parent_path());
-  velttest::WriteFile(path, bytes);
-}
 
 class Packages : public velttest::LibraryFixture {
  protected:
@@ -53,13 +48,15 @@ class Packages : public velttest::LibraryFixture {
     const fs::path dir = root / folder;
     fs::create_directories(dir);
     if (!manifest.empty()) {
-      Write(dir / "manifest.xml", "<?xml version='1.0'?><extension xmlns='" +
-                                      std::string(kExtensionNamespace) + "' " + manifest + "/>");
+      WriteFile(dir / "manifest.xml", "<?xml version='1.0'?><extension xmlns='" +
+                                          std::string(kExtensionNamespace) + "' " + manifest +
+                                          "/>");
     }
     if (!viewName.empty()) {
-      Write(dir / "view" / "panel.xml", "<views xmlns='" + kViews + "'><view name='" + viewName +
-                                            "' xmlns:dc='http://purl.org/dc/elements/1.1/'>"
-                                            "<property name='dc:title'/></view></views>");
+      WriteFile(dir / "view" / "panel.xml", "<views xmlns='" + kViews + "'><view name='" +
+                                                viewName +
+                                                "' xmlns:dc='http://purl.org/dc/elements/1.1/'>"
+                                                "<property name='dc:title'/></view></views>");
     }
     return dir;
   }
@@ -117,11 +114,11 @@ TEST_F(Packages, MissingPartsAreReportedAndSiblingsStillLoad) {
   MakePackage(mMachine, "1_nomanifest", "", "pkg_never");
   MakePackage(mMachine, "2_noloc", "name='NoLoc' locFilePrefix='mypanel'", "pkg_noloc");
   const fs::path empty = MakePackage(mMachine, "3_empty", "name='Empty'", "");
-  Write(empty / "view" / "CAPS.XML", "<views/>");
+  WriteFile(empty / "view" / "CAPS.XML", "<views/>");
   MakePackage(mMachine, "4_plain", "name='Plain'", "pkg_plain");
   const fs::path broken = MakePackage(mMachine, "5_broken", "", "pkg_broken");
-  Write(broken / "manifest.xml", "<!DOCTYPE x [<!ENTITY a 'b'>]><extension xmlns='" +
-                                     std::string(kExtensionNamespace) + "' name='&a;'/>");
+  WriteFile(broken / "manifest.xml", "<!DOCTYPE x [<!ENTITY a 'b'>]><extension xmlns='" +
+                                         std::string(kExtensionNamespace) + "' name='&a;'/>");
   LoadAllViewDefinitions();
 
   EXPECT_EQ(ViewNames(), (std::vector<std::string>{"pkg_noloc", "pkg_plain"}));
@@ -147,16 +144,16 @@ TEST_F(Packages, DictionarySchemaMergeAndViewLabels) {
   // The dictionary is UTF-16 with its byte-order mark; its label is not ASCII.
   std::u16string dict = u"\xFEFF$$$/pkg/size_label=Größe\n";
   std::string bytes(reinterpret_cast<const char*>(dict.data()), dict.size() * 2);
-  Write(dir / "loc" / "mypanel_en_US.dict", bytes);
-  Write(dir / "loc" / "mypanel_de_DE.dict", "$$$/pkg/size_label=Wrong\n");
-  Write(dir / "schema" / "defs.xml",
-        "<xmp_definitions><xmp_schema namespace='http://purl.org/dc/elements/1.1/' prefix='dc'>"
-        "<xmp_property name='pkgSize' type='integer' label='$$$/pkg/size_label=Size'/>"
-        "</xmp_schema></xmp_definitions>");
-  Write(dir / "view" / "v.xml",
-        "<views xmlns='" + kViews +
-            "'><view name='pkg_loc' xmlns:dc='http://purl.org/dc/elements/1.1/'>"
-            "<property name='dc:pkgSize'/></view></views>");
+  WriteFile(dir / "loc" / "mypanel_en_US.dict", bytes);
+  WriteFile(dir / "loc" / "mypanel_de_DE.dict", "$$$/pkg/size_label=Wrong\n");
+  WriteFile(dir / "schema" / "defs.xml",
+            "<xmp_definitions><xmp_schema namespace='http://purl.org/dc/elements/1.1/' prefix='dc'>"
+            "<xmp_property name='pkgSize' type='integer' label='$$$/pkg/size_label=Size'/>"
+            "</xmp_schema></xmp_definitions>");
+  WriteFile(dir / "view" / "v.xml",
+            "<views xmlns='" + kViews +
+                "'><view name='pkg_loc' xmlns:dc='http://purl.org/dc/elements/1.1/'>"
+                "<property name='dc:pkgSize'/></view></views>");
   LoadAllViewDefinitions();
   EXPECT_TRUE(NewErrors().empty()) << NewMessages()[0];
   const auto view = GetViewDefinitionForName("pkg_loc");
@@ -188,26 +185,17 @@ TEST_F(Packages, OneLoadPerInitialisation) {
   EXPECT_EQ(ViewNames(), (std::vector<std::string>{"pkg_once"}));
 }
 
-// Every file under `dir` with its content.
-std::map<std::string, std::string> Snapshot(const fs::path& dir) {
-  std::map<std::string, std::string> files;
-  for (const auto& entry : fs::recursive_directory_iterator(dir))
-    files[entry.path().string()] = entry.is_regular_file() ? velttest::ReadFile(entry.path()) : "";
-  return files;
-}
-
 TEST_F(Packages, NothingOutsideAPackageIsRead) {
   velttest::TempDir outside;
   MakePackage(outside.Path(), "foreign", "name='Foreign'", "pkg_foreign");
-  Write(outside / "evil_en_US.dict", "$$$/xmp/dc/title_label=Owned\n");
-  Write(outside / "view.xml",
-        "<views xmlns='" + kViews +
-            "'><view name='pkg_linked_view' "
-            "xmlns:dc='http://purl.org/dc/elements/1.1/'><property name='dc:title'/>"
-            "</view></views>");
-  fs::create_directories(outside / "loc");
-  Write(outside / "loc" / "en_US.dict", "$$$/xmp/dc/title_label=Owned\n");
-  const auto before = Snapshot(outside.Path());
+  WriteFile(outside / "evil_en_US.dict", "$$$/xmp/dc/title_label=Owned\n");
+  WriteFile(outside / "view.xml",
+            "<views xmlns='" + kViews +
+                "'><view name='pkg_linked_view' "
+                "xmlns:dc='http://purl.org/dc/elements/1.1/'><property name='dc:title'/>"
+                "</view></views>");
+  WriteFile(outside / "loc" / "en_US.dict", "$$$/xmp/dc/title_label=Owned\n");
+  const auto before = velttest::FolderSnapshot(outside.Path());
 
   MakePackage(mMachine, "prefix", "name='Prefix' locFilePrefix='../../evil'", "pkg_prefix");
   MakePackage(mMachine, "dots", "name='Dots' locFilePrefix='..'", "pkg_dots");
@@ -235,7 +223,7 @@ TEST_F(Packages, NothingOutsideAPackageIsRead) {
   const auto title = PathEntryDefinition(PathForSchemaNameAndPropertyName(
       UTF8String("http://purl.org/dc/elements/1.1/"), UTF8String("title")));
   EXPECT_NE(title->mLabel, u"Owned");
-  EXPECT_EQ(Snapshot(outside.Path()), before);
+  EXPECT_EQ(velttest::FolderSnapshot(outside.Path()), before);
 }
 
 TEST_F(Packages, ManifestWrittenAndReadBack) {
