@@ -38,8 +38,12 @@ inline std::string Describe(const veltmetadata::EntryDefinition& entry) {
     out << " z='" << UTF16to8(entry.mLabelZString) << "'";
   if (!entry.mDescriptionZString.empty() && entry.mDescriptionZString != entry.mDescription)
     out << " zd='" << UTF16to8(entry.mDescriptionZString) << "'";
-  for (const auto& choice : entry.mChoices)
-    out << " [" << choice->mRawValue << "='" << UTF16to8(choice->mLabelZString) << "']";
+  for (const auto& choice : entry.mChoices) {
+    out << " [" << choice->mRawValue << "='" << UTF16to8(choice->mLabel) << "'";
+    if (!choice->mLabelZString.empty() && choice->mLabelZString != choice->mLabel)
+      out << " z='" << UTF16to8(choice->mLabelZString) << "'";
+    out << "]";
+  }
   for (const auto& qualifier : entry.mQualifiers)
     out << " {" << qualifier->mNamespace << " " << qualifier->mPrefix << ":" << Describe(*qualifier)
         << "}";
