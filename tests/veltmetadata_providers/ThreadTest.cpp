@@ -40,8 +40,11 @@ TEST_F(ProviderThreadTest, FourThreadsEditTheirOwnProviders) {
                            std::make_shared<MemoryProvider>(second),
                            std::make_shared<FileProvider>(file.u16string())};
       auto aggregate = std::make_shared<AggregateProvider>(ProviderRange{list.begin(), list.end()});
-      for (int round = 0; round < 20; ++round)
-        Edit(aggregate, {{title, "title " + std::to_string(round)}});
+      for (int round = 0; round < 20; ++round) {
+        MetaDataUpdateAccess access(aggregate);
+        SetValue(*access, title, "title " + std::to_string(round));
+        access.AddChange(title);
+      }
       MetaDataReadAccess read(aggregate);
       std::string text;
       GetValueResult result;
