@@ -31,8 +31,8 @@ inline std::string Describe(const veltmetadata::EntryDefinition& entry) {
   if (entry.mMax) out << " max=" << *entry.mMax;
   if (entry.mDeprecated.value_or(false)) out << " deprecated";
   if (entry.mPattern) out << " pattern=" << *entry.mPattern;
-  out << " label='" << UTF16to8(entry.mLabel) << "' description='"
-      << UTF16to8(entry.mDescription) << "'";
+  out << " label='" << UTF16to8(entry.mLabel) << "' description='" << UTF16to8(entry.mDescription)
+      << "'";
   // The label and description as written, where they say more than the texts shown.
   if (!entry.mLabelZString.empty() && entry.mLabelZString != entry.mLabel)
     out << " z='" << UTF16to8(entry.mLabelZString) << "'";
