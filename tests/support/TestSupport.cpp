@@ -33,9 +33,17 @@ std::string ReadFile(const std::filesystem::path& path) {
 }
 
 void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
+  if (path.has_parent_path()) std::filesystem::create_directories(path.parent_path());
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   if (!out) throw std::runtime_error("cannot write " + path.string());
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::map<std::string, std::string> FolderSnapshot(const std::filesystem::path& folder) {
+  std::map<std::string, std::string> entries;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder))
+    entries[entry.path().string()] = entry.is_regular_file() ? ReadFile(entry.path()) : "";
+  return entries;
 }
 
 std::filesystem::path DataFile(const std::string& relative) {
@@ -83,6 +91,36 @@ std::string RunCommand(const std::string& command, int* status) {
   int rc = ::pclose(pipe);
   if (status) *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
   return output;
+}
+
+const std::string& VeltmetaPath() {
+  static const std::string path = std::string(VELT_BINARY_DIR) + "/tools/veltmeta/veltmeta";
+  return path;
+}
+
+ToolRun RunVeltmeta(const std::string& args, const std::string& prefix) {
+  TempDir dir;
+  ToolRun run;
+  run.mOut = RunCommand(
+      prefix + " '" + VeltmetaPath() + "' " + args + " 2>'" + (dir / "err").string() + "'",
+      &run.mStatus);
+  run.mErr = ReadFile(dir / "err");
+  return run;
+}
+
+std::string CheckJson(const std::vector<std::pair<std::string, std::string>>& documents,
+                      const std::string& prelude) {
+  TempDir dir;
+  std::string script = "import json\n" + prelude + "\n";
+  for (std::size_t i = 0; i < documents.size(); ++i) {
+    const auto file = dir / ("doc" + std::to_string(i) + ".json");
+    WriteFile(file, documents[i].first);
+    script += "try:\n  d = json.load(open('" + file.string() + "'))\n  " + documents[i].second +
+              "\nexcept Exception as failure:\n  print('document " + std::to_string(i) +
+              ":', repr(failure))\n";
+  }
+  WriteFile(dir / "check.py", script);
+  return RunCommand("python3 '" + (dir / "check.py").string() + "' 2>&1");
 }
 
 }  // namespace velttest

@@ -4,7 +4,10 @@
 
 #include <filesystem>
 #include <initializer_list>
+#include <map>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace velttest {
 
@@ -24,9 +27,13 @@ class TempDir {
 
 // The temporary root of this test run (also $VELTCORE_PREFS_DIR's parent).
 const std::filesystem::path& TestRoot();
-// Reads or writes a whole file as bytes; ReadFile gives "" when the file cannot be read.
+// Reads or writes a whole file as bytes; ReadFile gives "" when the file cannot be read,
+// WriteFile creates the missing folders of `path` and throws when it cannot write.
 std::string ReadFile(const std::filesystem::path& path);
 void WriteFile(const std::filesystem::path& path, const std::string& bytes);
+// Every entry under `folder` with its bytes (a folder with ""), for checking that nothing
+// there changed.
+std::map<std::string, std::string> FolderSnapshot(const std::filesystem::path& folder);
 // A file of the committed test data (tests/data/...).
 std::filesystem::path DataFile(const std::string& relative);
 // True when the command is on PATH (e.g. "exiftool").
@@ -41,6 +48,21 @@ bool InContinuousIntegration();
 bool OracleAvailable(const char* name);
 // Runs a shell command; returns its standard output and sets `status` to its exit status.
 std::string RunCommand(const std::string& command, int* status = nullptr);
+
+// The veltmeta tool of this build, and one run of it: `args` are shell words, `prefix` goes
+// before the command (environment assignments, or a command such as setpriv).
+const std::string& VeltmetaPath();
+struct ToolRun {
+  int mStatus = -1;
+  std::string mOut;
+  std::string mErr;
+};
+ToolRun RunVeltmeta(const std::string& args, const std::string& prefix = "");
+// Checks JSON documents in one Python run: each pair is a document and Python statements
+// about `d`, the document parsed, run after `prelude`. Returns what failed, or "" when every
+// document parsed and every check held.
+std::string CheckJson(const std::vector<std::pair<std::string, std::string>>& documents,
+                      const std::string& prelude = "");
 
 }  // namespace velttest
 

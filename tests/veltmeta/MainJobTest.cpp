@@ -11,7 +11,7 @@
 namespace {
 
 const std::string kSource = VELT_SOURCE_DIR;
-const std::string kTool = std::string(VELT_BINARY_DIR) + "/tools/veltmeta/veltmeta";
+const std::string& kTool = velttest::VeltmetaPath();
 
 std::string Quoted(const std::string& text) {
   return "'" + text + "'";
@@ -19,11 +19,10 @@ std::string Quoted(const std::string& text) {
 
 // Runs the tool with `args` (shell words); stderr goes to `err`.
 std::string Tool(const std::string& args, int* status, std::string* err = nullptr) {
-  velttest::TempDir dir;
-  const std::string out =
-      velttest::RunCommand(kTool + " " + args + " 2>" + Quoted(dir / "err"), status);
-  if (err != nullptr) *err = velttest::ReadFile(dir / "err");
-  return out;
+  const velttest::ToolRun run = velttest::RunVeltmeta(args);
+  *status = run.mStatus;
+  if (err != nullptr) *err = run.mErr;
+  return run.mOut;
 }
 
 bool HasRawMarker(const std::string& text) {

@@ -14,7 +14,7 @@
 
 namespace {
 
-const std::string kTool = std::string(VELT_BINARY_DIR) + "/tools/veltmeta/veltmeta";
+const std::string kTool = "'" + velttest::VeltmetaPath() + "'";
 
 class RecentValuesTest : public ::testing::Test {
  protected:
@@ -53,13 +53,13 @@ TEST_F(RecentValuesTest, ParallelSetRunsLoseNothingAndRecentListsAndClears) {
   for (int i = 0; i < 9; ++i) {
     const std::string file = (dir / ("photo" + std::to_string(i) + ".jpg")).string();
     std::filesystem::copy_file(velttest::DataFile("xmp_files/images/sample.jpg"), file);
-    script += "'" + kTool + "' set " + (i == 8 ? "--no-recent " : "") + "'" + file +
-              "' xmp:Label='run " + std::to_string(i) + "' >/dev/null & ";
+    script += kTool + " set " + (i == 8 ? "--no-recent " : "") + "'" + file + "' xmp:Label='run " +
+              std::to_string(i) + "' >/dev/null & ";
   }
   velttest::WriteFile(dir / "long.txt", std::string(veltmeta::kMaxRecentValueBytes + 1, 'x'));
   int status = -1;
   velttest::RunCommand(
-      script + "wait; '" + kTool + "' set '" + (dir / "photo0.jpg").string() +
+      script + "wait; " + kTool + " set '" + (dir / "photo0.jpg").string() +
           "' dc:title='<&>' zpx:Project=Galway zpx:Status='in review' 'dc:description<=" +
           (dir / "long.txt").string() + "' >/dev/null",
       &status);
@@ -74,23 +74,23 @@ TEST_F(RecentValuesTest, ParallelSetRunsLoseNothingAndRecentListsAndClears) {
   std::string error;
   ASSERT_TRUE(veltmeta::RecordRecentValues({{"zpx:Status", "approved"}}, error));
 
-  const std::string listed = velttest::RunCommand("'" + kTool + "' recent xmp:Label", &status);
+  const std::string listed = velttest::RunCommand(kTool + " recent xmp:Label", &status);
   EXPECT_EQ(status, 0);
   EXPECT_EQ(std::count(listed.begin(), listed.end(), '\n'), 9) << listed;
   const std::string json = velttest::RunCommand(
-      "'" + kTool +
-      "' recent --json | python3 -c \"import json,sys;p={x['property']:x for x in "
+      kTool +
+      " recent --json | python3 -c \"import json,sys;p={x['property']:x for x in "
       "json.load(sys.stdin)};l=p['xmp:Label'];"
       "print(len(l['values']), 'labels' in l, p['zpx:Status']['labels'])\"");
   EXPECT_EQ(json, "8 False {'approved': 'Approved', 'inReview': 'In Review'}\n");
-  velttest::RunCommand("'" + kTool + "' recent --clear xmp:Label", &status);
+  velttest::RunCommand(kTool + " recent --clear xmp:Label", &status);
   EXPECT_EQ(status, 0);
   const veltmeta::RecentLists left = veltmeta::LoadRecentValues();
   EXPECT_EQ(left.count("xmp:Label"), 0U);
   EXPECT_EQ(left.count("dc:title"), 1U);
-  velttest::RunCommand("'" + kTool + "' recent --clear", &status);
-  EXPECT_EQ(velttest::RunCommand("'" + kTool + "' recent --json"), "[]\n");
-  velttest::RunCommand("'" + kTool + "' recent --bogus 2>/dev/null", &status);
+  velttest::RunCommand(kTool + " recent --clear", &status);
+  EXPECT_EQ(velttest::RunCommand(kTool + " recent --json"), "[]\n");
+  velttest::RunCommand(kTool + " recent --bogus 2>/dev/null", &status);
   EXPECT_EQ(status, 2);
 }
 

@@ -18,14 +18,9 @@ namespace {
 
 using namespace veltmetadata;
 namespace fs = std::filesystem;
+using velttest::WriteFile;
 
 const std::string kViews = kViewsNamespace;
-
-// Writes a file, creating its folders.
-void Write(const fs::path& path, const std::string& bytes) {
-  fs::create_directories(path.parent_path());
-  velttest::WriteFile(path, bytes);
-}
 
 class Packages : public velttest::LibraryFixture {
  protected:
@@ -53,13 +48,15 @@ class Packages : public velttest::LibraryFixture {
     const fs::path dir = root / folder;
     fs::create_directories(dir);
     if (!manifest.empty()) {
-      Write(dir / "manifest.xml", "<?xml version='1.0'?><extension xmlns='" +
-                                      std::string(kExtensionNamespace) + "' " + manifest + "/>");
+      WriteFile(dir / "manifest.xml", "<?xml version='1.0'?><extension xmlns='" +
+                                          std::string(kExtensionNamespace) + "' " + manifest +
+                                          "/>");
     }
     if (!viewName.empty()) {
-      Write(dir / "view" / "panel.xml", "<views xmlns='" + kViews + "'><view name='" + viewName +
-                                            "' xmlns:dc='http://purl.org/dc/elements/1.1/'>"
-                                            "<property name='dc:title'/></view></views>");
+      WriteFile(dir / "view" / "panel.xml", "<views xmlns='" + kViews + "'><view name='" +
+                                                viewName +
+                                                "' xmlns:dc='http://purl.org/dc/elements/1.1/'>"
+                                                "<property name='dc:title'/></view></views>");
     }
     return dir;
   }
@@ -93,35 +90,33 @@ TEST_F(Packages, DuplicatesKeepTheHigherVersionOrTheFirstFound) {
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"pkg_a2", "pkg_b3", "pkg_c_machine", "pkg_d1",
                                              "pkg_lower_a"}));
-  const auto errors = NewErrors();
-  ASSERT_EQ(errors.size(), 4u) << errors[0].mMessage;
-  const std::string prefix = "Error registering extension package: extension package with name ";
   // Reported as the user's folder is scanned: a, b, c, d.
-  EXPECT_EQ(errors[0].mMessage, prefix +
-                                    "#{quot}A#{quot} already exists. Package with lower version "
-                                    "number #{quot}1#{quot} will be ignored.");
-  EXPECT_EQ(errors[0].mFile, machineA.string());
-  EXPECT_EQ(errors[1].mMessage, prefix +
-                                    "#{quot}B#{quot} already exists. Package with lower version "
-                                    "number #{quot}2#{quot} will be ignored.");
-  EXPECT_EQ(errors[1].mFile, userB.string());
-  EXPECT_EQ(errors[2].mMessage, prefix + "#{quot}C#{quot} already exists.");
-  EXPECT_EQ(errors[2].mFile, machineC.string());
-  EXPECT_EQ(errors[3].mMessage, prefix + "#{quot}D#{quot} already exists.");
-  EXPECT_EQ(errors[3].mFile, machineD.string());
-  for (const auto& error : errors)
+  const std::string lower = " already exists. Package with lower version number #{quot}";
+  const std::vector<std::pair<std::string, std::string>> expected = {
+      {"A#{quot}" + lower + "1#{quot} will be ignored.", machineA.string()},
+      {"B#{quot}" + lower + "2#{quot} will be ignored.", userB.string()},
+      {"C#{quot} already exists.", machineC.string()},
+      {"D#{quot} already exists.", machineD.string()}};
+  std::vector<std::pair<std::string, std::string>> seen;
+  for (const auto& error : NewErrors()) {
     EXPECT_EQ(error.mKind, kExtensionPackageRegistrationError);
+    seen.emplace_back(error.mMessage.substr(error.mMessage.find("#{quot}") + 7), error.mFile);
+  }
+  EXPECT_EQ(seen, expected);
+  EXPECT_EQ(NewErrors().at(0).mMessage.rfind(
+                "Error registering extension package: extension package with name #{quot}A", 0),
+            0u);
 }
 
 TEST_F(Packages, MissingPartsAreReportedAndSiblingsStillLoad) {
   MakePackage(mMachine, "1_nomanifest", "", "pkg_never");
   MakePackage(mMachine, "2_noloc", "name='NoLoc' locFilePrefix='mypanel'", "pkg_noloc");
   const fs::path empty = MakePackage(mMachine, "3_empty", "name='Empty'", "");
-  Write(empty / "view" / "CAPS.XML", "<views/>");
+  WriteFile(empty / "view" / "CAPS.XML", "<views/>");
   MakePackage(mMachine, "4_plain", "name='Plain'", "pkg_plain");
   const fs::path broken = MakePackage(mMachine, "5_broken", "", "pkg_broken");
-  Write(broken / "manifest.xml", "<!DOCTYPE x [<!ENTITY a 'b'>]><extension xmlns='" +
-                                     std::string(kExtensionNamespace) + "' name='&a;'/>");
+  WriteFile(broken / "manifest.xml", "<!DOCTYPE x [<!ENTITY a 'b'>]><extension xmlns='" +
+                                         std::string(kExtensionNamespace) + "' name='&a;'/>");
   LoadAllViewDefinitions();
 
   EXPECT_EQ(ViewNames(), (std::vector<std::string>{"pkg_noloc", "pkg_plain"}));
@@ -147,16 +142,16 @@ TEST_F(Packages, DictionarySchemaMergeAndViewLabels) {
   // The dictionary is UTF-16 with its byte-order mark; its label is not ASCII.
   std::u16string dict = u"\xFEFF$$$/pkg/size_label=Größe\n";
   std::string bytes(reinterpret_cast<const char*>(dict.data()), dict.size() * 2);
-  Write(dir / "loc" / "mypanel_en_US.dict", bytes);
-  Write(dir / "loc" / "mypanel_de_DE.dict", "$$$/pkg/size_label=Wrong\n");
-  Write(dir / "schema" / "defs.xml",
-        "<xmp_definitions><xmp_schema namespace='http://purl.org/dc/elements/1.1/' prefix='dc'>"
-        "<xmp_property name='pkgSize' type='integer' label='$$$/pkg/size_label=Size'/>"
-        "</xmp_schema></xmp_definitions>");
-  Write(dir / "view" / "v.xml",
-        "<views xmlns='" + kViews +
-            "'><view name='pkg_loc' xmlns:dc='http://purl.org/dc/elements/1.1/'>"
-            "<property name='dc:pkgSize'/></view></views>");
+  WriteFile(dir / "loc" / "mypanel_en_US.dict", bytes);
+  WriteFile(dir / "loc" / "mypanel_de_DE.dict", "$$$/pkg/size_label=Wrong\n");
+  WriteFile(dir / "schema" / "defs.xml",
+            "<xmp_definitions><xmp_schema namespace='http://purl.org/dc/elements/1.1/' prefix='dc'>"
+            "<xmp_property name='pkgSize' type='integer' label='$$$/pkg/size_label=Size'/>"
+            "</xmp_schema></xmp_definitions>");
+  WriteFile(dir / "view" / "v.xml",
+            "<views xmlns='" + kViews +
+                "'><view name='pkg_loc' xmlns:dc='http://purl.org/dc/elements/1.1/'>"
+                "<property name='dc:pkgSize'/></view></views>");
   LoadAllViewDefinitions();
   EXPECT_TRUE(NewErrors().empty()) << NewMessages()[0];
   const auto view = GetViewDefinitionForName("pkg_loc");
@@ -188,26 +183,17 @@ TEST_F(Packages, OneLoadPerInitialisation) {
   EXPECT_EQ(ViewNames(), (std::vector<std::string>{"pkg_once"}));
 }
 
-// Every file under `dir` with its content.
-std::map<std::string, std::string> Snapshot(const fs::path& dir) {
-  std::map<std::string, std::string> files;
-  for (const auto& entry : fs::recursive_directory_iterator(dir))
-    files[entry.path().string()] = entry.is_regular_file() ? velttest::ReadFile(entry.path()) : "";
-  return files;
-}
-
 TEST_F(Packages, NothingOutsideAPackageIsRead) {
   velttest::TempDir outside;
   MakePackage(outside.Path(), "foreign", "name='Foreign'", "pkg_foreign");
-  Write(outside / "evil_en_US.dict", "$$$/xmp/dc/title_label=Owned\n");
-  Write(outside / "view.xml",
-        "<views xmlns='" + kViews +
-            "'><view name='pkg_linked_view' "
-            "xmlns:dc='http://purl.org/dc/elements/1.1/'><property name='dc:title'/>"
-            "</view></views>");
-  fs::create_directories(outside / "loc");
-  Write(outside / "loc" / "en_US.dict", "$$$/xmp/dc/title_label=Owned\n");
-  const auto before = Snapshot(outside.Path());
+  WriteFile(outside / "evil_en_US.dict", "$$$/xmp/dc/title_label=Owned\n");
+  WriteFile(outside / "view.xml",
+            "<views xmlns='" + kViews +
+                "'><view name='pkg_linked_view' "
+                "xmlns:dc='http://purl.org/dc/elements/1.1/'><property name='dc:title'/>"
+                "</view></views>");
+  WriteFile(outside / "loc" / "en_US.dict", "$$$/xmp/dc/title_label=Owned\n");
+  const auto before = velttest::FolderSnapshot(outside.Path());
 
   MakePackage(mMachine, "prefix", "name='Prefix' locFilePrefix='../../evil'", "pkg_prefix");
   MakePackage(mMachine, "dots", "name='Dots' locFilePrefix='..'", "pkg_dots");
@@ -235,7 +221,7 @@ TEST_F(Packages, NothingOutsideAPackageIsRead) {
   const auto title = PathEntryDefinition(PathForSchemaNameAndPropertyName(
       UTF8String("http://purl.org/dc/elements/1.1/"), UTF8String("title")));
   EXPECT_NE(title->mLabel, u"Owned");
-  EXPECT_EQ(Snapshot(outside.Path()), before);
+  EXPECT_EQ(velttest::FolderSnapshot(outside.Path()), before);
 }
 
 TEST_F(Packages, ManifestWrittenAndReadBack) {

@@ -19,11 +19,7 @@ namespace {
 using namespace veltmetadata;
 namespace fs = std::filesystem;
 using veltcore::filesupport::ToUTF16;
-
-void Write(const fs::path& path, const std::string& bytes) {
-  fs::create_directories(path.parent_path());
-  velttest::WriteFile(path, bytes);
-}
+using velttest::WriteFile;
 
 std::string Utf8(const UTF16String& text) {
   return veltcore::string::UTF16to8(text);
@@ -33,18 +29,19 @@ std::string Utf8(const UTF16String& text) {
 // adding acme:Size and dc:acmeCode (and repeating dc:title), and a UTF-8 dictionary.
 fs::path MakePanel(const fs::path& panels, const std::string& name, const std::string& extra) {
   const fs::path dir = panels / name;
-  Write(dir / "manifest.xml", "<panel xmlns='" + std::string(kFileInfoNamespace) +
-                                  "' name='Acme Panel' label='Acme' version='2' "
-                                  "propertyDescriptionFile='acme.xml' localizationFile='acme' " +
-                                  extra + "/>");
-  Write(dir / "acme.xml",
-        "<xmp_definitions><xmp_schema namespace='http://example.com/acme/' prefix='acme' "
-        "label='$$$/acme/schema=Acme'><xmp_property name='Size' type='integer' "
-        "label='$$$/acme/Size=Size'/></xmp_schema>"
-        "<xmp_schema namespace='http://purl.org/dc/elements/1.1/' prefix='dc'>"
-        "<xmp_property name='title' type='langalt'/><xmp_property name='acmeCode' type='text'/>"
-        "</xmp_schema></xmp_definitions>");
-  Write(dir / "loc" / "acme_en_US.txt", "$$$/acme/Size=Größe\n");
+  WriteFile(dir / "manifest.xml",
+            "<panel xmlns='" + std::string(kFileInfoNamespace) +
+                "' name='Acme Panel' label='Acme' version='2' "
+                "propertyDescriptionFile='acme.xml' localizationFile='acme' " +
+                extra + "/>");
+  WriteFile(dir / "acme.xml",
+            "<xmp_definitions><xmp_schema namespace='http://example.com/acme/' prefix='acme' "
+            "label='$$$/acme/schema=Acme'><xmp_property name='Size' type='integer' "
+            "label='$$$/acme/Size=Size'/></xmp_schema>"
+            "<xmp_schema namespace='http://purl.org/dc/elements/1.1/' prefix='dc'>"
+            "<xmp_property name='title' type='langalt'/><xmp_property name='acmeCode' type='text'/>"
+            "</xmp_schema></xmp_definitions>");
+  WriteFile(dir / "loc" / "acme_en_US.txt", "$$$/acme/Size=Größe\n");
   return dir;
 }
 
@@ -68,7 +65,7 @@ class Panels : public velttest::LibraryFixture {
 TEST_F(Panels, ConvertedPanelLoadsAfterRestart) {
   const fs::path panel = MakePanel(mPanels.Path(), "acme", "type='generic'");
   // Text that is not UTF-8 (here Latin-1) is copied as it is.
-  Write(panel / "loc" / "acme_fr_FR.txt", "$$$/acme/Size=Taille \xE9\n");
+  WriteFile(panel / "loc" / "acme_fr_FR.txt", "$$$/acme/Size=Taille \xE9\n");
   // The 3.0 and 2.0 generations look for a panel class instead of the type.
   const std::string none =
       "INFO - No Generic Panels found in folder '" + mPanels.Path().string() + "' to convert.\n\n";
@@ -107,34 +104,27 @@ TEST_F(Panels, ConvertedPanelLoadsAfterRestart) {
     fs::remove_all(entry.path());
 }
 
-std::map<std::string, std::string> Snapshot(const fs::path& dir) {
-  std::map<std::string, std::string> files;
-  for (const auto& entry : fs::recursive_directory_iterator(dir))
-    files[entry.path().string()] = entry.is_regular_file() ? velttest::ReadFile(entry.path()) : "";
-  return files;
-}
-
 TEST_F(Panels, RefusalsAreReportedAndNothingOutsideIsTouched) {
   velttest::TempDir outside, root;
   const fs::path foreign = MakePanel(outside.Path(), "foreign", "type='generic'");
-  Write(outside / "secret.xml", "<xmp_definitions/>");
-  const auto before = Snapshot(outside.Path());
+  WriteFile(outside / "secret.xml", "<xmp_definitions/>");
+  const auto before = velttest::FolderSnapshot(outside.Path());
 
   const fs::path& p = mPanels.Path();
   const fs::path badName = MakePanel(p, "a_badname", "type='generic' ");
-  Write(badName / "manifest.xml",
-        "<panel xmlns='" + std::string(kFileInfoNamespace) +
-            "' name='X' type='generic' propertyDescriptionFile='../../secret.xml'/>");
+  WriteFile(badName / "manifest.xml",
+            "<panel xmlns='" + std::string(kFileInfoNamespace) +
+                "' name='X' type='generic' propertyDescriptionFile='../../secret.xml'/>");
   const fs::path badLoc = MakePanel(p, "b_badloc", "type='generic'");
-  Write(badLoc / "manifest.xml", "<panel xmlns='" + std::string(kFileInfoNamespace) +
-                                     "' name='Y' type='generic' propertyDescriptionFile="
-                                     "'acme.xml' localizationFile='x/y'/>");
+  WriteFile(badLoc / "manifest.xml", "<panel xmlns='" + std::string(kFileInfoNamespace) +
+                                         "' name='Y' type='generic' propertyDescriptionFile="
+                                         "'acme.xml' localizationFile='x/y'/>");
   const fs::path linkedDefs = MakePanel(p, "c_linkeddefs", "type='generic'");
   fs::remove(linkedDefs / "acme.xml");
   fs::create_symlink(outside / "secret.xml", linkedDefs / "acme.xml");
   fs::create_directory_symlink(foreign, p / "d_linkedpanel");
   const fs::path broken = MakePanel(p, "e_broken", "type='generic'");
-  Write(broken / "acme.xml", "<xmp_definitions><oops>");
+  WriteFile(broken / "acme.xml", "<xmp_definitions><oops>");
   const fs::path occupied = MakePanel(p, "f_occupied", "type='generic'");
   fs::create_symlink(outside / "nowhere", root / "f_occupied");
   const fs::path linkedLoc = MakePanel(p, "g_linkedloc", "type='generic'");
@@ -165,7 +155,7 @@ TEST_F(Panels, RefusalsAreReportedAndNothingOutsideIsTouched) {
   EXPECT_FALSE(fs::exists(root / "g_linkedloc" / "loc"));
   EXPECT_TRUE(fs::is_symlink(root / "f_occupied"));
   EXPECT_FALSE(fs::exists(outside / "nowhere"));
-  EXPECT_EQ(Snapshot(outside.Path()), before);
+  EXPECT_EQ(velttest::FolderSnapshot(outside.Path()), before);
 
   // Without the extension root the folder is abandoned at its first panel.
   EXPECT_EQ(Convert(kTaviPanels40, outside.Path(), root / "missing"),

@@ -15,19 +15,14 @@ using PathBuilding = velttest::PathsFixture;
 TEST_F(PathBuilding, PropertiesAndFieldsResolveToTheirRecords) {
   veltcore::debug::AssertionCapture capture;
   const Path property = Property("StructNoElementType");
-  EXPECT_FALSE(property.mInternal);
   EXPECT_EQ(property.mNamespace, velttest::kPathsNs);
-  EXPECT_EQ(property.mPathDescription, "StructNoElementType");
-  EXPECT_EQ(property.mEntryName, "StructNoElementType");
-  EXPECT_EQ(property.mParentId, velttest::kPathsNs);
+  EXPECT_EQ(Fields(property), "StructNoElementType|StructNoElementType|" + property.mNamespace);
   EXPECT_EQ(PathEntryDefinition(property), mSchema->mProperties[5]);
   const auto structType = TypeIdDefinition("utest_struct");
   EXPECT_EQ(TypeEntryDefinition(property), structType);
 
   const Path field = CreatePathFromStructureField(property, structType->mFields[0]);
-  EXPECT_EQ(field.mPathDescription, "StructNoElementType/uts:FieldNoType");
-  EXPECT_EQ(field.mEntryName, "FieldNoType");
-  EXPECT_EQ(field.mParentId, "utest_struct");
+  EXPECT_EQ(Fields(field), "StructNoElementType/uts:FieldNoType|FieldNoType|utest_struct");
   EXPECT_EQ(field.mNamespace, velttest::kPathsNs);
   EXPECT_EQ(PathEntryDefinition(field), structType->mFields[0]);
   EXPECT_EQ(PrimitiveTypeOfPath(CreatePathFromStructureField(property, structType->mFields[2])),
@@ -58,7 +53,7 @@ TEST_F(PathBuilding, PrimitiveTypesArraysAndTypeRecords) {
 
   // Internal arrays are described by their element type.
   const Path tags = InternalProperty("Tags");
-  EXPECT_TRUE(tags.mInternal);
+  EXPECT_EQ(Fields(tags), "internal Tags|Tags|" + mInternalSchema->mNamespace);
   EXPECT_TRUE(IsPathAnArray(tags, false));
   EXPECT_EQ(TypeEntryDefinition(tags), TypeIdDefinition("text"));
   const Path events = InternalProperty("Events");
@@ -66,27 +61,21 @@ TEST_F(PathBuilding, PrimitiveTypesArraysAndTypeRecords) {
   EXPECT_EQ(TypeEntryDefinition(events), structType);
 
   const Path item = CreatePathFromArrayItem(events, 2);
-  EXPECT_TRUE(item.mInternal);
-  EXPECT_EQ(item.mPathDescription, "Events[2]");
-  EXPECT_EQ(item.mEntryName, "utest_struct");
-  EXPECT_EQ(item.mParentId, "utest_struct");
+  EXPECT_EQ(Fields(item), "internal Events[2]|utest_struct|utest_struct");
   EXPECT_EQ(PathEntryDefinition(item), structType);
   EXPECT_EQ(CreatePathFromArrayItem(tags, -1).mPathDescription, "Tags[last()]");
   const Path external = CreatePathFromArrayItem(seq, 1);
-  EXPECT_EQ(external.mEntryName, "integer");
-  EXPECT_EQ(external.mParentId, "seq");
+  EXPECT_EQ(Fields(external), "SeqElementWithType[1]|integer|seq");
   EXPECT_EQ(PrimitiveTypeOfPath(external), kPrimitiveType_Integer);
 
   const Path across = CreatePathFromArrayedStructureField(events, structType->mFields[1]);
-  EXPECT_EQ(across.mPathDescription, "Events/uts:ChoiceFieldNoElementType");
-  EXPECT_EQ(across.mParentId, "utest_struct");
+  EXPECT_EQ(Fields(across),
+            "internal Events/uts:ChoiceFieldNoElementType|ChoiceFieldNoElementType|utest_struct");
   EXPECT_EQ(PathEntryDefinition(across), structType->mFields[1]);
 
   const auto def = PathEntryDefinition(tags);
   const Path element = CreatePathFromElementType(tags, def, TypeIdDefinition("text"));
-  EXPECT_EQ(element.mPathDescription, "Tags");
-  EXPECT_EQ(element.mEntryName, "text");
-  EXPECT_EQ(element.mParentId, "text");
+  EXPECT_EQ(Fields(element), "internal Tags|text|text");
   EXPECT_EQ(PrimitiveTypeOfPath(element), kPrimitiveType_Text);
 
   auto qualifier = std::make_shared<QualifierDefinition>();

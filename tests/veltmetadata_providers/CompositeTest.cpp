@@ -75,11 +75,7 @@ TEST_F(CompositeTest, AggregateMergesAndDistributesEdits) {
   EXPECT_EQ(refusing->mWrites, 0);  // cannot write every changed path: gets nothing
 
   // An emptied value is deleted from every provider that takes the write.
-  {
-    MetaDataUpdateAccess access(all);
-    ASSERT_TRUE(DeleteValue(*access, format));
-    access.AddChange(format);
-  }
+  ASSERT_TRUE(Edit(all, {{format, ""}}));
   EXPECT_FALSE(a->Stored().DoesPropertyExist(kXMP_NS_DC, "format"));
   EXPECT_FALSE(b->Stored().DoesPropertyExist(kXMP_NS_DC, "format"));
   EXPECT_EQ(Display(refusing->Stored(), format), "image/jpeg");
@@ -144,11 +140,7 @@ TEST_F(CompositeTest, ListenersNeverOutliveTheirComposite) {
   auto doubled = Aggregate({twice});
   doubled->AddProvider(twice, true);
   doubled->AddProvider(nullptr, true);
-  {
-    MetaDataUpdateAccess access(doubled);
-    ASSERT_TRUE(SetValue(*access, Prop(kXMP_NS_XMP, "Label"), "again"));
-    access.AddChange(Prop(kXMP_NS_XMP, "Label"));
-  }
+  ASSERT_TRUE(Edit(doubled, {{Prop(kXMP_NS_XMP, "Label"), "again"}}));
   EXPECT_EQ(twice->mWrites, 2);
   EXPECT_EQ(Display(twice->Stored(), Prop(kXMP_NS_XMP, "Label")), "again");
 
@@ -179,13 +171,7 @@ TEST_F(CompositeTest, DisjointSchemasGoToTheirOwnersAndNeverToTheBase) {
   disjoint->RegisterProvider(schema, owner);
   const Path count = Prop(kValuesNs, "Count"), ratio = Prop(kValuesNs, "Ratio");
   const Path label = Prop(kXMP_NS_XMP, "Label");
-  {
-    MetaDataUpdateAccess access(disjoint);
-    SetValue(*access, count, 4);
-    SetValue(*access, label, "lost");
-    access.AddChange(count);
-    access.AddChange(label);
-  }
+  Edit(disjoint, {{count, "4"}, {label, "lost"}});
   EXPECT_EQ(Display(owner->Stored(), count), "4");
   EXPECT_FALSE(owner->Stored().DoesPropertyExist(kXMP_NS_XMP, "Label"));
 

@@ -72,10 +72,7 @@ TEST_F(FileEditTest, FileProviderEditRecordsHistoryAndKeepsMedia) {
   std::vector<std::string> media;
   for (const auto& file : files) {
     media.push_back(Media(file));
-    auto provider = Provider(file);
-    MetaDataUpdateAccess access(provider);
-    ASSERT_TRUE(SetValue(*access, Prop(kXMP_NS_DC, "title"), "Edited title")) << file;
-    access.AddChange(Prop(kXMP_NS_DC, "title"));
+    ASSERT_TRUE(Edit(Provider(file), {{Prop(kXMP_NS_DC, "title"), "Edited title"}})) << file;
   }
   EXPECT_EQ(mAssertions.Count(), 0u);
   const auto seen = ExifTool(files,
@@ -93,11 +90,7 @@ TEST_F(FileEditTest, FileProviderEditRecordsHistoryAndKeepsMedia) {
   const std::string before = ReadFile(files[0]);
   auto provider = Provider(files[0]);
   DisableXMPWriting(true);
-  {
-    MetaDataUpdateAccess access(provider);
-    SetValue(*access, Prop(kXMP_NS_DC, "title"), "Not written");
-    access.AddChange(Prop(kXMP_NS_DC, "title"));
-  }
+  Edit(provider, {{Prop(kXMP_NS_DC, "title"), "Not written"}});
   DisableXMPWriting(false);
   EXPECT_TRUE(mAssertions.Contains("meta && !IsXMPWritingDisabled()"));
   EXPECT_EQ(ReadFile(files[0]), before);
@@ -136,14 +129,9 @@ TEST_F(FileEditTest, AggregateOfThreeFilesWritesEachItsShareOfTheEdit) {
   const Path derived = Prop(kXMP_NS_XMP_MM, "DerivedFrom");
   const Path documentID = CreatePathFromStructureField(
       derived, FieldNameDefinition(TypeEntryDefinition(derived), "documentID"));
-  {
-    MetaDataUpdateAccess access(aggregate);
-    ASSERT_TRUE(SetValue(*access, Prop(kXMP_NS_DC, "title"), "Common"));
-    ASSERT_TRUE(SetValue(*access, documentID, "doc-new"));
-    ASSERT_TRUE(DeleteValue(*access, Prop(kXMP_NS_XMP, "Rating")));
-    for (const Path& p : {Prop(kXMP_NS_DC, "title"), documentID, Prop(kXMP_NS_XMP, "Rating")})
-      access.AddChange(p);
-  }
+  ASSERT_TRUE(Edit(aggregate, {{Prop(kXMP_NS_DC, "title"), "Common"},
+                               {documentID, "doc-new"},
+                               {Prop(kXMP_NS_XMP, "Rating"), ""}}));
   EXPECT_EQ(mAssertions.Count(), 0u);
   const auto seen = ExifTool(files,
                              "${XMP:Title}\t${XMP:Label}\t${XMP:Rating}\t"

@@ -65,6 +65,21 @@ struct CountingListener {
       });
 };
 
+// One edit through an update access: each path is set to its value, or deleted when the value
+// is empty, and noted as changed. False when a write or a deletion failed.
+inline bool Edit(const std::shared_ptr<veltmetadata::MetaDataProvider>& provider,
+                 const std::vector<std::pair<veltmetadata::Path, std::string>>& values) {
+  veltmetadata::MetaDataUpdateAccess access(provider);
+  bool done = true;
+  for (const auto& [path, value] : values) {
+    done = (value.empty() ? veltmetadata::DeleteValue(*access, path)
+                          : veltmetadata::SetValue(*access, path, value)) &&
+           done;
+    access.AddChange(path);
+  }
+  return done;
+}
+
 // One property's stored text in a metadata handle ("<absent>" when missing).
 inline std::string Stored(__XMPMeta__* meta, const std::string& ns, const std::string& path) {
   std::string value;

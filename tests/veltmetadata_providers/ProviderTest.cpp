@@ -102,11 +102,7 @@ TEST_F(ProviderTest, CommitRecordsHistoryOncePerCommitAndHandsThePacketOn) {
 
   // A provider that writes its own change list gets no history.
   provider->mWritesOwnChangeList = true;
-  {
-    MetaDataUpdateAccess access(provider);
-    SetValue(*access, title, "Second");
-    access.AddChange(title);
-  }
+  Edit(provider, {{title, "Second"}});
   EXPECT_EQ(provider->mWrites, 2);
   EXPECT_EQ(provider->Stored().CountArrayItems(kXMP_NS_XMP_MM, "xmpMM:History"), 1);
 

@@ -13,23 +13,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const std::string kTool = std::string(VELT_BINARY_DIR) + "/tools/veltmeta/veltmeta";
 const std::string kNobody = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
-
-struct ToolRun {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-ToolRun Tool(const std::string& args, const std::string& prefix = "") {
-  TempDir dir;
-  ToolRun run;
-  run.out = RunCommand(prefix + "'" + kTool + "' " + args + " 2>'" + (dir / "err").string() + "'",
-                       &run.status);
-  run.err = ReadFile(dir / "err");
-  return run;
-}
 
 class ToolTest : public ::testing::Test {
  protected:
@@ -46,24 +30,24 @@ class ToolTest : public ::testing::Test {
 };
 
 TEST_F(ToolTest, SetAndGetOverSeveralFiles) {
-  ToolRun run =
-      Tool("set" + mAll + " dc:title='Common title' dc:subject='cat; \"a; b\"' xmp:Rating=3");
-  EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out,
+  ToolRun run = RunVeltmeta("set" + mAll +
+                            " dc:title='Common title' dc:subject='cat; \"a; b\"' xmp:Rating=3");
+  EXPECT_EQ(run.mStatus, 0) << run.mErr;
+  EXPECT_EQ(run.mOut,
             "dc:title: <no value> -> Common title\n"
             "dc:subject: <no value> -> cat; \"a; b\"\nxmp:Rating: <no value> -> 3\n");
-  EXPECT_EQ(Tool("set '" + mFiles[0].string() + "' xmp:Label=first").status, 0);
-  run = Tool("set" + mAll + " dc:title='Common title' xmp:Rating=");
-  EXPECT_EQ(run.out, "dc:title: unchanged\nxmp:Rating: 3 -> <no value>\n");
+  EXPECT_EQ(RunVeltmeta("set '" + mFiles[0].string() + "' xmp:Label=first").mStatus, 0);
+  run = RunVeltmeta("set" + mAll + " dc:title='Common title' xmp:Rating=");
+  EXPECT_EQ(run.mOut, "dc:title: unchanged\nxmp:Rating: 3 -> <no value>\n");
 
-  run = Tool("get" + mAll + " dc:title dc:subject xmp:Label xmp:Rating xmpMM:DerivedFrom");
-  EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out.substr(0, run.out.find("xmpMM:")),
+  run = RunVeltmeta("get" + mAll + " dc:title dc:subject xmp:Label xmp:Rating xmpMM:DerivedFrom");
+  EXPECT_EQ(run.mStatus, 0) << run.mErr;
+  EXPECT_EQ(run.mOut.substr(0, run.mOut.find("xmpMM:")),
             "dc:title: Common title\ndc:subject: cat; \"a; b\"\nxmp:Label: <multiple values>\n"
             "xmp:Rating: <no value>\n");
-  EXPECT_NE(run.out.find("xmpMM:DerivedFrom/stRef:documentID: <no value>\n"), std::string::npos);
-  run = Tool("get --json --raw '" + mFiles[1].string() + "' xmp:Label 'dc:subject[2]'");
-  EXPECT_EQ(run.out,
+  EXPECT_NE(run.mOut.find("xmpMM:DerivedFrom/stRef:documentID: <no value>\n"), std::string::npos);
+  run = RunVeltmeta("get --json --raw '" + mFiles[1].string() + "' xmp:Label 'dc:subject[2]'");
+  EXPECT_EQ(run.mOut,
             "[\n  {\"property\": \"xmp:Label\", \"namespace\": \"http://ns.adobe.com/xap/1.0/\", "
             "\"path\": \"Label\", \"result\": \"none\"},\n  {\"property\": \"dc:subject[2]\", "
             "\"namespace\": \"http://purl.org/dc/elements/1.1/\", \"path\": \"subject[2]\", "
@@ -101,16 +85,16 @@ TEST_F(ToolTest, RefusedInputTouchesNoFile) {
       {"get" + missing + " dc:title", 1},
   };
   for (const auto& [args, status] : cases) {
-    ToolRun run = Tool(args);
-    EXPECT_EQ(run.status, status) << args << "\n" << run.err;
-    EXPECT_EQ(run.out, "") << args;
-    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << args << "\n" << run.err;
+    ToolRun run = RunVeltmeta(args);
+    EXPECT_EQ(run.mStatus, status) << args << "\n" << run.mErr;
+    EXPECT_EQ(run.mOut, "") << args;
+    EXPECT_EQ(std::count(run.mErr.begin(), run.mErr.end(), '\n'), 1) << args << "\n" << run.mErr;
   }
-  EXPECT_NE(
-      Tool("set" + mAll + text + " dc:title=x").err.find("not a media file veltmeta can write: "),
-      std::string::npos);
+  EXPECT_NE(RunVeltmeta("set" + mAll + text + " dc:title=x")
+                .mErr.find("not a media file veltmeta can write: "),
+            std::string::npos);
   for (const char* slip : {"dc:titel", "dc:Rating", "xm:Rating"}) {
-    EXPECT_NE(Tool("get" + mAll + " " + slip).err.find("did you mean '"), std::string::npos)
+    EXPECT_NE(RunVeltmeta("get" + mAll + " " + slip).mErr.find("did you mean '"), std::string::npos)
         << slip;
   }
   // Read-only for the user running it, and a folder where no temporary file can be made.
@@ -119,12 +103,12 @@ TEST_F(ToolTest, RefusedInputTouchesNoFile) {
   }
   fs::permissions(mFiles[0],
                   fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-  EXPECT_EQ(Tool("set" + mAll + " dc:title=x", kNobody).status, 1);
+  EXPECT_EQ(RunVeltmeta("set" + mAll + " dc:title=x", kNobody).mStatus, 1);
   fs::permissions(mFiles[0], fs::perms::all);
-  ToolRun refused = Tool("set '" + mFiles[0].string() + "' dc:title=x", kNobody);
-  EXPECT_EQ(refused.status, 1);
-  EXPECT_NE(refused.err.find(mFiles[0].string() + ": not written: "), std::string::npos)
-      << refused.err;
+  ToolRun refused = RunVeltmeta("set '" + mFiles[0].string() + "' dc:title=x", kNobody);
+  EXPECT_EQ(refused.mStatus, 1);
+  EXPECT_NE(refused.mErr.find(mFiles[0].string() + ": not written: "), std::string::npos)
+      << refused.mErr;
   for (std::size_t i = 0; i < mFiles.size(); ++i)
     EXPECT_EQ(ReadFile(mFiles[i]), before[i]) << mFiles[i];
 }
@@ -132,19 +116,20 @@ TEST_F(ToolTest, RefusedInputTouchesNoFile) {
 TEST_F(ToolTest, LargeValuesFromFilesAndTwoWritersAtOnce) {
   const std::string big(300000, 'x');
   WriteFile(mDir / "value.txt", big);
-  ToolRun run = Tool("set '" + mFiles[1].string() +
-                     "' 'dc:description<=" + (mDir / "value.txt").string() + "'");
-  EXPECT_EQ(run.out, "dc:description: <no value> -> <300000 bytes>\n");
-  run = Tool("set '" + mFiles[1].string() + "' 'dc:rights<=-' < '" + (mDir / "value.txt").string() +
-             "'");
-  EXPECT_EQ(run.status, 0) << run.err;
+  ToolRun run = RunVeltmeta("set '" + mFiles[1].string() +
+                            "' 'dc:description<=" + (mDir / "value.txt").string() + "'");
+  EXPECT_EQ(run.mOut, "dc:description: <no value> -> <300000 bytes>\n");
+  run = RunVeltmeta("set '" + mFiles[1].string() + "' 'dc:rights<=-' < '" +
+                    (mDir / "value.txt").string() + "'");
+  EXPECT_EQ(run.mStatus, 0) << run.mErr;
   EXPECT_EQ(RunCommand("exiftool -q -q -b -XMP:Description '" + mFiles[1].string() + "'"), big);
 
   // Two writers on one file: one complete result that ExifTool reads without complaint.
   for (const auto& file : mFiles) {
     const std::string f = " '" + file.string() + "'";
-    RunCommand("('" + kTool + "' set" + f + " dc:title=A >/dev/null 2>&1 & '" + kTool + "' set" +
-               f + " xmp:Label=B >/dev/null 2>&1 & wait)");
+    const std::string tool = "'" + VeltmetaPath() + "' set" + f;
+    RunCommand("(" + tool + " dc:title=A >/dev/null 2>&1 & " + tool +
+               " xmp:Label=B >/dev/null 2>&1 & wait)");
     const std::string seen =
         RunCommand("exiftool -q -q -f -p '${XMP:Title}|${XMP:Label}|${Warning}${Error}'" + f);
     EXPECT_TRUE(seen == "A|B|--\n" || seen == "A|-|--\n" || seen == "-|B|--\n")

@@ -18,6 +18,7 @@ namespace veltmetadata {
 namespace {
 
 namespace fs = std::filesystem;
+using velttest::WriteFile;
 
 fs::path UserFolder() {
   return fs::path(CustomDefinitionsUserDirectory());
@@ -36,13 +37,9 @@ std::string SchemaDoc(const std::string& ns, const std::string& prefix,
          "</xmp_schema></xmp_definitions>";
 }
 
-// Puts files into the custom folders for one test and removes them afterwards.
+// Removes what a test put into the custom folders.
 class CustomDefinitionFolders : public ::testing::Test {
  protected:
-  void Put(const fs::path& folder, const std::string& name, const std::string& text) {
-    fs::create_directories(folder);
-    velttest::WriteFile(folder / name, text);
-  }
   void TearDown() override {
     std::error_code ec;
     fs::remove_all(UserFolder(), ec);
@@ -75,18 +72,18 @@ TEST(DefinitionDirectories, FoldersLieUnderTheSystemAndPreferenceRoots) {
 }
 
 TEST_F(CustomDefinitionFolders, CustomFilesRegisterWithoutMergingAndRememberTheirFile) {
-  Put(UserFolder(), "dup.xml", SchemaDoc(kDcNs, "dc"));
-  Put(UserFolder(), "mine.xml",
-      "<xmp_definitions><xmp_schema namespace='http://example.com/custom/a/' prefix='cua'/>"
-      "<xmp_schema namespace='http://example.com/custom/b/' prefix='cub'/>"
-      "<xmp_type name='custom type' extends='text'/></xmp_definitions>");
-  Put(UserFolder(), "dyn.xml",
-      SchemaDoc("http://example.com/custom/dyn/", "cud", " dynamic='true'"));
-  Put(UserFolder(), "ignored.XML", SchemaDoc("http://example.com/custom/upper/", "cuu"));
-  Put(UserFolder(), "DICOM.xml", SchemaDoc(kDicomNamespace, "DICOM"));
-  Put(GlobalFolder(), "DICOM.xml", SchemaDoc("http://example.com/custom/gdicom/", "gdi"));
-  Put(GlobalFolder(), "Mobile.xml", SchemaDoc("http://example.com/custom/gmobile/", "gmo"));
-  Put(GlobalFolder(), "mobile.xml", SchemaDoc("http://example.com/custom/gmobile2/", "gm2"));
+  WriteFile(UserFolder() / "dup.xml", SchemaDoc(kDcNs, "dc"));
+  WriteFile(UserFolder() / "mine.xml",
+            "<xmp_definitions><xmp_schema namespace='http://example.com/custom/a/' prefix='cua'/>"
+            "<xmp_schema namespace='http://example.com/custom/b/' prefix='cub'/>"
+            "<xmp_type name='custom type' extends='text'/></xmp_definitions>");
+  WriteFile(UserFolder() / "dyn.xml",
+            SchemaDoc("http://example.com/custom/dyn/", "cud", " dynamic='true'"));
+  WriteFile(UserFolder() / "ignored.XML", SchemaDoc("http://example.com/custom/upper/", "cuu"));
+  WriteFile(UserFolder() / "DICOM.xml", SchemaDoc(kDicomNamespace, "DICOM"));
+  WriteFile(GlobalFolder() / "DICOM.xml", SchemaDoc("http://example.com/custom/gdicom/", "gdi"));
+  WriteFile(GlobalFolder() / "Mobile.xml", SchemaDoc("http://example.com/custom/gmobile/", "gmo"));
+  WriteFile(GlobalFolder() / "mobile.xml", SchemaDoc("http://example.com/custom/gmobile2/", "gm2"));
 
   const auto errors = StartAndCollect();
   // dup.xml and the user's DICOM.xml are refused as duplicates, nothing else complains.
@@ -126,7 +123,7 @@ TEST_F(CustomDefinitionFolders, PackageFilesMergeIntoRegisteredSchemas) {
   const std::size_t baseline = GetErrorInfos().size();
   velttest::TempDir package;
   const auto file = package / "schema.xml";
-  velttest::WriteFile(file, SchemaDoc(kDcNs, "dc"));
+  WriteFile(file, SchemaDoc(kDcNs, "dc"));
   registry::LoadDefinitionsFile(veltcore::filesupport::File(file),
                                 registry::DefinitionsSource::kExtensionPackage);
   const auto dc = NamespaceDefinition(kDcNs);
@@ -140,7 +137,7 @@ TEST_F(CustomDefinitionFolders, PackageFilesMergeIntoRegisteredSchemas) {
             "http://purl.org/dc/elements/1.1/title#{quot} already exists.");
 
   const auto other = package / "other.xml";
-  velttest::WriteFile(other, SchemaDoc("http://example.com/pkg/", "pkg"));
+  WriteFile(other, SchemaDoc("http://example.com/pkg/", "pkg"));
   registry::LoadDefinitionsFile(veltcore::filesupport::File(other),
                                 registry::DefinitionsSource::kExtensionPackage);
   EXPECT_FALSE(NamespaceDefinition("http://example.com/pkg/")->mCustom);
@@ -148,9 +145,9 @@ TEST_F(CustomDefinitionFolders, PackageFilesMergeIntoRegisteredSchemas) {
 }
 
 TEST_F(CustomDefinitionFolders, DictionaryIsLoadedBeforeItsDefinitionsFile) {
-  Put(UserFolder(), "labelled.xml",
-      SchemaDoc("http://example.com/custom/loc/", "cul", "", "$$$/custom/loc/label=Default"));
-  Put(UserFolder() / "loc", "labelled_en_US.dat", "$$$/custom/loc/label=Translated\n");
+  WriteFile(UserFolder() / "labelled.xml",
+            SchemaDoc("http://example.com/custom/loc/", "cul", "", "$$$/custom/loc/label=Default"));
+  WriteFile(UserFolder() / "loc" / "labelled_en_US.dat", "$$$/custom/loc/label=Translated\n");
   StartAndCollect();
   const auto schema = NamespaceDefinition("http://example.com/custom/loc/");
   ASSERT_TRUE(schema);

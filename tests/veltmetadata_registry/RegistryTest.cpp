@@ -185,19 +185,6 @@ TEST_F(SchemaRegistration, ContainerRegistrationStopsAtTheFirstRefusal) {
   EXPECT_EQ(NamespaceDefinition("http://example.com/registry/c/"), nullptr);
 }
 
-TEST_F(SchemaRegistration, StandardSchemasAreRecordedInOrder) {
-  EXPECT_EQ(StandardSchemaNamespace(kStandardSchema_dc), "http://purl.org/dc/elements/1.1/");
-  EXPECT_EQ(StandardSchemaResourceName(kStandardSchema_iXML), "iXML_definitions");
-  const auto [begin, end] = CommonSchemaDefinitions();
-  ASSERT_NE(begin, end);
-  EXPECT_EQ((*begin)->mNamespace, StandardSchemaNamespace(kStandardSchema_dc));
-  EXPECT_FALSE((*begin)->mCustom);
-  const auto [dbegin, dend] = DynamicSchemaDefinitions();
-  ASSERT_EQ(dend - dbegin, 2);
-  EXPECT_EQ((*dbegin)->mNamespace, StandardSchemaNamespace(kStandardSchema_xmpPMAssign));
-  EXPECT_TRUE((*dbegin)->mDynamic);
-}
-
 // Parts with state of their own start once the definitions are there and stop at their
 // step of the last Terminate, once per full start and stop. Each records what it sees of the
 // subscriber lists (step 1), the error list (step 3) and the registry (step 5).

@@ -8,30 +8,16 @@
 
 namespace {
 
-const std::string kTool = std::string(VELT_BINARY_DIR) + "/tools/veltmeta/veltmeta";
+using velttest::CheckJson;
 
 std::string RunTool(const std::string& args, int* status, const std::string& env = "") {
-  return velttest::RunCommand(env + " '" + kTool + "' " + args + " 2>/dev/null", status);
-}
-
-// Runs every check (Python statements about `d`, the parsed document) in one interpreter;
-// returns what failed, or "" when every document parsed and every check held.
-std::string CheckJson(const std::vector<std::pair<std::string, std::string>>& documents) {
-  velttest::TempDir dir;
-  std::string script = "import json\n";
-  for (std::size_t i = 0; i < documents.size(); ++i) {
-    const auto file = dir / ("doc" + std::to_string(i) + ".json");
-    velttest::WriteFile(file, documents[i].first);
-    script += "try:\n  d = json.load(open('" + file.string() + "'))\n  " + documents[i].second +
-              "\nexcept Exception as e:\n  print('document " + std::to_string(i) + ":', repr(e))\n";
-  }
-  velttest::WriteFile(dir / "check.py", script);
-  return velttest::RunCommand("python3 '" + (dir / "check.py").string() + "' 2>&1");
+  const velttest::ToolRun run = velttest::RunVeltmeta(args, env);
+  *status = run.mStatus;
+  return run.mOut;
 }
 
 TEST(RegistryTool, ListingAndErrorCommandsGiveValidJson) {
   VELT_REQUIRE_COMMANDS("python3");
-  ASSERT_TRUE(std::filesystem::exists(kTool)) << kTool;
   int status = -1;
   const std::string schemas = RunTool("schemas --json", &status);
   EXPECT_EQ(status, 0);
@@ -42,9 +28,8 @@ TEST(RegistryTool, ListingAndErrorCommandsGiveValidJson) {
 
   // A broken custom file, whose name needs escaping in JSON.
   velttest::TempDir prefs;
-  const auto folder = prefs.Path() / "Orvane/XMP/Custom File Info Panels/4.0/custom";
-  std::filesystem::create_directories(folder);
-  velttest::WriteFile(folder / "broken \"one\".xml", "<xmp_definitions><xmp_schema");
+  velttest::WriteFile(prefs / "Orvane/XMP/Custom File Info Panels/4.0/custom/broken \"one\".xml",
+                      "<xmp_definitions><xmp_schema");
   const std::string broken =
       RunTool("errors --json", &status, "VELTCORE_PREFS_DIR='" + prefs.Path().string() + "'");
   EXPECT_EQ(status, 0);

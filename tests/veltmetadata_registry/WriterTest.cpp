@@ -11,6 +11,7 @@
 namespace veltmetadata {
 namespace {
 
+using velttest::Describe;
 using velttest::LibraryFixture;
 using DefinitionsWriting = LibraryFixture;
 
@@ -55,7 +56,37 @@ TEST_F(DefinitionsWriting, LaysOutElementsOnePerLineWithTabs) {
             "</xmp_definitions>\n");
 }
 
-TEST_F(DefinitionsWriting, HandMadeRecordsSurviveTheRoundTrip) {
+// Writes the records, parses the document and expects the same records back.
+void ExpectRoundTrip(const SchemaDefinitionList& schemas, const TypeDefinitionList& types) {
+  const auto back = ParseBufferForDefinitions(Write(schemas, types), "again");
+  ASSERT_EQ(back.first.size(), schemas.size());
+  ASSERT_EQ(back.second.size(), types.size());
+  for (std::size_t s = 0; s < schemas.size(); ++s) {
+    const auto& a = *schemas[s];
+    const auto& b = *back.first[s];
+    EXPECT_EQ(a.mNamespace, b.mNamespace);
+    EXPECT_EQ(a.mPrefix, b.mPrefix);
+    EXPECT_EQ(a.mLabelZString, b.mLabelZString);
+    EXPECT_EQ(a.mDescriptionZString, b.mDescriptionZString);
+    ASSERT_EQ(a.mProperties.size(), b.mProperties.size()) << a.mPrefix;
+    for (std::size_t p = 0; p < a.mProperties.size(); ++p) {
+      EXPECT_EQ(Describe(*a.mProperties[p]), Describe(*b.mProperties[p])) << a.mPrefix;
+      EXPECT_EQ(a.mProperties[p]->mInternal, b.mProperties[p]->mInternal);
+    }
+  }
+  for (std::size_t t = 0; t < types.size(); ++t) {
+    const auto& a = *types[t];
+    EXPECT_EQ(Describe(a), Describe(*back.second[t]));
+    ASSERT_EQ(a.mFields.size(), back.second[t]->mFields.size());
+    for (std::size_t f = 0; f < a.mFields.size(); ++f) {
+      EXPECT_EQ(a.mFields[f]->mNamespace, back.second[t]->mFields[f]->mNamespace);
+      EXPECT_EQ(a.mFields[f]->mPrefix, back.second[t]->mFields[f]->mPrefix);
+      EXPECT_EQ(Describe(*a.mFields[f]), Describe(*back.second[t]->mFields[f])) << a.mName;
+    }
+  }
+}
+
+TEST_F(DefinitionsWriting, HandMadeAndEveryBuiltInRecordRoundTrip) {
   const auto original = ParseBufferForDefinitions(
       "<xmp_definitions>"
       "<xmp_schema namespace='http://e.com/rt/' prefix='rt' label='$$$/rt/l=R &amp;amp; T'"
@@ -73,85 +104,19 @@ TEST_F(DefinitionsWriting, HandMadeRecordsSurviveTheRoundTrip) {
       "</xmp_type>"
       "</xmp_definitions>",
       "original");
-  const auto again = ParseBufferForDefinitions(Write(original.first, original.second), "again");
+  ASSERT_EQ(original.first.size(), 1u);
+  ASSERT_EQ(original.first[0]->mProperties.at(0)->mQualifiers.size(), 1u);
+  EXPECT_EQ(original.first[0]->mLabelZString, u"$$$/rt/l=R & T");
+  EXPECT_EQ(original.second.at(1)->mFields.at(0)->mMin, 0.5);
+  ExpectRoundTrip(original.first, original.second);
+  // A registered type's mType is its own name, and is written as such.
+  ExpectRoundTrip(AllSchemaDefinitions(), AllTypeDefinitions());
   EXPECT_TRUE(NewErrors().empty());
-  ASSERT_EQ(again.first.size(), 1u);
-  ASSERT_EQ(again.second.size(), 2u);
-  const auto& schema = *again.first[0];
-  EXPECT_EQ(schema.mLabelZString, u"$$$/rt/l=R & T");
-  EXPECT_EQ(schema.mDescription, u"A <schema>");
-  const auto& n = *schema.mProperties.at(0);
-  EXPECT_TRUE(n.mInternal);
-  EXPECT_EQ(n.mMin, -128.0);
-  EXPECT_EQ(n.mMax, 100.0);
-  EXPECT_EQ(n.mDeprecated, true);
-  EXPECT_EQ(n.mPattern, "[0-9]+");
-  ASSERT_EQ(n.mQualifiers.size(), 1u);
-  EXPECT_EQ(n.mQualifiers[0]->mNamespace, "http://e.com/q/");
-  ASSERT_EQ(n.mQualifiers[0]->mChoices.size(), 1u);
-  EXPECT_EQ(n.mQualifiers[0]->mChoices[0]->mLabelZString, u"$$$/c/x=Ex");
-  EXPECT_FALSE(schema.mProperties.at(1)->mDeprecated.value_or(false));
-  EXPECT_EQ(again.second[0]->mExtends, kPrimitiveType_Seq);
-  EXPECT_EQ(again.second[0]->mElementType, "integer");
-  EXPECT_EQ(again.second[0]->mLabelZString, u"Seq");
-  ASSERT_EQ(again.second[1]->mFields.size(), 1u);
-  EXPECT_EQ(again.second[1]->mFields[0]->mMin, 0.5);
-  EXPECT_EQ(again.second[1]->mFields[0]->mPrefix, "f");
-}
-
-// Compares what the parser gives back for one entry with the registered original.
-void ExpectSameEntry(const EntryDefinition& a, const EntryDefinition& b, const std::string& where) {
-  EXPECT_EQ(a.mName, b.mName) << where;
-  EXPECT_EQ(a.mType, b.mType) << where;
-  EXPECT_EQ(a.mElementType, b.mElementType) << where;
-  EXPECT_EQ(a.mExtends, b.mExtends) << where;
-  EXPECT_EQ(a.mLabelZString, b.mLabelZString) << where;
-  EXPECT_EQ(a.mDescriptionZString, b.mDescriptionZString) << where;
-  EXPECT_EQ(a.mPattern, b.mPattern) << where;
-  EXPECT_EQ(a.mMin, b.mMin) << where;
-  EXPECT_EQ(a.mMax, b.mMax) << where;
-  ASSERT_EQ(a.mChoices.size(), b.mChoices.size()) << where;
-  for (std::size_t i = 0; i < a.mChoices.size(); ++i) {
-    EXPECT_EQ(a.mChoices[i]->mRawValue, b.mChoices[i]->mRawValue) << where;
-    EXPECT_EQ(a.mChoices[i]->mLabelZString, b.mChoices[i]->mLabelZString) << where;
-  }
-  EXPECT_EQ(a.mQualifiers.size(), b.mQualifiers.size()) << where;
-}
-
-TEST_F(DefinitionsWriting, EveryBuiltInDefinitionRoundTrips) {
-  const auto schemas = AllSchemaDefinitions();
-  const auto types = AllTypeDefinitions();
-  const auto back = ParseBufferForDefinitions(Write(schemas, types), "builtin");
-  EXPECT_TRUE(NewErrors().empty());
-  ASSERT_EQ(back.first.size(), schemas.size());
-  ASSERT_EQ(back.second.size(), types.size());
-  for (std::size_t s = 0; s < schemas.size(); ++s) {
-    const auto& a = *schemas[s];
-    const auto& b = *back.first[s];
-    EXPECT_EQ(a.mNamespace, b.mNamespace);
-    EXPECT_EQ(a.mPrefix, b.mPrefix);
-    EXPECT_EQ(a.mLabelZString, b.mLabelZString);
-    ASSERT_EQ(a.mProperties.size(), b.mProperties.size()) << a.mPrefix;
-    for (std::size_t p = 0; p < a.mProperties.size(); ++p) {
-      ExpectSameEntry(*a.mProperties[p], *b.mProperties[p], a.mPrefix);
-      EXPECT_EQ(a.mProperties[p]->mInternal, b.mProperties[p]->mInternal);
-    }
-  }
-  for (std::size_t t = 0; t < types.size(); ++t) {
-    // A registered type's mType is its own name, and is written as such.
-    const auto& original = *types[t];
-    ExpectSameEntry(*back.second[t], original, original.mName);
-    ASSERT_EQ(types[t]->mFields.size(), back.second[t]->mFields.size());
-    for (std::size_t f = 0; f < types[t]->mFields.size(); ++f) {
-      ExpectSameEntry(*types[t]->mFields[f], *back.second[t]->mFields[f], original.mName);
-    }
-  }
 }
 
 TEST(DefinitionsWriterFiles, CustomFileIsRewrittenWithItsAuthoredChanges) {
   veltcore::debug::AssertionCapture capture;
   const std::filesystem::path folder(CustomDefinitionsUserDirectory());
-  std::filesystem::create_directories(folder);
   const auto file = folder / "authored.xml";
   velttest::WriteFile(file,
                       "<xmp_definitions>"

@@ -98,50 +98,46 @@ TEST_F(ValueFormattingTest, ExposureTimesSnapWithinTwoPercentElseRound) {
 }
 
 TEST_F(ValueFormattingTest, ConstructedAndAliasedValues) {
-  const Path size = Prop(kAggregateNamespace, "ImageSize");
   const std::string dims =
       "<exif:PixelXDimension>6000</exif:PixelXDimension>"
       "<exif:PixelYDimension>4000</exif:PixelYDimension>";
-  EXPECT_EQ(Display(Packet(dims), size), "6000 x 4000");
-  EXPECT_EQ(Display(Packet(dims + "<tiff:Orientation>6</tiff:Orientation>"), size), "4000 x 6000");
-  EXPECT_EQ(Display(Packet("<tiff:ImageWidth>640</tiff:ImageWidth>"
-                           "<tiff:ImageLength>480</tiff:ImageLength>"),
-                    size),
-            "640 x 480");
+  const std::string x = "<tiff:XResolution>300/1</tiff:XResolution>";
+  const std::string iso =
+      "<exif:ISOSpeedRatings><rdf:Seq><rdf:li>400</rdf:li></rdf:Seq></exif:ISOSpeedRatings>";
+  const struct {
+    const char* mName;  // in the aggregate schema
+    std::string mBody;
+    const char* mShown;
+  } cases[] = {
+      {"ImageSize", dims, "6000 x 4000"},
+      {"ImageSize", dims + "<tiff:Orientation>6</tiff:Orientation>", "4000 x 6000"},
+      {"ImageSize",
+       "<tiff:ImageWidth>640</tiff:ImageWidth><tiff:ImageLength>480</tiff:ImageLength>",
+       "640 x 480"},
+      {"ImageResolution", x + "<tiff:YResolution>300/1</tiff:YResolution>", "300.00"},
+      {"ImageResolution",
+       x + "<tiff:YResolution>150/1</tiff:YResolution><tiff:Orientation>8</tiff:Orientation>",
+       "150.00 x 300.00"},
+      {"ShutterSpeed", "<exif:ExposureTime>1/60</exif:ExposureTime>", "1/60 sec"},
+      {"PhotographicSensitivity", iso, "ISO 400"},
+      {"PhotographicSensitivity",
+       iso + "<exifEX:PhotographicSensitivity>65535</exifEX:PhotographicSensitivity>"
+             "<exifEX:SensitivityType>2</exifEX:SensitivityType>",
+       "REI 400"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(Display(Packet(c.mBody), Prop(kAggregateNamespace, c.mName)), c.mShown) << c.mBody;
   GetValueResult result = kGetValueResult_Success;
-  EXPECT_EQ(Display(Packet("<exif:PixelXDimension>6000</exif:PixelXDimension>"), size, &result),
+  EXPECT_EQ(Display(Packet("<exif:PixelXDimension>6000</exif:PixelXDimension>"),
+                    Prop(kAggregateNamespace, "ImageSize"), &result),
             "<none>");
   EXPECT_EQ(result, kGetValueResult_NoValue);
 
-  const Path resolution = Prop(kAggregateNamespace, "ImageResolution");
-  EXPECT_EQ(Display(Packet("<tiff:XResolution>300/1</tiff:XResolution>"
-                           "<tiff:YResolution>300/1</tiff:YResolution>"),
-                    resolution),
-            "300.00");
-  EXPECT_EQ(Display(Packet("<tiff:XResolution>300/1</tiff:XResolution>"
-                           "<tiff:YResolution>150/1</tiff:YResolution>"
-                           "<tiff:Orientation>8</tiff:Orientation>"),
-                    resolution),
-            "150.00 x 300.00");
-
-  EXPECT_EQ(Display(Packet("<exif:ExposureTime>1/60</exif:ExposureTime>"),
-                    Prop(kAggregateNamespace, "ShutterSpeed")),
-            "1/60 sec");
-  const Path iso = Prop(kAggregateNamespace, "PhotographicSensitivity");
-  const std::string ratings =
-      "<exif:ISOSpeedRatings><rdf:Seq><rdf:li>400</rdf:li></rdf:Seq></exif:ISOSpeedRatings>";
-  EXPECT_EQ(Display(Packet(ratings), iso), "ISO 400");
-  EXPECT_EQ(Display(Packet(ratings +
-                           "<exifEX:PhotographicSensitivity>65535</exifEX:PhotographicSensitivity>"
-                           "<exifEX:SensitivityType>2</exifEX:SensitivityType>"),
-                    iso),
-            "REI 400");
-
-  EXPECT_EQ(Display(Packet("<aux:Lens>XF 23mm</aux:Lens>"), Prop(kXMP_NS_ExifEX, "LensModel")),
-            "XF 23mm");
-  EXPECT_EQ(Display(Packet("<exifEX:LensModel>Own</exifEX:LensModel><aux:Lens>Other</aux:Lens>"),
-                    Prop(kXMP_NS_ExifEX, "LensModel")),
-            "Own");
+  const Path lens = Prop(kXMP_NS_ExifEX, "LensModel");
+  EXPECT_EQ(Display(Packet("<aux:Lens>XF 23mm</aux:Lens>"), lens), "XF 23mm");
+  EXPECT_EQ(
+      Display(Packet("<exifEX:LensModel>Own</exifEX:LensModel><aux:Lens>Other</aux:Lens>"), lens),
+      "Own");
 }
 
 TEST_F(ValueFormattingTest, HostFormatterComesFirstAndSurvivesTerminate) {

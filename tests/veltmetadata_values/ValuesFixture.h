@@ -1,13 +1,12 @@
 #pragma once
 
 // A library fixture for the value operations: a test schema with the node kinds the built-in
-// schemas lack (nested structures, an array of structures, integers and booleans), packets
-// parsed into metadata objects, and the display read as one call.
+// schemas lack (tests/data/veltmetadata/values_definitions.xml), packets parsed into metadata
+// objects, and the display read as one call.
 
 #include <string>
 
 #include "LibraryFixture.h"
-#include "veltmetadata/DefinitionsParser.h"
 #include "veltmetadata/MetaDataOperations.h"
 #include "veltmetadata/Path.h"
 #include "veltmetadata/Registry.h"
@@ -45,24 +44,7 @@ class ValuesFixture : public LibraryFixture {
  protected:
   void SetUp() override {
     LibraryFixture::SetUp();
-    const std::string field =
-        std::string("<xmp_field namespace='") + kValuesFieldNs + "' prefix='vtf' ";
-    const std::string doc = std::string("<?xml version='1.0'?>\n<xmp_definitions>") +
-                            "<xmp_type name='vt_inner'>" + field +
-                            "name='Leaf' type='text'/></xmp_type>"
-                            "<xmp_type name='vt_outer'>" +
-                            field + "name='Inner' type='vt_inner'/>" + field +
-                            "name='Note' type='text'/></xmp_type>"
-                            "<xmp_schema namespace='" +
-                            kValuesNs +
-                            "' prefix='vtest'>"
-                            "<xmp_property name='Count' type='integer'/>"
-                            "<xmp_property name='Flag' type='boolean'/>"
-                            "<xmp_property name='Ratio' type='real'/>"
-                            "<xmp_property name='Outer' type='vt_outer'/>"
-                            "<xmp_property name='Entries' type='seq' element_type='vt_outer'/>"
-                            "</xmp_schema></xmp_definitions>";
-    veltmetadata::ParseBufferAndRegisterDefinitions(doc, "values-test.xml", false);
+    RegisterDataDefinitions("veltmetadata/values_definitions.xml");
     ASSERT_NE(veltmetadata::NamespaceDefinition(kValuesNs), nullptr);
   }
 

@@ -7,27 +7,21 @@
 
 namespace {
 
-const std::string kTool = std::string(VELT_BINARY_DIR) + "/tools/veltmeta/veltmeta";
-
+// What the tool printed on stdout, or on both streams; `status` is its exit status.
 std::string RunTool(const std::string& args, int* status, bool stderrToo = false) {
-  return velttest::RunCommand("'" + kTool + "' " + args + (stderrToo ? " 2>&1" : " 2>/dev/null"),
-                              status);
+  const velttest::ToolRun run = velttest::RunVeltmeta(args);
+  *status = run.mStatus;
+  return stderrToo ? run.mOut + run.mErr : run.mOut;
 }
 
-// Runs a Python check with `d` the parsed JSON `document` and `e` the parsed `exiftool`
-// output; returns what Python printed (nothing when every assertion held).
+// Checks the JSON `document` with Python statements about `d`, the document parsed, and `e`,
+// the first object of ExifTool's JSON output; flat(items) walks items with their children.
 std::string Check(const std::string& document, const std::string& exiftool,
                   const std::string& assertions) {
-  velttest::TempDir dir;
-  velttest::WriteFile(dir / "d.json", document);
-  velttest::WriteFile(dir / "e.json", exiftool.empty() ? "[{}]" : exiftool);
-  velttest::WriteFile(dir / "check.py",
-                      "import json\nd = json.load(open('" + (dir / "d.json").string() +
-                          "'))\ne = json.load(open('" + (dir / "e.json").string() + "'))[0]\n" +
-                          "def flat(items):\n  for i in items:\n    yield i\n"
-                          "    yield from flat(i.get('items', []))\n" +
-                          "try:\n  " + assertions + "\nexcept Exception as x:\n  print(repr(x))\n");
-  return velttest::RunCommand("python3 '" + (dir / "check.py").string() + "' 2>&1");
+  return velttest::CheckJson(
+      {{exiftool.empty() ? "[{}]" : exiftool, "e = d[0]"}, {document, assertions}},
+      "def flat(items):\n  for i in items:\n    yield i\n"
+      "    yield from flat(i.get('items', []))\n");
 }
 
 class ViewsTool : public ::testing::Test {
@@ -123,7 +117,6 @@ TEST_F(ViewsTool, MergedFilesShowMultipleValuesAndBadArgumentsFail) {
 
 TEST_F(ViewsTool, ConvertPanelsMakesAPackageWhoseViewLoads) {
   const auto panel = mDir / "panels" / "studio";
-  std::filesystem::create_directories(panel);
   velttest::WriteFile(panel / "manifest.xml",
                       "<panel xmlns='http://ns.veltmetadata.org/xmp/fileinfo/' name='Studio' "
                       "type='generic' propertyDescriptionFile='studio.xml'/>");

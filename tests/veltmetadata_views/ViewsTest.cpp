@@ -34,10 +34,6 @@ ViewDefinitionPtr MakeView(const std::string& name, const std::string& label) {
 }
 
 TEST_F(ViewList, AddLookUpAndDuplicates) {
-  const ViewDefinition empty;
-  EXPECT_TRUE(empty.mName.empty() && empty.mLabel.empty() && empty.mDescription.empty());
-  EXPECT_TRUE(empty.mItems.empty() && !empty.mPruneEmptyProperties && !empty.mStaticPage);
-
   EXPECT_FALSE(AddViewDefinition(nullptr));
   EXPECT_TRUE(NewErrors().empty());
   EXPECT_TRUE(AddViewDefinition(MakeView("panel", "first")));
@@ -82,13 +78,6 @@ TEST_F(ViewList, BuildViewPassesTopLevelItemsNullsIncluded) {
   EXPECT_TRUE(builder.mInfo.mPruneEmptyProperties);
   EXPECT_EQ(builder.mInfo.mLabel, "Walk");
   EXPECT_EQ(section->mChildItems.size(), 2u);
-
-  // Copies are independent of the original.
-  ViewItem copy = *section;
-  copy.mChildItems.clear();
-  EXPECT_EQ(section->mChildItems.size(), 2u);
-  ViewItem moved = std::move(copy);
-  EXPECT_EQ(moved.mWidgetName, "section");
 }
 
 TEST_F(ViewList, LabelsFallBackToTheDefinition) {
