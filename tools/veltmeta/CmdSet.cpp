@@ -197,8 +197,11 @@ Failure ParseAssignment(const std::string& arg, Assignment& a) {
 
 // A value as the report shows it: long values by their size, line breaks escaped.
 std::string Shown(const std::string& value) {
-  if (value.size() > 200) return "<" + std::to_string(value.size()) + " bytes>";
   std::string out;
+  if (value.size() > 200) {
+    out.append("<").append(std::to_string(value.size())).append(" bytes>");
+    return out;
+  }
   for (char c : value) {
     if (c == '\n')
       out += "\\n";

@@ -328,7 +328,8 @@ bool IsXMLName(std::string_view name) {
   std::unique_ptr<XML_ParserStruct, void (*)(XML_Parser)> parser(XML_ParserCreate("UTF-8"),
                                                                  XML_ParserFree);
   if (!parser) throw XMP_Error(kXMPErr_NoMemory, "cannot create the XML parser");
-  std::string element = "<" + std::string(name) + "/>";
+  std::string element = "<";
+  element.append(name).append("/>");
   return XML_Parse(parser.get(), element.data(), static_cast<int>(element.size()), XML_TRUE) ==
          XML_STATUS_OK;
 }

@@ -134,7 +134,9 @@ class FileHandler {
   virtual std::uint32_t Format() const = 0;
   // The format reported for an opened file; handlers covering several formats (the packet
   // scanner) answer from the extension.
-  virtual std::uint32_t FormatOf(std::string_view extension) const { return Format(); }
+  virtual std::uint32_t FormatOf([[maybe_unused]] std::string_view extension) const {
+    return Format();
+  }
   // Whether a caller naming `format` at open time means this handler.
   virtual bool Serves(std::uint32_t format) const { return format == Format(); }
   virtual std::uint32_t Flags() const = 0;

@@ -42,7 +42,7 @@ XMP_ErrorID ToErrorId(ErrorKind kind, Access access) {
 }
 
 // Checks what the OS says about the path before opening, for precise errors.
-void CheckOpenable(const std::string& path, bool update) {
+void CheckOpenable(const std::string& path, [[maybe_unused]] bool update) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) {
     if (errno == ENOENT || errno == ENOTDIR) {

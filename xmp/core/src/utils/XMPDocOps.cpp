@@ -49,8 +49,9 @@ TXMPDocOps::~TXMPDocOps() = default;
 TXMPDocOps::TXMPDocOps(TXMPDocOps&&) noexcept = default;
 TXMPDocOps& TXMPDocOps::operator=(TXMPDocOps&&) noexcept = default;
 
-void TXMPDocOps::OpenXMP(SXMPMeta* meta, const std::string& mimeType, const std::string* filePath,
-                         const XMP_DateTime* fileModTime, XMP_OptionBits options) {
+void TXMPDocOps::OpenXMP(SXMPMeta* meta, const std::string& mimeType,
+                         [[maybe_unused]] const std::string* filePath,
+                         [[maybe_unused]] const XMP_DateTime* fileModTime, XMP_OptionBits options) {
   if (meta == nullptr) throw XMP_Error(kXMPErr_BadParam, "TXMPDocOps is bound to a null object");
   if (options != 0) throw XMP_Error(kXMPErr_BadOptions, "OpenXMP takes no options");
   if (!mImpl) mImpl = std::make_unique<Impl>();  // moved from: usable again once bound
@@ -80,7 +81,8 @@ std::string TXMPDocOps::NewID(const std::string& prefix) {
   return prefix + boost::uuids::to_string(generate());
 }
 
-bool TXMPDocOps::PrepareForSave(const std::string& mimeType, const std::string* filePath,
+bool TXMPDocOps::PrepareForSave(const std::string& mimeType,
+                                [[maybe_unused]] const std::string* filePath,
                                 const XMP_DateTime* saveTime, XMP_OptionBits options) {
   if (!mImpl || !mImpl->mMeta) {
     throw XMP_Error(kXMPErr_BadObject, "TXMPDocOps is not bound to an object");

@@ -106,8 +106,9 @@ struct SXMPIterator::Impl {
         if (child->IsSchema()) {
           added = Add(*child, top.mStep, NamespaceIndex(child->mName), "", Join::kDirect);
         } else if (parent.IsArray()) {
-          added = Add(*child, top.mStep, top.mNamespace, "[" + std::to_string(position + 1) + "]",
-                      Join::kDirect);
+          std::string index = "[";
+          index.append(std::to_string(position + 1)).append("]");
+          added = Add(*child, top.mStep, top.mNamespace, std::move(index), Join::kDirect);
         } else {
           added =
               Add(*child, top.mStep, top.mNamespace, child->mName,

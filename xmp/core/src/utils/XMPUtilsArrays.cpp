@@ -49,8 +49,8 @@ std::vector<std::string> SXMPUtils::SeparateItems(const std::string& text,
 
 void SXMPUtils::CatenateArrayItems(const SXMPMeta& meta, const std::string& schemaNS,
                                    const std::string& arrayName, const std::string& separator,
-                                   const std::string& quotes, XMP_OptionBits options,
-                                   std::string* result) {
+                                   const std::string& quotes,
+                                   [[maybe_unused]] XMP_OptionBits options, std::string* result) {
   if (result == nullptr) throw XMP_Error(kXMPErr_BadParam, "null result for CatenateArrayItems");
   xmpcore::utils::QuotePair pair = CheckedQuotes(separator, quotes);
   const xmpcore::XMPNode* array =

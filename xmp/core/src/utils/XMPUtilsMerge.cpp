@@ -175,7 +175,8 @@ bool IsEmptySimple(const XMPNode& node) {
 
 }  // namespace
 
-void SXMPUtils::CollectProperties(const SXMPMeta& source, SXMPMeta* dest, XMP_OptionBits options) {
+void SXMPUtils::CollectProperties(const SXMPMeta& source, SXMPMeta* dest,
+                                  [[maybe_unused]] XMP_OptionBits options) {
   if (dest == nullptr) throw XMP_Error(kXMPErr_BadParam, "null destination for collecting");
   XMPNode& destRoot = xmpcore::Tree(*dest);
   const XMPNode& sourceRoot = xmpcore::Tree(source);

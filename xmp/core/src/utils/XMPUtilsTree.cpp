@@ -157,7 +157,7 @@ void SXMPUtils::RemoveProperties(SXMPMeta* meta, const std::string& schemaNS,
 void SXMPUtils::DuplicateSubtree(const SXMPMeta& source, SXMPMeta* dest,
                                  const std::string& sourceNS, const std::string& sourceRoot,
                                  const std::string& destNS, const std::string& destRoot,
-                                 XMP_OptionBits options) {
+                                 [[maybe_unused]] XMP_OptionBits options) {
   if (dest == nullptr) throw XMP_Error(kXMPErr_BadParam, "null destination for DuplicateSubtree");
   if (sourceNS.empty()) throw XMP_Error(kXMPErr_BadSchema, "empty source schema namespace");
   XMPNode& sourceTree = xmpcore::Tree(source);

@@ -68,19 +68,16 @@ inline void AppendU8(Bytes& out, std::uint8_t v) {
   out.push_back(v);
 }
 inline void AppendU16(Bytes& out, std::uint16_t v, Endian e) {
-  std::uint8_t b[2];
-  PutU16(b, v, e);
-  out.insert(out.end(), b, b + 2);
+  out.resize(out.size() + 2);
+  PutU16(out.data() + out.size() - 2, v, e);
 }
 inline void AppendU32(Bytes& out, std::uint32_t v, Endian e) {
-  std::uint8_t b[4];
-  PutU32(b, v, e);
-  out.insert(out.end(), b, b + 4);
+  out.resize(out.size() + 4);
+  PutU32(out.data() + out.size() - 4, v, e);
 }
 inline void AppendU64(Bytes& out, std::uint64_t v, Endian e) {
-  std::uint8_t b[8];
-  PutU64(b, v, e);
-  out.insert(out.end(), b, b + 8);
+  out.resize(out.size() + 8);
+  PutU64(out.data() + out.size() - 8, v, e);
 }
 inline void AppendBytes(Bytes& out, std::string_view s) {
   out.insert(out.end(), s.begin(), s.end());

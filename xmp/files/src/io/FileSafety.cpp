@@ -174,7 +174,9 @@ void CopyFileAttributes(int from, int to, const std::string& path) {
 }
 
 std::string TemporaryPrefix(const std::string& path) {
-  return "." + std::filesystem::path(path).filename().string() + ".velt-";
+  std::string prefix = ".";
+  prefix.append(std::filesystem::path(path).filename().string()).append(".velt-");
+  return prefix;
 }
 
 void RemoveStaleTemporaries(const std::string& path, std::chrono::seconds age) {

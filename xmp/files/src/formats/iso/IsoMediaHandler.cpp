@@ -23,7 +23,7 @@ class IsoMediaHandler : public FileHandler {
   std::vector<std::string_view> Extensions() const override {
     return {"mp4", "m4v", "m4a", "m4b", "3gp", "3g2", "mov", "qt"};
   }
-  bool CheckFormat(std::span<const std::uint8_t> head, std::string_view extension,
+  bool CheckFormat(std::span<const std::uint8_t> head, std::string_view /*extension*/,
                    std::uint64_t fileSize) const override {
     return iso::DetectFlavor(head, fileSize).has_value();
   }

@@ -196,9 +196,10 @@ std::vector<std::size_t> XmpFrames(const Tag& tag) {
 }
 
 Bytes MakeXmpFrame(std::uint8_t major, const std::string& packet) {
-  Bytes frame;
-  AppendBytes(frame, std::string_view("PRIV"));
   std::uint32_t size = static_cast<std::uint32_t>(kOwner.size() + packet.size());
+  Bytes frame;
+  frame.reserve(10 + std::size_t{size});
+  AppendBytes(frame, std::string_view("PRIV"));
   std::uint8_t sizeBytes[4];
   if (major == 4) {
     EncodeSynchsafe(sizeBytes, size);
@@ -240,6 +241,7 @@ Bytes MakeTag(std::uint8_t major, std::uint8_t flags, const Bytes& frames, std::
   Bytes tag = {'I', 'D', '3', major, 0, flags, 0, 0, 0, 0};
   constexpr std::size_t kSizeField = kTagHeaderSize - 4;
   EncodeSynchsafe(tag.data() + kSizeField, static_cast<std::uint32_t>(bodySize));
+  tag.reserve(kTagHeaderSize + std::max(bodySize, frames.size()) + kTagHeaderSize);
   AppendBytes(tag, frames);
   tag.resize(kTagHeaderSize + bodySize, 0);
   if (major == 4 && (flags & kTagFooter)) {

@@ -15,7 +15,7 @@ class Mp3Handler : public FileHandler {
   std::string_view Name() const override { return "MP3 (ID3v2)"; }
   std::vector<std::string_view> Extensions() const override { return {"mp3"}; }
   bool CheckFormat(std::span<const std::uint8_t> head, std::string_view extension,
-                   std::uint64_t fileSize) const override {
+                   std::uint64_t /*fileSize*/) const override {
     return mpeg::LooksLikeMp3(head, extension);
   }
   std::optional<FoundPacket> Read(Storage& file) const override { return mpeg::ReadXmp(file); }

@@ -205,8 +205,9 @@ void CheckCrc(Storage& file, const PngChunk& c) {
 }
 
 Bytes MakeXmpChunk(std::string_view packet) {
-  Bytes c;
-  AppendU32(c, static_cast<std::uint32_t>(kXmpHeader.size() + packet.size()), Endian::kBig);
+  Bytes c(4);
+  c.reserve(12 + kXmpHeader.size() + packet.size());
+  PutU32(c.data(), static_cast<std::uint32_t>(kXmpHeader.size() + packet.size()), Endian::kBig);
   AppendBytes(c, "iTXt");
   AppendBytes(c, kXmpHeader);
   AppendBytes(c, packet);

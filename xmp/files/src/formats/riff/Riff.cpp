@@ -123,7 +123,7 @@ Bytes MakeXmpChunk(const ChunkFormat& format, const PacketText& packet, std::uin
 
 // Turns every XMP chunk after the first into free space: copies left by an interrupted
 // update or by another writer. Readers already take the first one.
-bool RetireCopies(Storage& file, WriteJournal& journal, const Layout& layout,
+bool RetireCopies([[maybe_unused]] Storage& file, WriteJournal& journal, const Layout& layout,
                   const ChunkFormat& format, std::span<const std::size_t> xmp) {
   for (std::size_t i = 1; i < xmp.size(); ++i) {
     const Chunk& chunk = layout.mChunks[xmp[i]];

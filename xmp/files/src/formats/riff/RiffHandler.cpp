@@ -21,8 +21,8 @@ class RiffHandler : public FileHandler {
   std::uint32_t Flags() const override { return kHandlerReadWrite; }
   std::string_view Name() const override { return "RIFF (WAV, AVI)"; }
   std::vector<std::string_view> Extensions() const override { return {"wav", "wave", "avi"}; }
-  bool CheckFormat(std::span<const std::uint8_t> head, std::string_view extension,
-                   std::uint64_t fileSize) const override {
+  bool CheckFormat(std::span<const std::uint8_t> head, std::string_view /*extension*/,
+                   std::uint64_t /*fileSize*/) const override {
     return riff::DetectForm(head).has_value();
   }
   std::optional<FoundPacket> Read(Storage& file) const override { return riff::ReadXmp(file); }

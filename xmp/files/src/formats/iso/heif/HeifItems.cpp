@@ -195,6 +195,7 @@ ItemLocations ParseItemLocations(std::span<const std::uint8_t> payload) {
 
 std::optional<Bytes> SerializeItemLocations(const ItemLocations& locs) {
   Bytes body;
+  body.reserve(10 + 16 * locs.mItems.size());  // the header, and a typical one-extent item each
   PutFullBoxHeader(body, locs.mVersion, 0);
   AppendU8(body, static_cast<std::uint8_t>(locs.mOffsetSize << 4 | locs.mLengthSize));
   AppendU8(body, static_cast<std::uint8_t>(locs.mBaseOffsetSize << 4 |

@@ -14,8 +14,8 @@ class AiffHandler : public FileHandler {
   std::uint32_t Flags() const override { return kHandlerReadWrite; }
   std::string_view Name() const override { return "AIFF (AIFF, AIFF-C)"; }
   std::vector<std::string_view> Extensions() const override { return {"aif", "aiff", "aifc"}; }
-  bool CheckFormat(std::span<const std::uint8_t> head, std::string_view extension,
-                   std::uint64_t fileSize) const override {
+  bool CheckFormat(std::span<const std::uint8_t> head, std::string_view /*extension*/,
+                   std::uint64_t /*fileSize*/) const override {
     return aiff::DetectForm(head).has_value();
   }
   std::optional<FoundPacket> Read(Storage& file) const override { return aiff::ReadXmp(file); }

@@ -48,7 +48,10 @@ struct Canvas {
 };
 
 std::string At(const riff::Chunk& chunk) {
-  return "'" + FourCCString(chunk.mId) + "' chunk at offset " + std::to_string(chunk.mOffset);
+  std::string text = "'";
+  text.append(FourCCString(chunk.mId)).append("' chunk at offset ");
+  text.append(std::to_string(chunk.mOffset));
+  return text;
 }
 
 // The canvas of a simple file, from the header of its VP8 or VP8L bitstream.
