@@ -99,6 +99,7 @@ TEST(MainJobTest, BadInputIsOneLineEachAndTheOtherFilesAreShown) {
     EXPECT_NE(std::string::npos, err.find(expected)) << expected << " in\n" << err;
   }
   EXPECT_EQ(5, std::count(err.begin(), err.end(), '\n')) << err;
+  EXPECT_EQ(std::string::npos, err.find("damaged ('")) << "the file is named twice:\n" << err;
   EXPECT_NE(std::string::npos, out.find("This file has no XMP metadata."));
   EXPECT_NE(std::string::npos, out.find("Harbour at dusk"));
   EXPECT_FALSE(HasRawMarker(out + err));

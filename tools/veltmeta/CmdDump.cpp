@@ -19,6 +19,7 @@
 
 #include "Command.h"
 #include "Json.h"
+#include "TextConversion.h"
 #include "xmp/SXMPFiles.h"
 #include "xmp/SXMPIterator.h"
 #include "xmp/SXMPMeta.h"
@@ -78,7 +79,7 @@ void DumpFile(const std::string& path, FileOutput& r) {
     r.mMessages += "veltmeta dump: cannot read '";
     r.mMessages += path;
     r.mMessages += "': ";
-    r.mMessages += e.GetErrMsg();
+    r.mMessages += veltmeta::WithoutFileName(e.GetErrMsg(), path);
     r.mMessages += '\n';
   }
 }

@@ -159,7 +159,9 @@ bool Open(const std::string& file, ToolSession& session, Opened& opened) {
     return false;
   }
   if (!opened.mProvider->ReadError().empty()) {
-    PrintError(file, "its XMP is damaged (" + WithoutMarkers(opened.mProvider->ReadError()) + ")");
+    PrintError(file, "its XMP is damaged (" +
+                         WithoutFileName(WithoutMarkers(opened.mProvider->ReadError()), file) +
+                         ")");
     return false;
   }
   opened.mShown.mName = ShownName(file);

@@ -123,4 +123,9 @@ std::size_t EditDistance(const std::string& a, const std::string& b) {
   return row[b.size()];
 }
 
+std::string WithoutFileName(const std::string& message, const std::string& file) {
+  const std::string prefix = "'" + file + "': ";
+  return message.compare(0, prefix.size(), prefix) == 0 ? message.substr(prefix.size()) : message;
+}
+
 }  // namespace veltmeta

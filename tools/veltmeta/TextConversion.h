@@ -21,4 +21,8 @@ std::string ToUTF8(const std::u16string& text);
 // (ASCII letters compared without case), for "did you mean" hints on short names.
 std::size_t EditDistance(const std::string& a, const std::string& b);
 
+// `message` without the "'FILE': " the toolkit puts before what it says about a file, for
+// lines that name the file already; `message` itself when it does not start so.
+std::string WithoutFileName(const std::string& message, const std::string& file);
+
 }  // namespace veltmeta
