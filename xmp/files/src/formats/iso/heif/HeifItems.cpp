@@ -221,7 +221,8 @@ std::optional<Bytes> SerializeItemLocations(const ItemLocations& locs) {
     }
   }
   Bytes box;
-  iso::AppendBoxHeader(box, kIloc, iso::HeaderSizeFor(body.size(), iso::UserType::kNone) + body.size());
+  iso::AppendBoxHeader(box, kIloc,
+                       iso::HeaderSizeFor(body.size(), iso::UserType::kNone) + body.size());
   AppendBytes(box, body);
   return box;
 }

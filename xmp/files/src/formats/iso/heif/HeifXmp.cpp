@@ -274,7 +274,8 @@ bool SwitchInPlace(WriteJournal& journal, const Meta& meta, std::uint32_t id, co
 }
 
 void AppendBox(Bytes& out, std::uint32_t type, std::span<const std::uint8_t> payload) {
-  iso::AppendBoxHeader(out, type, iso::HeaderSizeFor(payload.size(), iso::UserType::kNone) + payload.size());
+  iso::AppendBoxHeader(out, type,
+                       iso::HeaderSizeFor(payload.size(), iso::UserType::kNone) + payload.size());
   AppendBytes(out, payload);
 }
 
