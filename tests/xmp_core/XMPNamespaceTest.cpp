@@ -71,6 +71,29 @@ TEST(XMPNamespace, StandardPrefixesAndRegistrationRules) {
   EXPECT_TRUE(SXMPMeta::GetNamespaceURI("dc", nullptr));
 }
 
+// Deleting namespaces from the middle of a large registry keeps every other one reachable
+// by URI and by prefix, and a deleted one can be registered again.
+TEST(XMPNamespace, DeletionsKeepTheRestReachable) {
+  auto uri = [](int i) { return "http://example.com/del/" + std::to_string(i) + "/"; };
+  std::vector<std::string> prefixes(3000);
+  for (int i = 0; i < 3000; ++i)
+    SXMPMeta::RegisterNamespace(uri(i), i % 2 ? "del" : "d" + std::to_string(i), &prefixes[i]);
+  for (int i = 0; i < 3000; i += 3)
+    SXMPMeta::DeleteNamespace(uri(i));
+  for (int i = 0; i < 3000; ++i) {
+    std::string prefix, back;
+    EXPECT_EQ(SXMPMeta::GetNamespacePrefix(uri(i), &prefix), i % 3 != 0) << i;
+    EXPECT_EQ(SXMPMeta::GetNamespaceURI(prefixes[i], &back), i % 3 != 0) << i;
+    if (i % 3 != 0) {
+      EXPECT_EQ(prefix, prefixes[i]);
+      EXPECT_EQ(back, uri(i));
+    }
+  }
+  std::string again;
+  EXPECT_TRUE(SXMPMeta::RegisterNamespace(uri(0), "d0", &again));
+  EXPECT_EQ(again, "d0:");
+}
+
 TEST(XMPNamespace, ConcurrentRegistrationGivesOnePrefixPerNamespace) {
   std::vector<std::thread> threads;
   std::vector<std::string> results(8);

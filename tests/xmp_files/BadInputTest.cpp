@@ -157,9 +157,9 @@ TEST(PacketCleanup, PartWhereCleaningChangesNothing) {
 }
 
 // Lenient reading: junk after the packet, a missing wrapper and NUL padding are read; an
-// extended part whose digest does not match its GUID is ignored, the standard part kept, and
-// an update refused.
-TEST_F(BadInput, LenientPacketsAndForgedExtendedXmp) {
+// extended part is found by its GUID alone (a digest that does not match is no reason to drop
+// it), and one that is incomplete is left out and makes an update refused.
+TEST_F(BadInput, LenientPacketsAndExtendedXmp) {
   const std::string body =
       "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF "
       "xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\"><rdf:Description rdf:about=\"\" "
@@ -174,28 +174,47 @@ TEST_F(BadInput, LenientPacketsAndForgedExtendedXmp) {
                         xmpfiles::Endian::kBig);
     return std::string(b.begin(), b.end()) + sig + data;
   };
-  const std::string ext = "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"/>";
-  std::string extHeader = "0123456789ABCDEF0123456789ABCDEF";
-  xmpfiles::Bytes nums;
-  xmpfiles::AppendU32(nums, static_cast<std::uint32_t>(ext.size()), xmpfiles::Endian::kBig);
-  xmpfiles::AppendU32(nums, 0, xmpfiles::Endian::kBig);
-  extHeader.append(nums.begin(), nums.end());
+  const std::string ext =
+      "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF "
+      "xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\"><rdf:Description rdf:about=\"\" "
+      "xmlns:xmp=\"http://ns.adobe.com/xap/1.0/\" xmp:Nickname=\"extended\"/></rdf:RDF></x:xmpmeta>";
+  auto extHeader = [&](std::uint32_t fullLength) {
+    std::string header = "0123456789ABCDEF0123456789ABCDEF";
+    xmpfiles::Bytes nums;
+    xmpfiles::AppendU32(nums, fullLength, xmpfiles::Endian::kBig);
+    xmpfiles::AppendU32(nums, 0, xmpfiles::Endian::kBig);
+    return header.append(nums.begin(), nums.end());
+  };
   const std::string sample = ReadFile(DataFile("xmp_files/images/sample.jpg"));
   TempDir dir;
   for (const std::string& packet : {wrapped, body}) {
-    std::string jpeg =
-        sample.substr(0, 2) + app1(std::string("http://ns.adobe.com/xap/1.0/\0", 29), packet) +
-        app1(std::string("http://ns.adobe.com/xmp/extension/\0", 35), extHeader + ext) +
-        sample.substr(2);
-    WriteFile(dir / "lenient.jpg", jpeg);
-    SXMPMeta meta;
-    ASSERT_TRUE(ReadXmp(dir / "lenient.jpg", &meta));
-    std::string label;
-    EXPECT_TRUE(meta.GetProperty(kXMP_NS_XMP, "xmp:Label", &label));
-    EXPECT_EQ(label, "lenient");
-    // An update would drop the extended part we could not verify: refused, file unchanged.
-    EXPECT_THROW(WriteXmp(dir / "lenient.jpg", meta), XMP_Error);
-    EXPECT_EQ(ReadFile(dir / "lenient.jpg"), jpeg);
+    for (bool complete : {true, false}) {
+      SCOPED_TRACE(complete ? "complete" : "incomplete");
+      const auto full = static_cast<std::uint32_t>(ext.size() + (complete ? 0 : 10));
+      std::string jpeg =
+          sample.substr(0, 2) + app1(std::string("http://ns.adobe.com/xap/1.0/\0", 29), packet) +
+          app1(std::string("http://ns.adobe.com/xmp/extension/\0", 35), extHeader(full) + ext) +
+          sample.substr(2);
+      WriteFile(dir / "lenient.jpg", jpeg);
+      SXMPMeta meta;
+      ASSERT_TRUE(ReadXmp(dir / "lenient.jpg", &meta));
+      std::string label, nickname;
+      EXPECT_TRUE(meta.GetProperty(kXMP_NS_XMP, "xmp:Label", &label));
+      EXPECT_EQ(label, "lenient");
+      EXPECT_EQ(meta.GetProperty(kXMP_NS_XMP, "xmp:Nickname", &nickname), complete);
+      if (complete) {
+        // Both parts survive an update.
+        WriteXmp(dir / "lenient.jpg", meta);
+        SXMPMeta back;
+        ASSERT_TRUE(ReadXmp(dir / "lenient.jpg", &back));
+        EXPECT_TRUE(back.GetProperty(kXMP_NS_XMP, "xmp:Nickname", &nickname));
+        EXPECT_TRUE(back.GetProperty(kXMP_NS_XMP, "xmp:Label", &label));
+      } else {
+        // An update would drop the part we could not read: refused, file unchanged.
+        EXPECT_THROW(WriteXmp(dir / "lenient.jpg", meta), XMP_Error);
+        EXPECT_EQ(ReadFile(dir / "lenient.jpg"), jpeg);
+      }
+    }
   }
 }
 

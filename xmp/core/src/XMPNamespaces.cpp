@@ -4,7 +4,9 @@
 #include <shared_mutex>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
+#include "HashIndex.h"
 #include "XMPPath.h"
 #include "XMPUnicode.h"
 #include "xmp/XMP_Const.h"
@@ -60,24 +62,16 @@ constexpr StandardNamespace kStandard[] = {
     {kXMP_NS_Transient, "veltTransient"},
 };
 
-// Heterogeneous lookup: finding a namespace does not copy the URI.
-struct TextHash {
-  using is_transparent = void;
-  size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
-};
-using TextMap = std::unordered_map<std::string, std::string, TextHash, std::equal_to<>>;
-// The reverse index points into the strings of the forward one: each name is stored once.
-using ViewMap = std::unordered_map<std::string_view, std::string_view>;
-
 class Registry {
  public:
   Registry() { Reset(); }
 
   void Reset() {
     std::unique_lock lock(mMutex);
-    // Fresh tables, not cleared ones: their bucket arrays would stay at the largest size seen.
-    mUriToPrefix = TextMap();
-    mPrefixToUri = ViewMap();
+    // Fresh tables, not cleared ones: their storage would stay at the largest size seen.
+    mEntries = {};
+    mByUri.Clear();
+    mByPrefix.Clear();
     mNextSuffix = {};
     for (const auto& ns : kStandard)
       Add(ns.mURI, std::string(ns.mPrefix) + ':');
@@ -92,10 +86,11 @@ class Registry {
                       "namespace prefix '" + std::string(suggested) + "' is not an XML name");
     }
     std::string wanted = std::string(suggested) + ':';
+    const size_t uriHash = HashText(uri);
     std::unique_lock lock(mMutex);
-    if (auto it = mUriToPrefix.find(uri); it != mUriToPrefix.end()) {
-      if (registered) *registered = it->second;
-      return it->second == wanted;
+    if (const Entry* known = ByUri(uri, uriHash)) {
+      if (registered) *registered = known->mPrefix;
+      return known->mPrefix == wanted;
     }
     // xml and xmlns are bound by XML itself, rdf is the syntax's own: no other namespace
     // may take them, or the packets written with it could not be read.
@@ -105,24 +100,25 @@ class Registry {
                                             "' cannot use it");
     }
     std::string prefix = wanted;
-    if (mPrefixToUri.count(wanted) != 0) {
+    if (ByPrefix(wanted)) {
       // Generated prefixes "name_n_": the search goes on from the last number given for this
       // name, so that many namespaces asking for one prefix cost constant time each.
       int& next = mNextSuffix[std::string(suggested)];
       do {
         prefix = std::string(suggested) + '_' + std::to_string(++next) + "_:";
-      } while (mPrefixToUri.count(prefix) != 0);
+      } while (ByPrefix(prefix));
     }
-    Add(std::string(uri), prefix);
+    Add(std::string(uri), prefix, uriHash);
     if (registered) *registered = prefix;
     return prefix == wanted;
   }
 
   bool Prefix(std::string_view uri, std::string* prefix) const {
+    const size_t hash = HashText(uri);
     std::shared_lock lock(mMutex);
-    auto it = mUriToPrefix.find(uri);
-    if (it == mUriToPrefix.end()) return false;
-    if (prefix) *prefix = it->second;
+    const Entry* known = ByUri(uri, hash);
+    if (!known) return false;
+    if (prefix) *prefix = known->mPrefix;
     return true;
   }
 
@@ -135,9 +131,9 @@ class Registry {
       prefix = key;
     }
     std::shared_lock lock(mMutex);
-    auto it = mPrefixToUri.find(prefix);
-    if (it == mPrefixToUri.end()) return false;
-    if (uri) uri->assign(it->second);
+    const Entry* known = ByPrefix(prefix);
+    if (!known) return false;
+    if (uri) uri->assign(known->mUri);
     return true;
   }
 
@@ -145,23 +141,55 @@ class Registry {
     for (const auto& ns : kStandard) {
       if (uri == ns.mURI) return;
     }
+    const size_t hash = HashText(uri);
     std::unique_lock lock(mMutex);
-    auto it = mUriToPrefix.find(uri);
-    if (it == mUriToPrefix.end()) return;
-    mPrefixToUri.erase(it->second);
-    mUriToPrefix.erase(it);
+    const Entry* known = ByUri(uri, hash);
+    if (!known) return;
+    const auto id = static_cast<std::uint32_t>(known - mEntries.data());
+    mByUri.Erase(hash, id);
+    mByPrefix.Erase(HashText(known->mPrefix), id);
+    // The last entry takes the freed place, so that ids stay dense.
+    const auto last = static_cast<std::uint32_t>(mEntries.size() - 1);
+    if (id != last) {
+      mByUri.Renumber(HashText(mEntries[last].mUri), last, id);
+      mByPrefix.Renumber(HashText(mEntries[last].mPrefix), last, id);
+      mEntries[id] = std::move(mEntries[last]);
+    }
+    mEntries.pop_back();
   }
 
  private:
+  struct Entry {
+    std::string mUri;
+    std::string mPrefix;  // with ':'
+  };
+
+  const Entry* ByUri(std::string_view uri, size_t hash) const {
+    std::uint32_t id = mByUri.Find(hash, [&](std::uint32_t i) { return mEntries[i].mUri == uri; });
+    return id == HashIndex::kNone ? nullptr : &mEntries[id];
+  }
+
+  const Entry* ByPrefix(std::string_view prefix) const {
+    std::uint32_t id = mByPrefix.Find(
+        HashText(prefix), [&](std::uint32_t i) { return mEntries[i].mPrefix == prefix; });
+    return id == HashIndex::kNone ? nullptr : &mEntries[id];
+  }
+
+  void Add(std::string uri, std::string prefix, size_t uriHash) {
+    const auto id = static_cast<std::uint32_t>(mEntries.size());
+    mByUri.Insert(uriHash, id);
+    mByPrefix.Insert(HashText(prefix), id);
+    mEntries.push_back({std::move(uri), std::move(prefix)});
+  }
   void Add(std::string uri, std::string prefix) {
-    // Nodes of an unordered_map never move, so views of their strings stay valid.
-    auto [it, added] = mUriToPrefix.try_emplace(std::move(uri), std::move(prefix));
-    if (added) mPrefixToUri.emplace(it->second, it->first);
+    const size_t hash = HashText(uri);
+    if (!ByUri(uri, hash)) Add(std::move(uri), std::move(prefix), hash);
   }
 
   mutable std::shared_mutex mMutex;
-  TextMap mUriToPrefix;
-  ViewMap mPrefixToUri;
+  std::vector<Entry> mEntries;  // by id; the indexes map URIs and prefixes to ids
+  HashIndex mByUri;
+  HashIndex mByPrefix;
   std::unordered_map<std::string, int> mNextSuffix;  // last number of generated prefixes
 };
 
