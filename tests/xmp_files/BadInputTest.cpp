@@ -177,7 +177,8 @@ TEST_F(BadInput, LenientPacketsAndExtendedXmp) {
   const std::string ext =
       "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF "
       "xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\"><rdf:Description rdf:about=\"\" "
-      "xmlns:xmp=\"http://ns.adobe.com/xap/1.0/\" xmp:Nickname=\"extended\"/></rdf:RDF></x:xmpmeta>";
+      "xmlns:xmp=\"http://ns.adobe.com/xap/1.0/\" "
+      "xmp:Nickname=\"extended\"/></rdf:RDF></x:xmpmeta>";
   auto extHeader = [&](std::uint32_t fullLength) {
     std::string header = "0123456789ABCDEF0123456789ABCDEF";
     xmpfiles::Bytes nums;

@@ -7,6 +7,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "HashIndex.h"
 #include "XMPNamespaces.h"
 #include "XMPUnicode.h"
 #include "XMPXmlTree.h"
@@ -27,28 +28,35 @@ constexpr XMP_OptionBits kAltTextForm = kXMP_PropValueIsArray | kXMP_PropArrayIs
 // outlive the node it describes.
 class FieldIndex {
  public:
-  explicit FieldIndex(std::pmr::memory_resource* arena) : mFew(arena), mSet(arena) {}
+  explicit FieldIndex(std::pmr::memory_resource* arena) : mNames(arena) {}
 
   // True when `name` is new; false when it was inserted before. Views must stay valid while
   // the index lives (the reader gives names held by the XML tree).
   bool Insert(std::string_view name) {
-    if (mSet.empty()) {
-      for (std::string_view known : mFew) {
+    if (mNames.size() < kFew) {
+      for (std::string_view known : mNames) {
         if (known == name) return false;
       }
-      if (mFew.size() < kFew) {
-        mFew.push_back(name);
-        return true;
+    } else {
+      if (mIndex.Size() == 0) {
+        for (size_t i = 0; i < mNames.size(); ++i)
+          mIndex.Insert(HashText(mNames[i]), static_cast<std::uint32_t>(i));
       }
-      mSet.insert(mFew.begin(), mFew.end());
+      const size_t hash = HashText(name);
+      if (mIndex.Find(hash, [&](std::uint32_t i) { return mNames[i] == name; }) !=
+          HashIndex::kNone) {
+        return false;
+      }
+      mIndex.Insert(hash, static_cast<std::uint32_t>(mNames.size()));
     }
-    return mSet.insert(name).second;
+    mNames.push_back(name);
+    return true;
   }
 
  private:
-  static constexpr size_t kFew = 16;
-  std::pmr::vector<std::string_view> mFew;
-  std::pmr::unordered_set<std::string_view> mSet;
+  static constexpr size_t kFew = 16;  // searched in a row below this many names
+  std::pmr::vector<std::string_view> mNames;
+  HashIndex mIndex;  // by position in mNames, once there are kFew names
 };
 
 // Turns the XML tree of a packet into the XMP data tree.

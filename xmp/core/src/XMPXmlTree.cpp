@@ -6,9 +6,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <random>
 #include <unordered_map>
 #include <vector>
 
+#include "HashIndex.h"
 #include "xmp/XMP_Const.h"
 
 namespace xmpcore {
@@ -67,30 +69,20 @@ struct Context {
   size_t mSkipAt = 0;   // where the bytes not given to expat were cut out
   size_t mSkipped = 0;  // and how many
 
-  // Name ids by the raw name expat reports ("uri\x01local\x01prefix"), in an open-addressed
-  // table of (hash, id) slots: a lookup touches one slot and, when the hash matches, the
-  // stored copy of the name. Packets with many distinct names (wide structures, many
-  // namespaces) spend their time here, so misses in memory matter more than anything else.
-  struct Slot {
-    size_t mHash = 0;
-    std::uint32_t mId = kNoElement;
-  };
-  std::vector<Slot> mSlots;
+  // Name ids by the raw name expat reports ("uri\x01local\x01prefix"). Packets with many
+  // distinct names (wide structures, many namespaces) spend their time here, so misses in
+  // memory matter more than anything else: the index is a flat table.
+  HashIndex mIndex;
   std::vector<std::string_view> mRawNames;  // by id: the stored copy of the raw name
 
   std::uint32_t Intern(const char* raw) {
     const std::string_view key(raw);
-    const size_t hash = std::hash<std::string_view>{}(key);
-    if (mSlots.empty()) mSlots.resize(16);
-    size_t mask = mSlots.size() - 1;
-    size_t at = hash & mask;
-    for (; mSlots[at].mId != kNoElement; at = (at + 1) & mask) {
-      const Slot& slot = mSlots[at];
-      if (slot.mHash == hash && mRawNames[slot.mId] == key) return slot.mId;
+    const size_t hash = HashText(key);
+    std::uint32_t id = mIndex.Find(hash, [&](std::uint32_t i) { return mRawNames[i] == key; });
+    if (id == HashIndex::kNone) {
+      id = AddName(key);
+      mIndex.Insert(hash, id);
     }
-    const std::uint32_t id = AddName(key);
-    mSlots[at] = {hash, id};
-    if (2 * mRawNames.size() > mSlots.size()) Grow();
     return id;
   }
 
@@ -112,20 +104,6 @@ struct Context {
     mTree->mNames.push_back(name);
     mRawNames.push_back(text);
     return id;
-  }
-
-  // Doubles the table, placing each id by its kept hash (no name is hashed again).
-  void Grow() {
-    std::vector<Slot> old(mSlots.size() * 2);
-    old.swap(mSlots);
-    const size_t mask = mSlots.size() - 1;
-    for (const Slot& slot : old) {
-      if (slot.mId == kNoElement) continue;
-      size_t at = slot.mHash & mask;
-      while (mSlots[at].mId != kNoElement)
-        at = (at + 1) & mask;
-      mSlots[at] = slot;
-    }
   }
 
   void Stop(std::string message) {
@@ -214,6 +192,37 @@ void XMLCALL OnEntity(void* data, const XML_Char* name, int, const XML_Char*, in
 struct ParserDeleter {
   void operator()(XML_ParserStruct* p) const { XML_ParserFree(p); }
 };
+using ParserPtr = std::unique_ptr<XML_ParserStruct, ParserDeleter>;
+
+// The salt of expat's hash tables, random once per process: left unset, expat asks the
+// system for one at every parse, a call that costs a tenth of parsing a typical packet.
+unsigned long HashSalt() {
+  static const unsigned long sSalt = [] {
+    try {
+      std::random_device device;
+      return (static_cast<unsigned long>(device()) << 32) ^ device();
+    } catch (const std::exception&) {
+      return 0UL;  // expat then finds a salt itself
+    }
+  }();
+  return sSalt;
+}
+
+// Each thread keeps the parser of its last small document and resets it for the next one, so
+// that its buffers and tables are reused rather than allocated again (a fifth of the cost of
+// a typical packet). A parser that served a large document is freed instead: what a thread
+// keeps stays a few kilobytes. Taken out while in use, so a nested parse gets its own.
+constexpr size_t kKeepParserBelow = 64 * 1024;  // bytes of input
+thread_local ParserPtr tSpareParser;
+
+ParserPtr TakeParser() {
+  ParserPtr parser = std::move(tSpareParser);
+  if (!parser || !XML_ParserReset(parser.get(), "UTF-8")) {
+    parser.reset(XML_ParserCreateNS("UTF-8", kSeparator));
+  }
+  if (parser && HashSalt() != 0) XML_SetHashSalt(parser.get(), HashSalt());
+  return parser;
+}
 
 }  // namespace
 
@@ -369,7 +378,7 @@ std::pair<size_t, size_t> FindPacketHeader(std::string_view text) {
 }  // namespace
 
 void XmlTree::Parse(std::string_view utf8, int maxDepth) {
-  std::unique_ptr<XML_ParserStruct, ParserDeleter> parser(XML_ParserCreateNS("UTF-8", kSeparator));
+  ParserPtr parser = TakeParser();
   if (!parser) throw XMP_Error(kXMPErr_NoMemory, "cannot create the XML parser");
   Context ctx{};
   ctx.mTree = this;
@@ -418,6 +427,7 @@ void XmlTree::Parse(std::string_view utf8, int maxDepth) {
   if (complete) {
     size_t end = ctx.mRootEnd + (ctx.mRootEnd >= headerBegin ? skipped : 0);
     mTrailing = utf8.substr(std::min(end, utf8.size()));
+    if (utf8.size() < kKeepParserBelow) tSpareParser = std::move(parser);
     return;
   }
   if (status != XML_STATUS_OK || !ctx.mError.empty()) {
