@@ -28,6 +28,7 @@
 #include "XMPPath.h"
 #include "xmp/SXMPIterator.h"
 #include "xmp/SXMPMeta.h"
+#include "xmp/XMP_Warnings.h"
 
 extern "C" {
 void* __libc_malloc(size_t size);
@@ -162,6 +163,14 @@ std::string WideStruct(size_t fields) {
   return Packet(body + "</ex:wide>");
 }
 
+// An Alt array whose items all have one language: every item after the first is a repeat.
+std::string RepeatedLanguages(size_t items) {
+  std::string body = "<ex:alt><rdf:Alt>";
+  for (size_t i = 0; i < items; ++i)
+    body += "<rdf:li xml:lang='en'>" + std::to_string(i) + "</rdf:li>";
+  return Packet(body + "</rdf:Alt></ex:alt>");
+}
+
 // Empties the process-wide namespace registry, so that each run starts from the same one.
 void FreshRegistry() {
   SXMPMeta::Initialize();
@@ -262,6 +271,12 @@ void BM_GrowthWideStruct(benchmark::State& state) {
   Growth(state, 10000, ParseOf(&WideStruct));
   ExpatGrowth(state, 10000, &WideStruct);
 }
+void BM_GrowthRepeatedLanguages(benchmark::State& state) {
+  SXMPMeta::RegisterNamespace(kExNS, "ex");
+  // Each repeat is reported: the warnings go nowhere here.
+  XMP_WarningScope quiet([](const std::string&) {});
+  Growth(state, 20000, ParseOf(&RepeatedLanguages));
+}
 void BM_GrowthNamespacesOnOnePrefix(benchmark::State& state) {
   Growth(state, 10000, ParseOf(&OnePrefix));
   ExpatGrowth(state, 10000, &OnePrefix);
@@ -300,6 +315,7 @@ BENCHMARK(BM_GrowthShortLines)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GrowthThumbnail)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GrowthEntities)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GrowthWideStruct)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GrowthRepeatedLanguages)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GrowthNamespacesOnOnePrefix)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GrowthRegisterOnOnePrefix)->Iterations(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GrowthDeepIterator)->Iterations(1)->Unit(benchmark::kMillisecond);

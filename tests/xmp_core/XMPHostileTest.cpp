@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "CoreTestSupport.h"
+#include "HashIndex.h"
 #include "XMPParser.h"
 #include "XMPPath.h"
 #include "XMPXmlTree.h"
@@ -103,6 +104,20 @@ TEST(XMPHostile, LargeStructuresFindExactlyTheirRealDuplicates) {
   EXPECT_TRUE(coretest::SameTree(forward, wide(-1, "")));
   EXPECT_FALSE(coretest::SameTree(forward, renamed));
   EXPECT_FALSE(coretest::SameTree(forward, revalued));
+}
+
+// Name tables hash with a keyed SipHash, so that colliding names cannot be crafted. The
+// reference outputs of SipHash-2-4 (key 00..0f) check the construction; names hash alike
+// within a process.
+TEST(XMPHostile, NamesHashWithAKeyedHash) {
+  const std::uint64_t k0 = 0x0706050403020100ULL, k1 = 0x0f0e0d0c0b0a0908ULL;
+  EXPECT_EQ(xmpcore::SipHash("", k0, k1, 2, 4), 0x726fdb47dd0e0e31ULL);
+  std::string fifteen;
+  for (char c = 0; c < 15; ++c)
+    fifteen += c;
+  EXPECT_EQ(xmpcore::SipHash(fifteen, k0, k1, 2, 4), 0xa129ca6149be45e5ULL);
+  EXPECT_EQ(xmpcore::HashText("dc:title"), xmpcore::HashText(std::string("dc:") + "title"));
+  EXPECT_NE(xmpcore::HashText("dc:title"), xmpcore::HashText("dc:titlf"));
 }
 
 TEST(XMPHostile, TwentyThousandNamespacesOnOnePrefix) {

@@ -1,6 +1,83 @@
 #include "HashIndex.h"
 
+#include <bit>
+#include <cstring>
+#include <exception>
+#include <random>
+
 namespace xmpcore {
+namespace {
+
+constexpr std::uint64_t Rotate(std::uint64_t x, int bits) {
+  return (x << bits) | (x >> (64 - bits));
+}
+
+struct SipState {
+  std::uint64_t v0, v1, v2, v3;
+  void Rounds(int count) {
+    for (int i = 0; i < count; ++i) {
+      v0 += v1;
+      v1 = Rotate(v1, 13) ^ v0;
+      v0 = Rotate(v0, 32);
+      v2 += v3;
+      v3 = Rotate(v3, 16) ^ v2;
+      v0 += v3;
+      v3 = Rotate(v3, 21) ^ v0;
+      v2 += v1;
+      v1 = Rotate(v1, 17) ^ v2;
+      v2 = Rotate(v2, 32);
+    }
+  }
+  void Absorb(std::uint64_t word, int rounds) {
+    v3 ^= word;
+    Rounds(rounds);
+    v0 ^= word;
+  }
+};
+
+// Up to eight bytes read as a little-endian number.
+std::uint64_t LittleEndianWord(const char* p, size_t size) {
+  std::uint64_t word = 0;
+  std::memcpy(&word, p, size);
+  if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
+  return word;
+}
+
+struct HashKey {
+  std::uint64_t mK0 = 0x0706050403020100ULL;
+  std::uint64_t mK1 = 0x0f0e0d0c0b0a0908ULL;
+  HashKey() {
+    try {
+      std::random_device device;
+      mK0 = (std::uint64_t{device()} << 32) ^ device();
+      mK1 = (std::uint64_t{device()} << 32) ^ device();
+    } catch (const std::exception&) {
+      // No random source: the fixed key still hashes well, it is only predictable.
+    }
+  }
+};
+
+}  // namespace
+
+std::uint64_t SipHash(std::string_view text, std::uint64_t k0, std::uint64_t k1, int compression,
+                      int finalization) {
+  SipState s{k0 ^ 0x736f6d6570736575ULL, k1 ^ 0x646f72616e646f6dULL, k0 ^ 0x6c7967656e657261ULL,
+             k1 ^ 0x7465646279746573ULL};
+  const size_t whole = text.size() / 8 * 8;
+  for (size_t at = 0; at < whole; at += 8)
+    s.Absorb(LittleEndianWord(text.data() + at, 8), compression);
+  s.Absorb(LittleEndianWord(text.data() + whole, text.size() - whole) |
+               (std::uint64_t{text.size() & 0xFF} << 56),
+           compression);
+  s.v2 ^= 0xFF;
+  s.Rounds(finalization);
+  return s.v0 ^ s.v1 ^ s.v2 ^ s.v3;
+}
+
+size_t HashText(std::string_view text) {
+  static const HashKey sKey;
+  return SipHash(text, sKey.mK0, sKey.mK1, 1, 3);
+}
 
 void HashIndex::Insert(size_t hash, std::uint32_t id) {
   if (2 * (mCount + 1) > mSlots.size()) Grow();

@@ -13,10 +13,20 @@
 
 namespace xmpcore {
 
-// The hash used with HashIndex for text keys.
-inline size_t HashText(std::string_view text) {
-  return std::hash<std::string_view>{}(text);
-}
+// SipHash with `compression` rounds per word and `finalization` rounds at the end, keyed
+// by k0, k1: a keyed hash whose collisions cannot be found without the key.
+std::uint64_t SipHash(std::string_view text, std::uint64_t k0, std::uint64_t k1, int compression,
+                      int finalization);
+
+// The hash used with HashIndex for text keys: SipHash-1-3 under a key drawn at random once
+// per process. Names come from the files being read; with a fixed hash function a crafted
+// packet of colliding names would turn each lookup into a search of all of them.
+size_t HashText(std::string_view text);
+
+// HashText for the standard unordered containers keyed by text.
+struct TextHasher {
+  size_t operator()(std::string_view text) const { return HashText(text); }
+};
 
 class HashIndex {
  public:

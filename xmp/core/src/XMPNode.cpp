@@ -4,6 +4,7 @@
 #include <unordered_map>
 #include <utility>
 
+#include "HashIndex.h"
 #include "XMPNamespaces.h"
 
 namespace xmpcore {
@@ -43,7 +44,8 @@ enum class Pairing { kInOrder, kByName };
 bool PairLists(const std::vector<std::unique_ptr<XMPNode>>& a,
                const std::vector<std::unique_ptr<XMPNode>>& b, Pairing pairing, NodePairs& pairs) {
   if (a.size() != b.size()) return false;
-  std::unordered_map<std::string_view, const XMPNode*> byName;  // b's nodes, once out of order
+  std::unordered_map<std::string_view, const XMPNode*, TextHasher>
+      byName;  // b's nodes, once out of order
   for (size_t i = 0; i < a.size(); ++i) {
     if (pairing == Pairing::kInOrder || a[i]->mName == b[i]->mName) {
       pairs.emplace_back(a[i].get(), b[i].get());

@@ -605,17 +605,19 @@ class RdfReader {
       if (item->Language().empty() || item->IsComposite()) return;
     }
     array.mOptions |= kAltTextForm;
-    std::unordered_set<std::string> seen;
-    for (size_t i = 0; i < array.mChildren.size();) {
-      std::string lang = veltcore::string::ToLowerAscii(array.mChildren[i]->Language());
-      if (seen.insert(lang).second) {
-        ++i;
+    // Kept items are moved down in place: erasing each repeat on its own would cost a pass
+    // over the rest of the array per repeat.
+    std::unordered_set<std::string, TextHasher> seen;
+    size_t kept = 0;
+    for (size_t i = 0; i < array.mChildren.size(); ++i) {
+      if (seen.insert(veltcore::string::ToLowerAscii(array.mChildren[i]->Language())).second) {
+        array.mChildren[kept++] = std::move(array.mChildren[i]);
         continue;
       }
       Warn(where, "two items with language '" + std::string(array.mChildren[i]->Language()) +
                       "'; the first is kept");
-      array.mChildren.erase(array.mChildren.begin() + static_cast<long>(i));
     }
+    array.mChildren.resize(kept);
     for (size_t i = 1; i < array.mChildren.size(); ++i) {
       if (!veltcore::string::EqualsIgnoreAsciiCase(array.mChildren[i]->Language(), "x-default")) {
         continue;
@@ -648,7 +650,7 @@ class RdfReader {
     node.mValue = std::move(valueNode->mValue);
     node.AdoptChildrenOf(*valueNode);
     if (valueNode->mQualifiers.empty()) return;
-    std::unordered_set<std::string_view> names;
+    std::unordered_set<std::string_view, TextHasher> names;
     for (const auto& q : node.mQualifiers)
       names.insert(q->mName);
     for (const auto& q : valueNode->mQualifiers) {
@@ -669,9 +671,11 @@ class RdfReader {
   // arena released at once, instead of freeing many small blocks one by one at the end.
   std::pmr::monotonic_buffer_resource mArena;
   std::pmr::vector<Schema*> mSchemaOfName{&mArena};
-  std::pmr::unordered_map<std::string_view, Schema> mSchemas{&mArena};  // by schema node name
-  std::pmr::unordered_map<std::string_view, NodeId> mNodeIds{&mArena};
-  std::pmr::unordered_map<std::string_view, std::string_view> mPrefixOf{&mArena};  // ns -> prefix
+  std::pmr::unordered_map<std::string_view, Schema, TextHasher> mSchemas{
+      &mArena};  // by schema node name
+  std::pmr::unordered_map<std::string_view, NodeId, TextHasher> mNodeIds{&mArena};
+  std::pmr::unordered_map<std::string_view, std::string_view, TextHasher> mPrefixOf{
+      &mArena};  // ns -> prefix
 };
 
 // Drops NUL padding after the packet (common when a packet is cut from a file).
