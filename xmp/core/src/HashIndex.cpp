@@ -1,5 +1,6 @@
 #include "HashIndex.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <exception>
@@ -14,33 +15,48 @@ constexpr std::uint64_t Rotate(std::uint64_t x, int bits) {
 
 struct SipState {
   std::uint64_t v0, v1, v2, v3;
-  void Rounds(int count) {
-    for (int i = 0; i < count; ++i) {
-      v0 += v1;
-      v1 = Rotate(v1, 13) ^ v0;
-      v0 = Rotate(v0, 32);
-      v2 += v3;
-      v3 = Rotate(v3, 16) ^ v2;
-      v0 += v3;
-      v3 = Rotate(v3, 21) ^ v0;
-      v2 += v1;
-      v1 = Rotate(v1, 17) ^ v2;
-      v2 = Rotate(v2, 32);
-    }
-  }
-  void Absorb(std::uint64_t word, int rounds) {
-    v3 ^= word;
-    Rounds(rounds);
-    v0 ^= word;
+  void Round() {
+    v0 += v1;
+    v1 = Rotate(v1, 13) ^ v0;
+    v0 = Rotate(v0, 32);
+    v2 += v3;
+    v3 = Rotate(v3, 16) ^ v2;
+    v0 += v3;
+    v3 = Rotate(v3, 21) ^ v0;
+    v2 += v1;
+    v1 = Rotate(v1, 17) ^ v2;
+    v2 = Rotate(v2, 32);
   }
 };
 
-// Up to eight bytes read as a little-endian number.
-std::uint64_t LittleEndianWord(const char* p, size_t size) {
-  std::uint64_t word = 0;
-  std::memcpy(&word, p, size);
-  if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
-  return word;
+// SipHash-c-d: `kCompression` rounds per eight bytes, `kFinalization` at the end.
+template <int kCompression, int kFinalization>
+std::uint64_t Sip(std::string_view text, std::uint64_t k0, std::uint64_t k1) {
+  SipState s{k0 ^ 0x736f6d6570736575ULL, k1 ^ 0x646f72616e646f6dULL, k0 ^ 0x6c7967656e657261ULL,
+             k1 ^ 0x7465646279746573ULL};
+  auto absorb = [&s](std::uint64_t word) {
+    s.v3 ^= word;
+    for (int i = 0; i < kCompression; ++i)
+      s.Round();
+    s.v0 ^= word;
+  };
+  const char* p = text.data();
+  const char* const whole = p + text.size() / 8 * 8;
+  for (; p != whole; p += 8) {
+    std::uint64_t word;
+    std::memcpy(&word, p, 8);
+    if constexpr (std::endian::native == std::endian::big) word = __builtin_bswap64(word);
+    absorb(word);
+  }
+  // The last 0-7 bytes, little-endian, under the length's low byte.
+  std::uint64_t last = std::uint64_t{text.size() & 0xFF} << 56;
+  for (size_t i = 0; i < text.size() % 8; ++i)
+    last |= std::uint64_t{static_cast<unsigned char>(p[i])} << (8 * i);
+  absorb(last);
+  s.v2 ^= 0xFF;
+  for (int i = 0; i < kFinalization; ++i)
+    s.Round();
+  return s.v0 ^ s.v1 ^ s.v2 ^ s.v3;
 }
 
 struct HashKey {
@@ -59,24 +75,13 @@ struct HashKey {
 
 }  // namespace
 
-std::uint64_t SipHash(std::string_view text, std::uint64_t k0, std::uint64_t k1, int compression,
-                      int finalization) {
-  SipState s{k0 ^ 0x736f6d6570736575ULL, k1 ^ 0x646f72616e646f6dULL, k0 ^ 0x6c7967656e657261ULL,
-             k1 ^ 0x7465646279746573ULL};
-  const size_t whole = text.size() / 8 * 8;
-  for (size_t at = 0; at < whole; at += 8)
-    s.Absorb(LittleEndianWord(text.data() + at, 8), compression);
-  s.Absorb(LittleEndianWord(text.data() + whole, text.size() - whole) |
-               (std::uint64_t{text.size() & 0xFF} << 56),
-           compression);
-  s.v2 ^= 0xFF;
-  s.Rounds(finalization);
-  return s.v0 ^ s.v1 ^ s.v2 ^ s.v3;
+std::uint64_t SipHash24(std::string_view text, std::uint64_t k0, std::uint64_t k1) {
+  return Sip<2, 4>(text, k0, k1);
 }
 
 size_t HashText(std::string_view text) {
   static const HashKey sKey;
-  return SipHash(text, sKey.mK0, sKey.mK1, 1, 3);
+  return Sip<1, 3>(text, sKey.mK0, sKey.mK1);
 }
 
 void HashIndex::Insert(size_t hash, std::uint32_t id) {
@@ -123,6 +128,11 @@ void HashIndex::Renumber(size_t hash, std::uint32_t from, std::uint32_t to) {
 
 void HashIndex::Clear() {
   mSlots = {};
+  mCount = 0;
+}
+
+void HashIndex::Reset() {
+  std::fill(mSlots.begin(), mSlots.end(), Slot{});
   mCount = 0;
 }
 

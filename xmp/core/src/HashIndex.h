@@ -13,10 +13,9 @@
 
 namespace xmpcore {
 
-// SipHash with `compression` rounds per word and `finalization` rounds at the end, keyed
-// by k0, k1: a keyed hash whose collisions cannot be found without the key.
-std::uint64_t SipHash(std::string_view text, std::uint64_t k0, std::uint64_t k1, int compression,
-                      int finalization);
+// SipHash-2-4 of `text` under the key (k0, k1), the form with published reference outputs:
+// HashText uses the same construction with fewer rounds.
+std::uint64_t SipHash24(std::string_view text, std::uint64_t k0, std::uint64_t k1);
 
 // The hash used with HashIndex for text keys: SipHash-1-3 under a key drawn at random once
 // per process. Names come from the files being read; with a fixed hash function a crafted
@@ -51,6 +50,8 @@ class HashIndex {
   void Renumber(size_t hash, std::uint32_t from, std::uint32_t to);
   // Removes every id and frees the slots.
   void Clear();
+  // Removes every id and keeps the slots for reuse.
+  void Reset();
   size_t Size() const { return mCount; }
 
  private:

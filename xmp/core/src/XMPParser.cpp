@@ -1,6 +1,7 @@
 #include "XMPParser.h"
 
 #include <algorithm>
+#include <memory>
 #include <memory_resource>
 #include <string_view>
 #include <unordered_map>
@@ -239,25 +240,32 @@ class RdfReader {
     }
   }
 
-  // The "prefix:local" name of a property, registering an unknown namespace.
+  // The registered prefix (with ':') of a namespace, registering it when it is unknown.
+  std::string_view PrefixOf(std::string_view ns, std::string_view suggested) {
+    auto known = mPrefixOf.find(ns);
+    if (known != mPrefixOf.end()) return known->second;
+    // The packet's prefix is only a suggestion; reserved ones are never taken.
+    if (suggested.empty() || suggested == "xml" || suggested == "xmlns" || suggested == "rdf") {
+      suggested = "ns";
+    }
+    std::string prefix;
+    RegisterNamespace(ns, suggested, &prefix);
+    return mPrefixOf.emplace(ns, mXml.mText.Store(prefix)).first->second;
+  }
+
+  // The "prefix:local" name of a property, registering an unknown namespace. Names of one
+  // namespace mostly come in a row: the last namespace's prefix is kept at hand.
   std::string_view Qualified(std::uint32_t nameId, const XmlElement& where) {
     XmlName& name = mXml.Name(nameId);
     if (name.mQualified.empty()) {
       if (name.mNamespace.empty()) {
         Fail(kXMPErr_BadRDF, where, "'" + std::string(name.mLocal) + "' has no namespace");
       }
-      auto known = mPrefixOf.find(name.mNamespace);
-      if (known == mPrefixOf.end()) {
-        // The packet's prefix is only a suggestion; reserved ones are never taken.
-        std::string_view suggested = name.mPrefix;
-        if (suggested.empty() || suggested == "xml" || suggested == "xmlns" || suggested == "rdf") {
-          suggested = "ns";
-        }
-        std::string prefix;
-        RegisterNamespace(name.mNamespace, suggested, &prefix);
-        known = mPrefixOf.emplace(name.mNamespace, mXml.mText.Store(prefix)).first;
+      if (name.mNamespace != mLastNamespace) {
+        mLastNamespace = name.mNamespace;
+        mLastPrefix = PrefixOf(name.mNamespace, name.mPrefix);
       }
-      std::string_view qualified = mXml.mText.Store(known->second);
+      std::string_view qualified = mXml.mText.Store(mLastPrefix);
       name.mQualified = mXml.mText.Append(qualified, name.mLocal);
     }
     return name.mQualified;
@@ -267,15 +275,18 @@ class RdfReader {
     if (mSchemaOfName[nameId]) return *mSchemaOfName[nameId];
     Qualified(nameId, where);  // registers the namespace
     std::string_view ns = mXml.Name(nameId).mNamespace;
-    auto it = mSchemas.find(ns);
-    if (it == mSchemas.end()) {
-      // Qualified() has put the namespace's registered prefix in mPrefixOf.
-      XMPNode* node =
-          mRoot.AddChild(std::string(ns), std::string(mPrefixOf.find(ns)->second), kXMP_SchemaNode);
-      it = mSchemas.emplace(node->mName, Schema{node, FieldIndex(&mArena)}).first;
+    if (!mLastSchema || mLastSchema->mNode->mName != ns) {
+      auto it = mSchemas.find(ns);
+      if (it == mSchemas.end()) {
+        // Qualified() has put the namespace's registered prefix in mPrefixOf.
+        XMPNode* node = mRoot.AddChild(std::string(ns), std::string(mPrefixOf.find(ns)->second),
+                                       kXMP_SchemaNode);
+        it = mSchemas.emplace(node->mName, Schema{node, FieldIndex(&mArena)}).first;
+      }
+      mLastSchema = &it->second;
     }
-    mSchemaOfName[nameId] = &it->second;
-    return it->second;
+    mSchemaOfName[nameId] = mLastSchema;
+    return *mLastSchema;
   }
 
   // A new named child (top-level property or field). A repeated name keeps the first one:
@@ -674,8 +685,12 @@ class RdfReader {
   std::pmr::unordered_map<std::string_view, Schema, TextHasher> mSchemas{
       &mArena};  // by schema node name
   std::pmr::unordered_map<std::string_view, NodeId, TextHasher> mNodeIds{&mArena};
-  std::pmr::unordered_map<std::string_view, std::string_view, TextHasher> mPrefixOf{
-      &mArena};  // ns -> prefix
+  // Registered prefixes by namespace.
+  std::pmr::unordered_map<std::string_view, std::string_view, TextHasher> mPrefixOf{&mArena};
+  // The namespace of the last name given a prefix, and that prefix; the last schema found.
+  std::string_view mLastNamespace;
+  std::string_view mLastPrefix;
+  Schema* mLastSchema = nullptr;
 };
 
 // Drops NUL padding after the packet (common when a packet is cut from a file).
@@ -744,11 +759,18 @@ void ParsePacket(std::string_view packet, XMP_OptionBits options, XMPNode& root)
 
 void ParseUtf8Packet(std::string_view packet, XMP_OptionBits options, XMPNode& root) {
   CheckParseInput(packet, options);
-  XmlTree xml;
-  xml.Parse(packet, kMaxElementDepth);
-  if (xml.Empty()) throw XMP_Error(kXMPErr_BadXML, "the packet holds no XML element");
-  CheckTrailing(xml.mTrailing);
-  RdfReader(xml, root).Run(options);
+  // Each thread keeps the XML tree of its last small packet and parses the next one into it:
+  // its arrays and first text block are reused rather than allocated again. The tree of a
+  // large packet is freed, so that what a thread keeps stays small. Taken out while in use.
+  constexpr size_t kKeepTreeBelow = 64 * 1024;  // bytes of packet
+  thread_local std::unique_ptr<XmlTree> tSpareTree;
+  std::unique_ptr<XmlTree> xml = std::move(tSpareTree);
+  if (!xml) xml = std::make_unique<XmlTree>();
+  xml->Parse(packet, kMaxElementDepth);
+  if (xml->Empty()) throw XMP_Error(kXMPErr_BadXML, "the packet holds no XML element");
+  CheckTrailing(xml->mTrailing);
+  RdfReader(*xml, root).Run(options);
+  if (packet.size() < kKeepTreeBelow) tSpareTree = std::move(xml);
 }
 
 }  // namespace xmpcore

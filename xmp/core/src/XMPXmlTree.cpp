@@ -72,16 +72,15 @@ struct Context {
   // Name ids by the raw name expat reports ("uri\x01local\x01prefix"). Packets with many
   // distinct names (wide structures, many namespaces) spend their time here, so misses in
   // memory matter more than anything else: the index is a flat table.
-  HashIndex mIndex;
-  std::vector<std::string_view> mRawNames;  // by id: the stored copy of the raw name
-
   std::uint32_t Intern(const char* raw) {
     const std::string_view key(raw);
     const size_t hash = HashText(key);
-    std::uint32_t id = mIndex.Find(hash, [&](std::uint32_t i) { return mRawNames[i] == key; });
+    const std::vector<std::string_view>& rawNames = mTree->mRawNames;
+    std::uint32_t id =
+        mTree->mNameIndex.Find(hash, [&](std::uint32_t i) { return rawNames[i] == key; });
     if (id == HashIndex::kNone) {
       id = AddName(key);
-      mIndex.Insert(hash, id);
+      mTree->mNameIndex.Insert(hash, id);
     }
     return id;
   }
@@ -102,7 +101,7 @@ struct Context {
     name.mKind = KindOf(name);
     auto id = static_cast<std::uint32_t>(mTree->mNames.size());
     mTree->mNames.push_back(name);
-    mRawNames.push_back(text);
+    mTree->mRawNames.push_back(text);
     return id;
   }
 
@@ -246,6 +245,17 @@ char* XmlTextStore::Allocate(size_t size) {
   return at;
 }
 
+void XmlTextStore::Reset() {
+  if (mBlocks.size() > 1) mBlocks.resize(1);
+  if (mBlocks.empty()) {
+    mTop = nullptr;
+    mRoom = 0;
+  } else {
+    mTop = mBlocks.front().mData.get();
+    mRoom = mBlocks.front().mSize;
+  }
+}
+
 size_t XmlTextStore::Capacity() const {
   size_t total = 0;
   for (const Block& block : mBlocks)
@@ -378,6 +388,13 @@ std::pair<size_t, size_t> FindPacketHeader(std::string_view text) {
 }  // namespace
 
 void XmlTree::Parse(std::string_view utf8, int maxDepth) {
+  mElements.clear();
+  mAttributes.clear();
+  mNames.clear();
+  mText.Reset();
+  mStack.clear();
+  mNameIndex.Reset();
+  mRawNames.clear();
   ParserPtr parser = TakeParser();
   if (!parser) throw XMP_Error(kXMPErr_NoMemory, "cannot create the XML parser");
   Context ctx{};

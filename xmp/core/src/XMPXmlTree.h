@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "HashIndex.h"
+
 namespace xmpcore {
 
 // What the RDF parser needs to know about a name without comparing strings.
@@ -112,6 +114,8 @@ class XmlTextStore {
                           size_t finalBound = static_cast<size_t>(-1));
   // Bytes held in blocks, for tests and benchmarks.
   size_t Capacity() const;
+  // Forgets every text (earlier views become invalid) and keeps the first block for reuse.
+  void Reset();
 
  private:
   struct FreeBlock {
@@ -130,7 +134,8 @@ class XmlTextStore {
 
 class XmlTree {
  public:
-  // Parses UTF-8 XML up to the end of the root element; the bytes after it are not read
+  // Parses UTF-8 XML up to the end of the root element, replacing what the tree held (a tree
+  // may be reused: its storage is kept); the bytes after it are not read
   // (mTrailing shows them). An xpacket processing instruction before the root is skipped
   // unread. Raises XMP_Error kXMPErr_BadXML for malformed XML, a DOCTYPE, an entity
   // declaration or nesting deeper than `maxDepth`, with line and column. `utf8` must stay
@@ -156,8 +161,10 @@ class XmlTree {
   std::vector<XmlName> mNames;
   XmlTextStore mText;
   std::vector<std::uint32_t> mStack;
-  std::string_view mTrailing;  // the bytes of the input after the root element
-  std::string_view mInput;     // the parsed text
+  HashIndex mNameIndex;                     // name ids by the raw name expat reports
+  std::vector<std::string_view> mRawNames;  // by id: the stored copy of the raw name
+  std::string_view mTrailing;               // the bytes of the input after the root element
+  std::string_view mInput;                  // the parsed text
 };
 
 }  // namespace xmpcore
