@@ -59,11 +59,18 @@ void DumpFile(const std::string& path, FileOutput& r) {
     if (file.GetXMP(&meta)) {
       SXMPIterator it(meta, kXMP_IterJustLeafNodes);
       std::string ns, xpath, value;
+      // Leaves come schema by schema: the namespace is escaped once per run of them.
+      std::string lastNs, lastNsJson;
       XMP_OptionBits options = 0;
       while (it.Next(&ns, &xpath, &value, &options)) {
         if (options & kXMP_SchemaNode) continue;
         out += any ? ",\n    [" : "\n    [";
-        veltmeta::AppendJsonString(out, ns);
+        if (ns != lastNs || lastNsJson.empty()) {
+          lastNs = ns;
+          lastNsJson.clear();
+          veltmeta::AppendJsonString(lastNsJson, ns);
+        }
+        out += lastNsJson;
         out += ", ";
         veltmeta::AppendJsonString(out, xpath);
         out += ", ";

@@ -133,12 +133,13 @@ struct SXMPIterator::Impl {
     return parent == kNone ? mSteps.size() : mSteps[parent].mSubtreeEnd;
   }
 
-  std::string PathOf(size_t index) const {
-    std::vector<size_t> chain;
+  // Composes the path of entry `index` into `path`, whose buffer is reused from call to call.
+  void PathOf(size_t index, std::string& path) {
+    mChain.clear();
     for (size_t i = index; i != kNone; i = mSteps[i].mParent)
-      chain.push_back(i);
-    std::string path = mBasePath;
-    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+      mChain.push_back(i);
+    path = mBasePath;
+    for (auto it = mChain.rbegin(); it != mChain.rend(); ++it) {
       const Step& step = mSteps[*it];
       if (step.mOptions & kXMP_SchemaNode) {
         path.clear();
@@ -149,8 +150,8 @@ struct SXMPIterator::Impl {
         path += step.mLeaf;
       }
     }
-    return path;
   }
+  std::vector<size_t> mChain;  // PathOf's walk up the tree, kept for its capacity
 };
 
 SXMPIterator::SXMPIterator(const SXMPMeta& meta, XMP_OptionBits options)
@@ -209,9 +210,11 @@ bool SXMPIterator::Next(std::string* schemaNS, std::string* propPath, std::strin
     *schemaNS = step.mNamespace < impl.mNamespaces.size() ? impl.mNamespaces[step.mNamespace]
                                                           : std::string();
   if (propPath) {
-    *propPath = (impl.mOptions & kXMP_IterJustLeafName)
-                    ? step.mLeaf
-                    : impl.PathOf(static_cast<size_t>(impl.mCurrent));
+    if (impl.mOptions & kXMP_IterJustLeafName) {
+      *propPath = step.mLeaf;
+    } else {
+      impl.PathOf(static_cast<size_t>(impl.mCurrent), *propPath);
+    }
   }
   if (propValue) *propValue = step.mValue;
   if (options) *options = step.mOptions;
