@@ -72,8 +72,18 @@ struct Context {
   // Name ids by the raw name expat reports ("uri\x01local\x01prefix"). Packets with many
   // distinct names (wide structures, many namespaces) spend their time here, so misses in
   // memory matter more than anything else: the index is a flat table.
-  std::uint32_t Intern(const char* raw) {
+  // `last` is the id this call site interned last: runs of one name (the items of a long
+  // array, their attributes) skip the hash.
+  std::uint32_t Intern(const char* raw, std::uint32_t& last) {
     const std::string_view key(raw);
+    if (last != kNoElement && mTree->mRawNames[last] == key) return last;
+    last = Lookup(key);
+    return last;
+  }
+  std::uint32_t mLastElement = kNoElement;
+  std::uint32_t mLastAttribute = kNoElement;
+
+  std::uint32_t Lookup(std::string_view key) {
     const size_t hash = HashText(key);
     const std::vector<std::string_view>& rawNames = mTree->mRawNames;
     std::uint32_t id =
@@ -131,12 +141,12 @@ void XMLCALL OnStart(void* data, const XML_Char* name, const XML_Char** attribut
   }
   tree.mElements.emplace_back();
   XmlElement& element = tree.mElements.back();
-  element.mName = ctx->Intern(name);
+  element.mName = ctx->Intern(name, ctx->mLastElement);
   element.mOffset =
       static_cast<std::uint32_t>(ctx->InputOffset(XML_GetCurrentByteIndex(ctx->mParser)));
   element.mAttributeBegin = static_cast<std::uint32_t>(tree.mAttributes.size());
   for (const XML_Char** a = attributes; *a; a += 2) {
-    tree.mAttributes.push_back({ctx->Intern(a[0]), tree.mText.Store(a[1])});
+    tree.mAttributes.push_back({ctx->Intern(a[0], ctx->mLastAttribute), tree.mText.Store(a[1])});
   }
   element.mAttributeCount =
       static_cast<std::uint32_t>(tree.mAttributes.size()) - element.mAttributeBegin;

@@ -201,13 +201,24 @@ struct PacketParts {
   std::size_t mTrailerEnd = std::string_view::npos;
 };
 
-std::optional<PacketParts> FindParts(std::string_view raw) {
-  std::size_t start = raw.find("<?xpacket begin");
-  if (start == std::string_view::npos) {
-    for (std::string_view tag : kOpenTags) {
-      start = std::min(start, raw.find(tag));
-    }
+// Where the packet starts: its wrapper's start before the first element, else that element.
+// No search runs past an earlier find: a large packet is not scanned whole for a wrapper or
+// a tag that it does not hold.
+std::size_t PacketStart(std::string_view raw) {
+  std::size_t open = std::string_view::npos;
+  for (std::string_view tag : kOpenTags) {
+    const std::string_view region =
+        open == std::string_view::npos ? raw : raw.substr(0, open + tag.size() - 1);
+    const std::size_t at = region.find(tag);
+    if (at != std::string_view::npos) open = at;
   }
+  const std::size_t wrapper =
+      raw.substr(0, open == std::string_view::npos ? raw.size() : open).find("<?xpacket begin");
+  return wrapper != std::string_view::npos ? wrapper : open;
+}
+
+std::optional<PacketParts> FindParts(std::string_view raw) {
+  const std::size_t start = PacketStart(raw);
   if (start == std::string_view::npos) return std::nullopt;
   PacketParts p;
   p.mText = raw.substr(start);
