@@ -1,11 +1,13 @@
 // Parsing: every RDF form XMP allows, the encodings, and bad input.
 
+#include <expat.h>
 #include <gtest/gtest.h>
 #include <sys/mman.h>
 
 #include <thread>
 
 #include "CoreTestSupport.h"
+#include "XMPXmlTree.h"
 
 namespace {
 
@@ -26,6 +28,75 @@ XMP_OptionBits Options(const SXMPMeta& meta, const char* ns, const std::string& 
   XMP_OptionBits options = 0;
   meta.GetProperty(ns, path, nullptr, &options);
   return options;
+}
+
+// Every element and attribute name of `xml` in document order, as "uri\x01local\x01prefix"
+// (or "local" for no namespace), resolved by expat's own namespace processing; {"error"}
+// when it refuses the document.
+std::vector<std::string> ExpatNames(const std::string& xml) {
+  std::vector<std::string> names;
+  XML_Parser parser = XML_ParserCreateNS("UTF-8", '\x01');
+  XML_SetReturnNSTriplet(parser, 1);
+  XML_SetUserData(parser, &names);
+  XML_SetStartElementHandler(parser, [](void* data, const char* name, const char** attributes) {
+    auto& out = *static_cast<std::vector<std::string>*>(data);
+    out.emplace_back(name);
+    for (; *attributes; attributes += 2)
+      out.emplace_back(*attributes);
+  });
+  const bool ok = XML_Parse(parser, xml.data(), static_cast<int>(xml.size()), 1) != 0;
+  XML_ParserFree(parser);
+  return ok ? names : std::vector<std::string>{"error"};
+}
+
+// The same, as the XML tree resolves them.
+std::vector<std::string> TreeNames(const std::string& xml) {
+  xmpcore::XmlTree tree;
+  try {
+    tree.Parse(xml, 100);
+  } catch (const XMP_Error&) {
+    return {"error"};
+  }
+  std::vector<std::string> names;
+  auto add = [&](std::uint32_t id) {
+    const xmpcore::XmlName& n = tree.Name(id);
+    std::string name(n.mLocal);
+    if (!n.mNamespace.empty()) name = std::string(n.mNamespace) + '\x01' + name;
+    if (!n.mPrefix.empty()) name += '\x01' + std::string(n.mPrefix);
+    names.push_back(name);
+  };
+  for (const xmpcore::XmlElement& e : tree.mElements) {
+    add(e.mName);
+    for (const xmpcore::XmlAttribute& a : tree.Attributes(e))
+      add(a.mName);
+  }
+  return names;
+}
+
+// The XML tree resolves prefixes itself; expat's namespace processing is the oracle for
+// scopes, default namespaces, re-bound prefixes and every declaration it refuses.
+TEST(XMPParse, NamesResolveAsNamespacesInXmlSays) {
+  const char* kCases[] = {
+      "<a:r xmlns:a='u1'><a:p a:q='1' q='2'/></a:r>",
+      "<r xmlns='u1'><p q='1'/><p xmlns=''/></r>",
+      "<a:r xmlns:a='u1'><a:p xmlns:a='u2' a:q='1'/><a:p a:q='2'/><b:p xmlns:b='u1'/></a:r>",
+      "<r xml:lang='en' xmlns:xml='http://www.w3.org/XML/1998/namespace'><p xml:space='x'/></r>",
+      "<a:r xmlns:a='u1'><b:p xmlns:b='u2'/><b:p/></a:r>",    // b out of scope
+      "<a:r/>",                                               // undeclared
+      "<a:r xmlns:a=''/>",                                    // undeclaring
+      "<r xmlns:xmlns='u1'/>",                                // reserved prefix
+      "<r xmlns:xml='u1'/>",                                  // xml re-bound
+      "<r xmlns:x='http://www.w3.org/XML/1998/namespace'/>",  // xml namespace
+      "<r xmlns:x='http://www.w3.org/2000/xmlns/'/>",         // xmlns namespace
+      "<a:b:r xmlns:a='u1'/>",                                // two colons
+      "<r xmlns:a='u1' xmlns:b='u1' a:x='1' b:x='2'/>",       // one attribute twice
+      "<r xmlns:a='u1' xmlns:b='u2' a:x='1' b:x='2' x='3'/>",
+      "<xmlns:r/>",
+  };
+  for (const char* xml : kCases) {
+    SCOPED_TRACE(xml);
+    EXPECT_EQ(TreeNames(xml), ExpatNames(xml));
+  }
 }
 
 TEST(XMPParse, SimpleStructuredAndArrayForms) {

@@ -6,17 +6,18 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <random>
 #include <unordered_map>
 #include <vector>
 
 #include "HashIndex.h"
+#include "XMPXmlScope.h"
 #include "xmp/XMP_Const.h"
 
 namespace xmpcore {
 namespace {
 
-constexpr char kSeparator = '\x01';
 constexpr size_t kBlock = 16 * 1024;  // the text store's shared blocks
 constexpr std::string_view kRdfNS = "http://www.w3.org/1999/02/22-rdf-syntax-ns#";
 constexpr std::string_view kXmlNS = "http://www.w3.org/XML/1998/namespace";
@@ -55,6 +56,7 @@ XmlNameKind KindOf(const XmlName& name) {
 
 struct Context {
   XmlTree* mTree = nullptr;
+  NamespaceScope mScope;
   XML_Parser mParser = nullptr;
   int mMaxDepth = 0;
   std::string mError;                        // set by a handler that stops the parser
@@ -69,51 +71,109 @@ struct Context {
   size_t mSkipAt = 0;   // where the bytes not given to expat were cut out
   size_t mSkipped = 0;  // and how many
 
-  // Name ids by the raw name expat reports ("uri\x01local\x01prefix"). Packets with many
-  // distinct names (wide structures, many namespaces) spend their time here, so misses in
-  // memory matter more than anything else: the index is a flat table.
-  // `last` is the id this call site interned last: runs of one name (the items of a long
-  // array, their attributes) skip the hash.
-  std::uint32_t Intern(const char* raw, std::uint32_t& last) {
-    const std::string_view key(raw);
-    if (last != kNoElement && mTree->mRawNames[last] == key) return last;
-    last = Lookup(key);
-    return last;
+  explicit Context(XmlTree& tree) : mTree(&tree), mScope(tree.mText) {}
+
+  // The name id of a name as written ("p:local") where the reader is; kNoElement after
+  // stopping the parser when the name cannot be resolved. `last` is the written name this
+  // call site resolved last: runs of one name (the items of a long array) skip the hash.
+  std::uint32_t Resolve(const char* raw, bool attribute, std::uint32_t& last) {
+    const std::string_view written(raw);
+    std::vector<XmlTree::WrittenName>& names = mTree->mWrittenNames;
+    if (last != kNoElement && names[last].mEpoch == mScope.Epoch() &&
+        names[last].mText == written) {
+      return names[last].mId;
+    }
+    const size_t hash = HashText(written);
+    std::uint32_t entry = mTree->mWrittenIndex.Find(hash, [&](std::uint32_t i) {
+      return names[i].mAttribute == attribute && names[i].mText == written;
+    });
+    if (entry == HashIndex::kNone) {
+      entry = static_cast<std::uint32_t>(names.size());
+      names.push_back({mTree->mText.Store(written), attribute, 0, kNoElement});
+      mTree->mWrittenIndex.Insert(hash, entry);
+    }
+    XmlTree::WrittenName& name = names[entry];
+    if (name.mId == kNoElement || name.mEpoch != mScope.Epoch()) {
+      const std::uint32_t id = ResolveInScope(name.mText, attribute, name.mId);
+      if (id == kNoElement) return kNoElement;
+      name.mId = id;
+      name.mEpoch = mScope.Epoch();
+    }
+    last = entry;
+    return name.mId;
   }
   std::uint32_t mLastElement = kNoElement;
   std::uint32_t mLastAttribute = kNoElement;
 
-  std::uint32_t Lookup(std::string_view key) {
-    const size_t hash = HashText(key);
-    const std::vector<std::string_view>& rawNames = mTree->mRawNames;
-    std::uint32_t id =
-        mTree->mNameIndex.Find(hash, [&](std::uint32_t i) { return rawNames[i] == key; });
-    if (id == HashIndex::kNone) {
-      id = AddName(key);
-      mTree->mNameIndex.Insert(hash, id);
+  // Resolves a written name (its stored copy) through the bindings in scope, as Namespaces in
+  // XML says: an unprefixed element is in the default namespace, an unprefixed attribute in
+  // none. `earlier` is the name it resolved to before the bindings last changed: when its
+  // prefix still means the same namespace, that name is kept.
+  std::uint32_t ResolveInScope(std::string_view written, bool attribute, std::uint32_t earlier) {
+    std::string_view prefix;
+    std::string_view local = written;
+    if (const size_t colon = written.find(':'); colon != std::string_view::npos) {
+      prefix = written.substr(0, colon);
+      local = written.substr(colon + 1);
+      if (prefix.empty() || local.empty() || local.find(':') != std::string_view::npos) {
+        Stop("'" + std::string(written) + "' is not a valid qualified name");
+        return kNoElement;
+      }
+      if (prefix == "xmlns") {
+        Stop("'" + std::string(written) + "' uses the reserved prefix 'xmlns'");
+        return kNoElement;
+      }
     }
-    return id;
+    std::string_view ns;
+    if (!prefix.empty() || !attribute) {
+      const std::optional<std::string_view> bound = LookupPrefix(prefix);
+      if (!bound) {
+        Stop("the prefix '" + std::string(prefix) + "' of '" + std::string(written) +
+             "' is not declared");
+        return kNoElement;
+      }
+      ns = *bound;
+    }
+    if (earlier != kNoElement && mTree->mNames[earlier].mNamespace == ns) return earlier;
+    XmlName name;
+    name.mNamespace = ns;
+    name.mLocal = local;
+    name.mPrefix = prefix;
+    name.mKind = KindOf(name);
+    mTree->mNames.push_back(name);
+    return static_cast<std::uint32_t>(mTree->mNames.size() - 1);
   }
 
-  std::uint32_t AddName(std::string_view key) {
-    const std::string_view text = mTree->mText.Store(key);
-    XmlName name;
-    size_t first = text.find(kSeparator);
-    if (first == std::string_view::npos) {
-      name.mLocal = text;
-    } else {
-      name.mNamespace = text.substr(0, first);
-      std::string_view rest = text.substr(first + 1);
-      size_t second = rest.find(kSeparator);
-      name.mLocal = rest.substr(0, second);
-      if (second != std::string_view::npos) name.mPrefix = rest.substr(second + 1);
+  // The scope's Lookup, with the last prefix's answer kept while the bindings stay as they
+  // are: the names of a packet mostly come prefix by prefix.
+  std::optional<std::string_view> LookupPrefix(std::string_view prefix) {
+    if (mPrefixEpoch != mScope.Epoch() || prefix != mPrefix) {
+      mPrefix = prefix;
+      mPrefixUri = mScope.Lookup(prefix);
+      mPrefixEpoch = mScope.Epoch();
     }
-    name.mKind = KindOf(name);
-    auto id = static_cast<std::uint32_t>(mTree->mNames.size());
-    mTree->mNames.push_back(name);
-    mTree->mRawNames.push_back(text);
-    return id;
+    return mPrefixUri;
   }
+  std::string_view mPrefix;
+  std::optional<std::string_view> mPrefixUri;
+  std::uint64_t mPrefixEpoch = static_cast<std::uint64_t>(-1);
+
+  // False, after stopping the parser, when two attributes of one element written with
+  // different prefixes name the same attribute (expat sees only that their spellings differ).
+  bool DistinctAttributes(std::uint32_t begin, std::uint32_t count) {
+    mPairs.clear();
+    for (std::uint32_t i = begin; i < begin + count; ++i) {
+      const XmlName& n = mTree->mNames[mTree->mAttributes[i].mName];
+      if (!n.mNamespace.empty()) mPairs.emplace_back(n.mNamespace, n.mLocal);
+    }
+    std::sort(mPairs.begin(), mPairs.end());
+    auto same = std::adjacent_find(mPairs.begin(), mPairs.end());
+    if (same == mPairs.end()) return true;
+    Stop("the attribute '" + std::string(same->second) + "' of namespace '" +
+         std::string(same->first) + "' is given twice");
+    return false;
+  }
+  std::vector<std::pair<std::string_view, std::string_view>> mPairs;  // kept for its capacity
 
   void Stop(std::string message) {
     if (mError.empty()) mError = std::move(message);
@@ -128,7 +188,24 @@ void XMLCALL OnStart(void* data, const XML_Char* name, const XML_Char** attribut
     ctx->Stop("elements nested deeper than " + std::to_string(ctx->mMaxDepth) + " levels");
     return;
   }
-  auto index = static_cast<std::uint32_t>(tree.mElements.size());
+  // The element's own declarations apply to its name and attributes.
+  if (std::string problem = ctx->mScope.Open(attributes); !problem.empty()) {
+    ctx->Stop(problem);
+    return;
+  }
+  const std::uint32_t nameId = ctx->Resolve(name, false, ctx->mLastElement);
+  if (nameId == kNoElement) return;
+  const auto attributeBegin = static_cast<std::uint32_t>(tree.mAttributes.size());
+  for (const XML_Char** a = attributes; *a; a += 2) {
+    if (IsNamespaceDeclaration(a[0])) continue;
+    const std::uint32_t id = ctx->Resolve(a[0], true, ctx->mLastAttribute);
+    if (id == kNoElement) return;
+    tree.mAttributes.push_back({id, tree.mText.Store(a[1])});
+  }
+  const auto attributeCount = static_cast<std::uint32_t>(tree.mAttributes.size()) - attributeBegin;
+  if (attributeCount > 1 && !ctx->DistinctAttributes(attributeBegin, attributeCount)) return;
+
+  const auto index = static_cast<std::uint32_t>(tree.mElements.size());
   if (!tree.mStack.empty()) {
     XmlElement& parent = tree.mElements[tree.mStack.back()];
     if (parent.mLastChild == kNoElement) {
@@ -139,22 +216,18 @@ void XMLCALL OnStart(void* data, const XML_Char* name, const XML_Char** attribut
     parent.mLastChild = index;
     ++parent.mChildCount;
   }
-  tree.mElements.emplace_back();
-  XmlElement& element = tree.mElements.back();
-  element.mName = ctx->Intern(name, ctx->mLastElement);
+  XmlElement& element = tree.mElements.emplace_back();
+  element.mName = nameId;
   element.mOffset =
       static_cast<std::uint32_t>(ctx->InputOffset(XML_GetCurrentByteIndex(ctx->mParser)));
-  element.mAttributeBegin = static_cast<std::uint32_t>(tree.mAttributes.size());
-  for (const XML_Char** a = attributes; *a; a += 2) {
-    tree.mAttributes.push_back({ctx->Intern(a[0], ctx->mLastAttribute), tree.mText.Store(a[1])});
-  }
-  element.mAttributeCount =
-      static_cast<std::uint32_t>(tree.mAttributes.size()) - element.mAttributeBegin;
+  element.mAttributeBegin = attributeBegin;
+  element.mAttributeCount = attributeCount;
   tree.mStack.push_back(index);
 }
 
 void XMLCALL OnEnd(void* data, const XML_Char*) {
   auto* ctx = static_cast<Context*>(data);
+  ctx->mScope.Close();
   ctx->mTree->mStack.pop_back();
   if (ctx->mTree->mStack.empty()) {
     // The document ends with its root element: what follows is not read, so that junk after
@@ -227,7 +300,7 @@ thread_local ParserPtr tSpareParser;
 ParserPtr TakeParser() {
   ParserPtr parser = std::move(tSpareParser);
   if (!parser || !XML_ParserReset(parser.get(), "UTF-8")) {
-    parser.reset(XML_ParserCreateNS("UTF-8", kSeparator));
+    parser.reset(XML_ParserCreate("UTF-8"));
   }
   if (parser && HashSalt() != 0) XML_SetHashSalt(parser.get(), HashSalt());
   return parser;
@@ -403,17 +476,15 @@ void XmlTree::Parse(std::string_view utf8, int maxDepth) {
   mNames.clear();
   mText.Reset();
   mStack.clear();
-  mNameIndex.Reset();
-  mRawNames.clear();
+  mWrittenNames.clear();
+  mWrittenIndex.Reset();
   ParserPtr parser = TakeParser();
   if (!parser) throw XMP_Error(kXMPErr_NoMemory, "cannot create the XML parser");
-  Context ctx{};
-  ctx.mTree = this;
+  Context ctx(*this);
   ctx.mParser = parser.get();
   ctx.mMaxDepth = maxDepth;
   ctx.mInputEnd = utf8.size();
   XML_SetUserData(parser.get(), &ctx);
-  XML_SetReturnNSTriplet(parser.get(), 1);
   XML_SetElementHandler(parser.get(), OnStart, OnEnd);
   XML_SetCharacterDataHandler(parser.get(), OnText);
   XML_SetStartDoctypeDeclHandler(parser.get(), OnDoctype);

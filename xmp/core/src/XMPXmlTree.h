@@ -161,10 +161,18 @@ class XmlTree {
   std::vector<XmlName> mNames;
   XmlTextStore mText;
   std::vector<std::uint32_t> mStack;
-  HashIndex mNameIndex;                     // name ids by the raw name expat reports
-  std::vector<std::string_view> mRawNames;  // by id: the stored copy of the raw name
-  std::string_view mTrailing;               // the bytes of the input after the root element
-  std::string_view mInput;                  // the parsed text
+  // Names as written ("p:local"), each with the name id it resolved to under the bindings
+  // of one scope epoch: a name met again resolves without looking at its namespace.
+  struct WrittenName {
+    std::string_view mText;
+    bool mAttribute;  // resolved as an attribute (an unprefixed one has no namespace)
+    std::uint64_t mEpoch;
+    std::uint32_t mId;
+  };
+  std::vector<WrittenName> mWrittenNames;
+  HashIndex mWrittenIndex;
+  std::string_view mTrailing;  // the bytes of the input after the root element
+  std::string_view mInput;     // the parsed text
 };
 
 }  // namespace xmpcore
