@@ -1,6 +1,7 @@
 #include "XMPNamespaces.h"
 
 #include <mutex>
+#include <optional>
 #include <shared_mutex>
 #include <unordered_map>
 #include <utility>
@@ -87,11 +88,14 @@ class Registry {
     }
     std::string wanted = std::string(suggested) + ':';
     const size_t uriHash = HashText(uri);
-    std::unique_lock lock(mMutex);
-    if (const Entry* known = ByUri(uri, uriHash)) {
-      if (registered) *registered = known->mPrefix;
-      return known->mPrefix == wanted;
+    {
+      // Most calls find the namespace registered already (every parse registers the
+      // namespaces it meets): those only read, so that threads do not wait for each other.
+      std::shared_lock lock(mMutex);
+      if (std::optional<bool> answer = Known(uri, uriHash, wanted, registered)) return *answer;
     }
+    std::unique_lock lock(mMutex);
+    if (std::optional<bool> answer = Known(uri, uriHash, wanted, registered)) return *answer;
     // xml and xmlns are bound by XML itself, rdf is the syntax's own: no other namespace
     // may take them, or the packets written with it could not be read.
     if (suggested == "xml" || suggested == "xmlns" || suggested == "rdf") {
@@ -163,6 +167,15 @@ class Registry {
     std::string mUri;
     std::string mPrefix;  // with ':'
   };
+
+  // Register's answer for a namespace registered already; nullopt for a new one.
+  std::optional<bool> Known(std::string_view uri, size_t hash, const std::string& wanted,
+                            std::string* registered) const {
+    const Entry* known = ByUri(uri, hash);
+    if (!known) return std::nullopt;
+    if (registered) *registered = known->mPrefix;
+    return known->mPrefix == wanted;
+  }
 
   const Entry* ByUri(std::string_view uri, size_t hash) const {
     std::uint32_t id = mByUri.Find(hash, [&](std::uint32_t i) { return mEntries[i].mUri == uri; });
