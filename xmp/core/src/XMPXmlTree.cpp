@@ -227,6 +227,9 @@ void XMLCALL OnStart(void* data, const XML_Char* name, const XML_Char** attribut
 
 void XMLCALL OnEnd(void* data, const XML_Char*) {
   auto* ctx = static_cast<Context*>(data);
+  // Expat still ends an empty element ("<a/>") whose start handler stopped the parser; that
+  // element was never opened here.
+  if (!ctx->mError.empty()) return;
   ctx->mScope.Close();
   ctx->mTree->mStack.pop_back();
   if (ctx->mTree->mStack.empty()) {

@@ -237,8 +237,7 @@ class JpegHandler : public FileHandler {
         return veltcore::string::EqualsIgnoreAsciiCase(p.first, guid);
       });
       if (named) {
-        found->mUnreadablePart =
-            "the extended XMP named " + guid + " is incomplete";
+        found->mUnreadablePart = "the extended XMP named " + guid + " is incomplete";
       } else {
         XMP_ReportWarning("the extended XMP named " + guid +
                           " is missing; the standard packet is read alone");
@@ -304,7 +303,10 @@ class JpegHandler : public FileHandler {
       if (i == layout.mSegments.size()) break;
       const JpegSegment& s = layout.mSegments[i];
       if (drop[i]) {
-        out->AppendFrom(file, copied, s.mOffset - copied);
+        // The segment goes with the fill bytes before its marker: left behind, they would run
+        // into whatever follows (0xFF fill before a NUL is no marker, and readers stop there).
+        const std::uint64_t start = std::max(copied, s.mFillOffset);
+        out->AppendFrom(file, copied, start - copied);
         copied = s.mOffset + s.mTotalLength;
       }
     }

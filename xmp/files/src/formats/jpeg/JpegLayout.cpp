@@ -95,6 +95,7 @@ JpegLayout ParseJpeg(Storage& file, bool strict) {
       return layout;
     }
     JpegSegment s;
+    s.mFillOffset = markerAt;
     s.mOffset = pos;
     s.mMarker = marker;
     s.mTotalLength = 2u + length;

@@ -10,6 +10,7 @@
 namespace xmpfiles {
 
 struct JpegSegment {
+  std::uint64_t mFillOffset = 0;     // of the 0xFF fill bytes before the marker, if any
   std::uint64_t mOffset = 0;         // of the 0xFF marker byte
   std::uint8_t mMarker = 0;          // 0xE1 for APP1...
   std::uint64_t mTotalLength = 0;    // marker, length field and payload
