@@ -161,6 +161,22 @@ struct Context {
   // False, after stopping the parser, when two attributes of one element written with
   // different prefixes name the same attribute (expat sees only that their spellings differ).
   bool DistinctAttributes(std::uint32_t begin, std::uint32_t count) {
+    // Two attributes can only be one when their different prefixes name one namespace. Most
+    // elements use a few prefixes, each for a namespace of its own: then nothing is sorted.
+    constexpr size_t kFewPrefixes = 8;
+    mPairs.clear();
+    bool shared = false;
+    for (std::uint32_t i = begin; i < begin + count && !shared; ++i) {
+      const XmlName& n = mTree->mNames[mTree->mAttributes[i].mName];
+      if (n.mNamespace.empty()) continue;
+      auto seen = [&](const auto& p) { return p.first == n.mPrefix; };
+      if (std::any_of(mPairs.begin(), mPairs.end(), seen)) continue;
+      for (const auto& [prefix, ns] : mPairs)
+        shared = shared || ns == n.mNamespace;
+      mPairs.emplace_back(n.mPrefix, n.mNamespace);
+      shared = shared || mPairs.size() > kFewPrefixes;
+    }
+    if (!shared) return true;
     mPairs.clear();
     for (std::uint32_t i = begin; i < begin + count; ++i) {
       const XmlName& n = mTree->mNames[mTree->mAttributes[i].mName];
@@ -173,7 +189,8 @@ struct Context {
          std::string(same->first) + "' is given twice");
     return false;
   }
-  std::vector<std::pair<std::string_view, std::string_view>> mPairs;  // kept for its capacity
+  // (prefix, namespace), then (namespace, local) pairs; kept for its capacity.
+  std::vector<std::pair<std::string_view, std::string_view>> mPairs;
 
   void Stop(std::string message) {
     if (mError.empty()) mError = std::move(message);
