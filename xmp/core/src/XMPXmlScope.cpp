@@ -1,24 +1,27 @@
 #include "XMPXmlScope.h"
 
 #include "XMPXmlTree.h"
+#include "xmp/XMP_Const.h"
 
 namespace xmpcore {
 namespace {
 
-constexpr std::string_view kXmlNS = "http://www.w3.org/XML/1998/namespace";
+constexpr std::string_view kXmlNS = kXMP_NS_XML;
 constexpr std::string_view kXmlnsNS = "http://www.w3.org/2000/xmlns/";
 
 // What is wrong with binding `prefix` ("" for the default namespace) to `uri`, or "".
 std::string CheckDeclaration(std::string_view prefix, std::string_view uri) {
-  const std::string what = prefix.empty() ? std::string("the default namespace")
-                                          : "the prefix '" + std::string(prefix) + "'";
+  auto what = [&] {
+    return prefix.empty() ? std::string("the default namespace")
+                          : "the prefix '" + std::string(prefix) + "'";
+  };
   if (prefix == "xmlns") return "the prefix 'xmlns' cannot be declared";
-  if (prefix == "xml" && uri != kXmlNS)
+  if (prefix == "xml" && uri != kXmlNS) {
     return "the prefix 'xml' cannot be bound to '" + std::string(uri) + "'";
-  if (prefix != "xml" && uri == kXmlNS) return what + " cannot be bound to the XML namespace";
-  if (uri == kXmlnsNS) return what + " cannot be bound to the xmlns namespace";
-  if (!prefix.empty() && uri.empty())
-    return "the prefix '" + std::string(prefix) + "' is declared with an empty namespace";
+  }
+  if (prefix != "xml" && uri == kXmlNS) return what() + " cannot be bound to the XML namespace";
+  if (uri == kXmlnsNS) return what() + " cannot be bound to the xmlns namespace";
+  if (!prefix.empty() && uri.empty()) return what() + " is declared with an empty namespace";
   return {};
 }
 
