@@ -7,7 +7,6 @@
 #include <cstring>
 #include <memory>
 #include <optional>
-#include <random>
 #include <unordered_map>
 #include <vector>
 
@@ -296,17 +295,11 @@ struct ParserDeleter {
 };
 using ParserPtr = std::unique_ptr<XML_ParserStruct, ParserDeleter>;
 
-// The salt of expat's hash tables, random once per process: left unset, expat asks the
-// system for one at every parse, a call that costs a tenth of parsing a typical packet.
+// The salt of expat's hash tables: left unset, expat asks the system for one at every parse,
+// a call that costs a tenth of parsing a typical packet. Derived from the process's hash key,
+// it is as unpredictable as that key and drawn once.
 unsigned long HashSalt() {
-  static const unsigned long sSalt = [] {
-    try {
-      std::random_device device;
-      return (static_cast<unsigned long>(device()) << 32) ^ device();
-    } catch (const std::exception&) {
-      return 0UL;  // expat then finds a salt itself
-    }
-  }();
+  static const auto sSalt = static_cast<unsigned long>(HashText("expat hash salt"));
   return sSalt;
 }
 
